@@ -1,0 +1,32 @@
+#pragma once
+#include <QString>
+
+namespace vorda {
+
+// Every message, question and dialog the user sees goes through this seam.
+// Texts use "\n\r" for a line break, as the program's messages are written.
+// Filters are given as "Caption (*.ext)|*.ext|" pairs.
+class UserInteraction {
+public:
+    virtual ~UserInteraction() = default;
+
+    // Plain message box with OK (information and errors).
+    virtual void ShowMessage(const QString& text) = 0;
+    // Error box for a UserError that ended a command.
+    virtual void ShowError(const QString& text) = 0;
+    // OK / Cancel; true for OK.
+    virtual bool Confirm(const QString& text) = 0;
+    // Yes / No; true for Yes.
+    virtual bool AskYesNo(const QString& text) = 0;
+    // File dialogs: the chosen path, or an empty text when cancelled.
+    virtual QString OpenFileName(const QString& startDir, const QString& filter) = 0;
+    virtual QString SaveFileName(const QString& title, const QString& startDir,
+                                 const QString& filter, const QString& defaultExt) = 0;
+    // Folder chooser; the chosen folder without a final separator, or empty.
+    virtual QString ChooseFolder(const QString& title, const QString& startDir) = 0;
+    // Opens a folder in the file manager or an address in the browser.
+    // Returns false when the desktop could not do it.
+    virtual bool OpenWithDesktop(const QString& target) = 0;
+};
+
+} // namespace vorda

@@ -1,0 +1,40 @@
+#pragma once
+#include <QList>
+#include <QString>
+
+namespace vorda {
+
+// One parameter definition of a map, fields in declared order.
+struct DMap {
+    qint32 Startreg = 0;
+    qint32 EndReg = 0;
+    QString Parameter;
+    QString Format;
+    QString Multiplier;
+    qint32 Capacity = 0;
+    QString Access;
+    QString Sequence;
+    QString Rule;
+    QString PType;
+    QString DescToolTip;
+    QString DescAlways;
+    bool operator==(const DMap&) const = default;
+};
+
+// The map editor's working record has the same fields.
+using Map = DMap;
+
+// A header row: order number text, heading text, tool-tip text.
+struct MapHeader {
+    QString Order;
+    QString Heading;
+    QString ToolTip;
+    bool operator==(const MapHeader&) const = default;
+};
+
+// Registers per value of a format; a text outside the table counts as 1.
+int RegistersPerValue(const QString& format);
+// True for formats whose first three characters are "Int".
+bool IsIntegerFormat(const QString& format);
+
+} // namespace vorda

@@ -1,0 +1,49 @@
+#pragma once
+#include <QString>
+
+namespace vorda {
+
+// The serial library's calls. Ports are numbered from 0 (COM1); any negative
+// result is a failure. The real layer drives QSerialPort; the test layer
+// connects port numbers to simulated meters in the same process.
+class SerialLayer {
+public:
+    virtual ~SerialLayer() = default;
+
+    // Opens the port when it is closed (queue sizes rx, tx); on an open port
+    // discards whatever is still queued in either direction.
+    virtual int SioReset(int port, int rxQueue, int txQueue) = 0;
+    virtual int SioBaud(int port, int baudCode) = 0;
+    virtual int SioParms(int port, int parity, int stopBits, int dataBits) = 0;
+    virtual int SioDone(int port) = 0;
+    // Queues count bytes for sending.
+    virtual int SioPuts(int port, const unsigned char* bytes, int count) = 0;
+    // Bytes still waiting to be sent.
+    virtual int SioTxQue(int port) = 0;
+    // Waits for an event; mask 4 waits until the transmit queue is empty.
+    virtual int SioEvent(int port, int mask) = 0;
+    // Waits until count bytes can be read or timeoutMs passes (negative then).
+    virtual int SioRxWait(int port, int count, int timeoutMs) = 0;
+    // The next received byte 0..255, or a negative code when none is there.
+    virtual int SioGetc(int port) = 0;
+    virtual int SioTxClear(int port) = 0;
+
+    // Exclusive-open probe of a device name as ExtComName gives it
+    // ("COM5", "\\.\COM10"): 0 when it could be opened (and is closed again),
+    // otherwise a positive system error code.
+    virtual int ProbeDevice(const QString& deviceName) = 0;
+};
+
+// Library codes and the line settings they stand for.
+inline constexpr int kBaudCode19200 = 6;  // SioBaud code: 19200 baud
+inline constexpr int kParityNone = 0;     // SioParms parity code: none
+inline constexpr int kTwoStopBits = 2;    // SioParms stop-bit code: 2
+inline constexpr int kEightDataBits = 8;  // SioParms data-bit code: 8
+
+// Failure codes of the layers.
+inline constexpr int kSioNoData = -1;     // SioGetc: nothing received
+inline constexpr int kSioBadPort = -4;    // port not open / unknown
+inline constexpr int kSioTimeout = -9;    // SioRxWait: not enough bytes in time
+inline constexpr int kSioError = -10;     // any other failure
+
+} // namespace vorda

@@ -1,0 +1,96 @@
+#pragma once
+#include "app/ProgramEnd.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+
+#include <QStringList>
+#include <deque>
+
+namespace vorda::test {
+
+// Answers every question from a script and records every text shown, in
+// order. Unscripted questions answer OK / Yes and unscripted dialogs cancel.
+class ScriptedInteraction : public UserInteraction {
+public:
+    struct Shown {
+        QString kind; // "message", "error", "confirm", "yesno", "open", "save", "folder", "desktop"
+        QString text;
+    };
+
+    void ShowMessage(const QString& text) override { record("message", text); }
+    void ShowError(const QString& text) override { record("error", text); }
+    bool Confirm(const QString& text) override { record("confirm", text); return nextAnswer(); }
+    bool AskYesNo(const QString& text) override { record("yesno", text); return nextAnswer(); }
+    QString OpenFileName(const QString& startDir, const QString& filter) override {
+        record("open", filter);
+        lastStartDir = startDir;
+        return nextPath();
+    }
+    QString SaveFileName(const QString& title, const QString& startDir, const QString& filter,
+                         const QString& defaultExt) override {
+        record("save", title + "|" + filter + "|" + defaultExt);
+        lastStartDir = startDir;
+        return nextPath();
+    }
+    QString ChooseFolder(const QString& title, const QString& startDir) override {
+        record("folder", title);
+        lastStartDir = startDir;
+        return nextPath();
+    }
+    bool OpenWithDesktop(const QString& target) override { record("desktop", target); return true; }
+
+    // Script.
+    void answer(bool ok) { answers.push_back(ok); }
+    void choosePath(const QString& path) { paths.push_back(path); }
+
+    // What was shown, of all kinds, in order.
+    QStringList texts() const {
+        QStringList out;
+        for (const Shown& s : shown) out << s.text;
+        return out;
+    }
+    // The texts of one kind only.
+    QStringList texts(const QString& kind) const {
+        QStringList out;
+        for (const Shown& s : shown)
+            if (s.kind == kind) out << s.text;
+        return out;
+    }
+    void clear() { shown.clear(); }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+    std::deque<QString> paths;
+    QString lastStartDir;
+
+private:
+    void record(const char* kind, const QString& text) { shown.push_back({QString::fromLatin1(kind), text}); }
+    bool nextAnswer() {
+        if (answers.empty()) return true;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    QString nextPath() {
+        if (paths.empty()) return QString();
+        QString p = paths.front();
+        paths.pop_front();
+        return p;
+    }
+};
+
+// Records the fatal message and unwinds like the real one.
+class RecordingProgramEnd : public ProgramEnd {
+public:
+    [[noreturn]] void Terminate(const QString& message) override {
+        terminated = true;
+        messages << message;
+        throw ProgramTerminated();
+    }
+    bool Terminated() const override { return terminated; }
+
+    bool terminated = false;
+    QStringList messages;
+};
+
+} // namespace vorda::test
