@@ -33,6 +33,15 @@ DisplayDataType SplitDisplayLine(const QString& line);
 // headings; every further line, empty ones included, is one entry.
 QList<DisplayDataType> ParseDisplayData(const QStringList& lines);
 
+// Reads kDisplayDataFileName from startDir (matched without regard to case;
+// the working directory is not changed). Returns false and leaves *out
+// alone when the file is missing or cannot be read; *error then holds the
+// system's text of an open failure (empty when the file is missing).
+bool ReadDisplayDataFile(const QString& startDir, QList<DisplayDataType>* out, QString* error = nullptr);
+
+// The fatal message for a display data file missing from startDir.
+QString DisplayDataMissingMessage(const QString& startDir);
+
 // The display data and the current unit choices, owned by the display units
 // dialog and read by the parameter screen.
 struct DisplayUnitTables {
