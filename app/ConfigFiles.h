@@ -1,0 +1,48 @@
+#pragma once
+#include "units/DisplayData.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace vorda {
+
+inline constexpr char kConfigFileName[] = "VORDAConfig.txt";
+inline constexpr char kFormSettingsFileName[] = "FormSettings.ini";
+
+// What "VORDAConfig.txt" holds.
+struct ConfigData {
+    QString comPortLabel;
+    QString eepromMapFile = QStringLiteral("unknown");
+    QString eepromDataFile = QStringLiteral("unknown");
+    QList<UnitRow> savedUnits;
+};
+
+// The most unit rows a configuration file is taken to hold; a larger count
+// is a damaged file, not a reason to build millions of empty rows.
+inline constexpr int kMaxSavedUnitRows = 10000;
+
+// Reads the lines of a configuration file. A count line that is no integer
+// throws UserError with the conversion error's text. Lines missing at the end
+// read as empty strings.
+ConfigData ParseConfigLines(const QStringList& lines);
+QStringList ConfigLines(const ConfigData& data);
+
+// A window's outer position and size as "FormSettings.ini" keeps it.
+struct Placement {
+    int top = -1;
+    int left = -1;
+    int height = -1;
+    int width = -1;
+};
+
+// The placement of a window's section when "Preferences"/"SaveSettings" reads
+// 1, each key defaulting to -1; nothing otherwise. Never fails.
+std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& section);
+// Writes SaveSettings = 1 and the window's keys, leaving other keys as they
+// are. False when the file cannot be written.
+bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement);
+
+} // namespace vorda

@@ -1,0 +1,34 @@
+#include "Program.h"
+
+#include "maps/MapMakerUnt.h"
+#include "registers/PICRW.h"
+#include "units/SetDisplayUnitsUnt.h"
+
+namespace vorda {
+
+VordaProgram::VordaProgram(UserInteraction& ui, ProgramEnd& end, SerialLayer& serial, PlatformPaths paths,
+                           QStringList arguments)
+    : ui_(ui), end_(end), serial_(serial), paths_(std::move(paths)), arguments_(std::move(arguments)) {}
+
+VordaProgram::~VordaProgram() = default;
+
+void VordaProgram::Create() {
+    main_ = std::make_unique<TValuesReadWrite>(
+        MainWindowContext{ui_, end_, serial_, paths_, arguments_, startup, link, map, flags, units});
+    main_->FormCreate();
+
+    TDisplayUnitsFrm::Hooks hooks;
+    TValuesReadWrite* mw = main_.get();
+    hooks.SetDataRanges = [mw] { mw->Guard([mw] { mw->SetDataRanges(); }); };
+    hooks.MeterConnected = [this] { return link.MeterConnected; };
+    hooks.ReadEEClick = [mw] { mw->Guard([mw] { mw->ReadEEClick(); }); };
+    unitsFrm_ = std::make_unique<TDisplayUnitsFrm>(units, main_->SavedUnits(), hooks);
+    unitsFrm_->FormCreate(startup.StartDir, end_);
+
+    mapMaker_ = std::make_unique<TMapMaker>();
+    picrw_ = std::make_unique<TPICRWForm>();
+    core_ = std::make_unique<TPICCoreForm>(serial_, link);
+    main_->AttachWindows(unitsFrm_.get(), mapMaker_.get(), picrw_.get(), core_.get());
+}
+
+} // namespace vorda

@@ -1,0 +1,55 @@
+#pragma once
+#include "Startup.h"
+#include "meter/PICCore.h"
+#include "units/DisplayData.h"
+#include "values/ValuesReadWriteUnt.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace vorda {
+class ProgramEnd;
+class SerialLayer;
+class TDisplayUnitsFrm;
+class TMapMaker;
+class TPICRWForm;
+class UserInteraction;
+
+// The program: its owned state and its five windows, created in order, each
+// fully before the next. The program entry and the window tests both use it.
+class VordaProgram {
+public:
+    VordaProgram(UserInteraction& ui, ProgramEnd& end, SerialLayer& serial, PlatformPaths paths,
+                 QStringList arguments);
+    ~VordaProgram();
+
+    // Creates the windows and runs their creation steps. A fatal error
+    // propagates as ProgramTerminated.
+    void Create();
+
+    StartupState startup;
+    MeterLinkState link;
+    LoadedMap map;
+    ScreenFlags flags;
+    DisplayUnitTables units;
+
+    TValuesReadWrite* mainWindow() const { return main_.get(); }
+    TDisplayUnitsFrm* unitsDialog() const { return unitsFrm_.get(); }
+    TMapMaker* mapMaker() const { return mapMaker_.get(); }
+    TPICRWForm* registerBrowser() const { return picrw_.get(); }
+    TPICCoreForm* core() const { return core_.get(); }
+
+private:
+    UserInteraction& ui_;
+    ProgramEnd& end_;
+    SerialLayer& serial_;
+    PlatformPaths paths_;
+    QStringList arguments_;
+    std::unique_ptr<TPICCoreForm> core_;
+    std::unique_ptr<TPICRWForm> picrw_;
+    std::unique_ptr<TMapMaker> mapMaker_;
+    std::unique_ptr<TDisplayUnitsFrm> unitsFrm_;
+    std::unique_ptr<TValuesReadWrite> main_;
+};
+
+} // namespace vorda

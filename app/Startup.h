@@ -1,0 +1,66 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace vorda {
+class ProgramEnd;
+
+inline constexpr char kVersionText[] = "3.9.5";
+inline constexpr char kReadMeFileName[] = "VORDAReadMe.txt";
+inline constexpr char kUserDirFileName[] = "VORDAUD.txt";
+
+// "\n\r" + "VORDA Version: " + "3.9.5", the tail of most fatal messages.
+QString VersionTail();
+
+// Where the folders of the program lie on this machine. Built from the
+// environment by FromEnvironment; tests fill it by hand.
+struct PlatformPaths {
+    QString prefix;          // folder above the executable's folder
+    QString programDataEnv;  // $PROGRAMDATA, empty when unset
+    QString appDataEnv;      // $APPDATA, empty when unset
+    QString configHome;      // ${XDG_CONFIG_HOME:-$HOME/.config}
+    QString home;            // $HOME
+    QString userName;        // $USERNAME, else $USER
+    QString oldInstallDir = QStringLiteral("/opt/ZUVMeters/VORDA");
+
+    static PlatformPaths FromEnvironment(const QString& applicationDir);
+
+    QString StartDir() const;        // <prefix>/share/vorda/
+    QString ProgramDataDir() const;  // ends with "/"
+    QString AppDataDir() const;      // no final "/"
+    QString SettingsParent() const;  // the folder above AppDataDir
+    QString UserParent() const;      // $HOME/ZUVMeters
+    QString DefaultUserDir() const;  // $HOME/ZUVMeters/VORDA/
+};
+
+// Process-wide start-up state.
+struct StartupState {
+    QString StartDir;
+    QString ProgramDataDir;
+    QString AppDataDir;
+    QString UserDir;
+    bool NeedFileCopy = false;
+    bool MakerAccess = false;
+    bool OffsetCalMode = false;
+    int SigFigCount = 5;
+};
+
+// UserDir with a file name appended, inserting "/" when it lacks one.
+QString InUserDir(const QString& userDir, const QString& fileName);
+
+// Applies the first two command-line arguments (program name excluded).
+// An argument that is not recognised ends the program through end.
+void ApplySwitches(const QStringList& arguments, StartupState& state, ProgramEnd& end);
+
+// Settles UserDir as the search for "VORDAUD.txt" finds it, creating the
+// folders that are missing, and makes it the working directory. Fatal
+// failures go through end; a failed move or read throws UserError.
+bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end);
+
+// Copies the installed maps and the read-me into the user directory.
+bool CopyMaps(const StartupState& state, ProgramEnd& end);
+
+// The installed files that seed a user directory, in copying order.
+QStringList SeedFileNames();
+
+} // namespace vorda

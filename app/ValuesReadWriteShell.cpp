@@ -1,0 +1,140 @@
+// The main window's creation step, its settings files and its closing.
+#include "values/ValuesReadWriteUnt.h"
+
+#include "app/ConfigFiles.h"
+#include "app/ProgramEnd.h"
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+#include "maps/MapMakerUnt.h"
+#include "units/SigFigs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+namespace vorda {
+
+void TValuesReadWrite::FormCreate() {
+    StartupState& s = ctx_.startup;
+    try {
+        s.StartDir = ctx_.paths.StartDir();
+        s.ProgramDataDir = ctx_.paths.ProgramDataDir();
+        if (!QFileInfo::exists(s.ProgramDataDir + QLatin1String(kReadMeFileName)))
+            ctx_.end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
+        ReadUDFile(ctx_.paths, s, ctx_.end);
+        UDlbl->setText(s.UserDir);
+        UDlbl->adjustSize();
+        if (s.NeedFileCopy) CopyMaps(s, ctx_.end);
+        RestoreValuesWindowPlacement();
+
+        MeterMapNumber = -1;
+        ctx_.map.MapFileNumber = 0;
+        ctx_.map.MapLoaded = false;
+        ctx_.flags.MeterInSync = true;
+        s.OffsetCalMode = false;
+        FieldsCreated = false;
+        OldMapParamCount = 0;
+        mAPnl->hide();
+        NewMeterbtn->hide();
+        s.SigFigCount = 5;
+
+        ApplySwitches(ctx_.arguments, s, ctx_.end);
+        rounder_->SigFigCount = s.SigFigCount;
+        NewMeterbtn->setVisible(s.OffsetCalMode);
+
+        ReadConfigFile();
+        EEPROMConnected(false);
+        Version->setText(QStringLiteral("Version: ") + QLatin1String(kVersionText));
+        Version->adjustSize();
+        SigFigLbl->setText(QString::number(s.SigFigCount));
+        SigFigLbl->adjustSize();
+        MapFileMenuAction->setVisible(s.MakerAccess);
+        PICRW1->setVisible(s.MakerAccess);
+    } catch (const UserError& e) {
+        // An unexpected file error: shown, and the remaining creation steps
+        // are skipped; the program keeps running.
+        ctx_.ui.ShowError(e.text());
+    }
+}
+
+void TValuesReadWrite::RestoreValuesWindowPlacement() {
+    const auto placement = ReadPlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"));
+    if (!placement) return;
+    move(placement->left, placement->top);
+    resize(placement->width, placement->height);
+}
+
+QString TValuesReadWrite::FormSettingsPath() const {
+    return InUserDir(ctx_.startup.UserDir, QLatin1String(kFormSettingsFileName));
+}
+
+bool TValuesReadWrite::ReadConfigFile() {
+    const QString path = FindFileNoCase(QString(), QLatin1String(kConfigFileName));
+    if (path.isEmpty()) return false;
+    QStringList lines;
+    QString error;
+    if (!ReadTextLines(path, &lines, &error)) throw UserError(error);
+    const ConfigData data = ParseConfigLines(lines);
+    EEPROMMapFile->setText(data.eepromMapFile);
+    EEPROMDataFile->setText(data.eepromDataFile);
+    SavedUnits_ = data.savedUnits;
+    return false;
+}
+
+bool TValuesReadWrite::WriteConfigFile() {
+    ConfigData data;
+    data.comPortLabel = ComPortlbl->text();
+    data.eepromMapFile = EEPROMMapFile->text();
+    data.eepromDataFile = EEPROMDataFile->text();
+    data.savedUnits = ctx_.units.CurrentUnits;
+    QString error;
+    if (!WriteTextLines(QLatin1String(kConfigFileName), ConfigLines(data), &error)) throw UserError(error);
+    return true;
+}
+
+bool TValuesReadWrite::FormClose() {
+    if (mapMaker_) mapMaker_->hide();
+    if (isMaximized()) showNormal();
+    const QRect frame = frameGeometry();
+    Placement placement{frame.top(), frame.left(), frame.height(), frame.width()};
+    if (!WritePlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"), placement)) {
+        ctx_.ui.ShowMessage(QStringLiteral("Unable to write to ") + FormSettingsPath());
+        return false;
+    }
+    if (!ctx_.map.MapLoaded) {
+        if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
+        return true;
+    }
+    if (!ctx_.startup.OffsetCalMode) {
+        if (GotData() && ctx_.flags.DataEdited && !ctx_.flags.MeterInSync &&
+            !ctx_.ui.Confirm(QStringLiteral("About to Close the Application - Current data not saved and not written to meter.\n\r\n\r            Are you sure?")))
+            return false;
+        if (mapMaker_ && mapMaker_->MapChanged() &&
+            !ctx_.ui.Confirm(QStringLiteral("About to Close the Application.\n\rCurrent map not saved\n\r\n\r            Are you sure?")))
+            return false;
+        if (ctx_.link.MeterConnected && core_) {
+            if (core_->getChar(kHandshakeSent) != kHandshakeReply) ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure"));
+            core_->getChar(kSignOffByte);
+        }
+    }
+    if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
+    WriteConfigFile();
+    return true;
+}
+
+void TValuesReadWrite::closeEvent(QCloseEvent* event) {
+    bool accepted = false;
+    Guard([this, &accepted] { accepted = FormClose(); });
+    if (!accepted) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QApplication::quit();
+}
+
+} // namespace vorda

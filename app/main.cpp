@@ -1,0 +1,29 @@
+#include "Program.h"
+#include "QtUserInteraction.h"
+#include "UserError.h"
+#include "meter/QtSerialLayer.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZUV Meter Settings"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    vorda::QtUserInteraction ui;
+    vorda::QtProgramEnd end(ui);
+    vorda::QtSerialLayer serial;
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    vorda::VordaProgram program(ui, end, serial,
+                                vorda::PlatformPaths::FromEnvironment(QApplication::applicationDirPath()),
+                                arguments);
+    try {
+        program.Create();
+    } catch (const vorda::ProgramTerminated&) {
+        return 1;
+    }
+    ui.SetParentWindow(program.mainWindow());
+    program.mainWindow()->show();
+    return QApplication::exec();
+}

@@ -1,0 +1,119 @@
+// Opening maps on the main window.
+#include "values/ValuesReadWriteUnt.h"
+
+#include "app/ProgramEnd.h"
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+#include "maps/MapFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorda {
+
+bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
+    ScrollToTop();
+    Cleardata();
+    const MapReadResult r = ReadMapFileContent(ResolveFileNoCase(MapFileName), MapFileName);
+    switch (r.status) {
+    case MapReadStatus::OpenFailed:
+        // The previous map stays; the command ends with the system's text.
+        throw UserError(r.message);
+    case MapReadStatus::OldFormat:
+        ctx_.ui.ShowMessage(r.message);
+        return false;
+    case MapReadStatus::BadVersion:
+        ctx_.ui.ShowMessage(MapFileName + QStringLiteral(" has file version ") + r.versionLine +
+                            QStringLiteral(" and cannot be read - contact ZUV Meters"));
+        return false;
+    case MapReadStatus::Ok:
+    case MapReadStatus::BadContent:
+        break;
+    }
+    OldMapParamCount = ctx_.map.MapParamCount();
+    OldMapHeaderCount = ctx_.map.MapHeaderCount();
+    // A damaged file leaves the blocks read before the fault, never entries
+    // that were not in the file.
+    ctx_.map.MapParams = r.params;
+    ctx_.map.MapHeaders = r.headers;
+    bool ok = r.status == MapReadStatus::Ok;
+    if (ok) {
+        try {
+            MapFileNow->setText(MapFileName);
+            DataFileNow->setText(QString());
+            SetScreenOrder();
+            DataMenuAction->setEnabled(true);
+        } catch (const UserError&) {
+            ok = false;
+        }
+    }
+    if (ok) return true;
+    MapFileNow->setText(QString());
+    DataFileNow->setText(QString());
+    try {
+        SetScreenOrder();
+    } catch (const UserError&) {
+        // Rows without a usable screen order cannot be shown.
+        ctx_.map.MapParams.clear();
+        SetScreenOrder();
+    }
+    if (ctx_.startup.MakerAccess) {
+        ctx_.ui.ShowMessage(QStringLiteral("Error reading Map File ") + MapFileName);
+        return false;
+    }
+    ctx_.end.Terminate(QStringLiteral("Error reading Map File ") + MapFileName +
+                       QStringLiteral("  Contact ZUV Meters for assistance.  Application terminating") +
+                       VersionTail());
+}
+
+void TValuesReadWrite::ReadMapFileClick() {
+    if (ctx_.map.MapLoaded) {
+        if (ctx_.startup.OffsetCalMode) return;
+        if (GotData() && ctx_.flags.DataEdited &&
+            !ctx_.ui.Confirm(QStringLiteral("About to read a new Map file.\n\rCurrent data has not been saved, and will be deleted.\n\r\n\r            Are you sure?")))
+            return;
+    }
+    const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter map files (*.map)|*.map|"));
+    if (chosen.isEmpty()) return;
+    QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    ctx_.map.CurrentMapFile = QFileInfo(chosen).fileName();
+    // The screen is rebuilt whatever the read gave.
+    try {
+        DReadMapFile(ctx_.map.CurrentMapFile);
+    } catch (const UserError&) {
+        ShowLoadedMap(false);
+        throw;
+    }
+    ShowLoadedMap(false);
+    const QString name = ctx_.map.CurrentMapFile;
+    bool ok = false;
+    const int number = name.mid(6, std::max<qsizetype>(0, name.size() - 10)).toInt(&ok);
+    if (ok)
+        ctx_.map.MapFileNumber = number;
+    else
+        ctx_.ui.ShowMessage(QStringLiteral("Map File name error: ") + name + QStringLiteral("\n\r") +
+                            QStringLiteral("Contact ZUV Meters Inc."));
+}
+
+void TValuesReadWrite::ShowLoadedMap(bool preview) {
+    CreateFields();
+    SetDataOnScreen(false);
+    ctx_.flags.DataEdited = false;
+    ctx_.map.MapLoaded = true;
+    IsPreviewlbl->setVisible(preview);
+}
+
+bool TValuesReadWrite::ReadTempMapFile(const QString& TempMapFile) {
+    bool result = false;
+    try {
+        result = DReadMapFile(TempMapFile);
+    } catch (const UserError&) {
+        ShowLoadedMap(true);
+        throw;
+    }
+    ShowLoadedMap(true);
+    return result;
+}
+
+} // namespace vorda

@@ -1,0 +1,159 @@
+// The main window's connection code: port discovery, meter detection, the
+// connection state and the meter's own map.
+#include "values/ValuesReadWriteUnt.h"
+
+#include "app/ProgramEnd.h"
+#include "app/UserInteraction.h"
+#include "maps/MapMakerUnt.h"
+#include "meter/PortNames.h"
+#include "meter/SerialLayer.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+
+namespace vorda {
+
+int TValuesReadWrite::CheckCom(int AComNumber) {
+    return ctx_.serial.ProbeDevice(ExtComName(static_cast<unsigned>(AComNumber)));
+}
+
+bool TValuesReadWrite::TestConnection(int TestPort) {
+    EEPROMConnected(false);
+    if (!core_->ConnectToPort(TestPort)) return false;
+    if (core_->Handshake() || core_->Handshake()) {
+        // The port stays open; the next scan closes it first.
+        PortsLeftOpen_ << TestPort;
+        return true;
+    }
+    EEPROMConnected(false);
+    core_->DisconnectPort(TestPort);
+    return false;
+}
+
+void TValuesReadWrite::ClosePortsLeftOpen() {
+    for (int port : std::as_const(PortsLeftOpen_)) core_->DisconnectPort(port);
+    PortsLeftOpen_.clear();
+}
+
+int TValuesReadWrite::FindComPorts() {
+    // Every scan reports the meters attached now, so ports that the tests of
+    // an earlier scan left open are closed before probing.
+    ClosePortsLeftOpen();
+    ComPorts_.clear();
+    int found = 0;
+    for (int i = 1; i <= 1000; ++i)
+        if (CheckCom(i) == 0) ComPorts_ << i;
+    for (int k = 0; k < ComPorts_.size(); ++k) {
+        ComPortlbl->setText(QString::number(ComPorts_.at(k)));
+        ComPortlbl->adjustSize();
+        ComPortlbl->repaint();
+        ctx_.link.ComPortNumber = ComPorts_.at(k) - 1;
+        if (TestConnection(ctx_.link.ComPortNumber)) {
+            ++found;
+            FoundPortIndex_ = k;
+        }
+    }
+    return found;
+}
+
+bool TValuesReadWrite::AutoMeter() {
+    const QString tryAgain = QStringLiteral("Try again? (If No VORDA will terminate)");
+    int n = FindComPorts();
+    if (n == 0) {
+        if (!ctx_.ui.AskYesNo(QStringLiteral("Meter not detected - Please check connections.  Try unplugging and replugging.\n\r\n\r"
+                                             "If first use on this machine allow a few moments for the drivers to load.  Must be connected to the internet.\n\r\n\r") +
+                              tryAgain))
+            ctx_.end.Terminate(QString());
+        n = FindComPorts();
+        if (n == 0) ctx_.end.Terminate(QStringLiteral("Meter still not detected - VORDA will now terminate") + VersionTail());
+    } else if (n > 1) {
+        const int c = FindComPorts();
+        if (!ctx_.ui.AskYesNo(QString::number(c) + QStringLiteral(" Meters detected! - Please connect one only") +
+                              QStringLiteral("\n\r") + QStringLiteral("\n\r") + tryAgain))
+            ctx_.end.Terminate(QString());
+        n = FindComPorts();
+        if (n > 1) {
+            const int again = FindComPorts();
+            ctx_.end.Terminate(QString::number(again) + QStringLiteral(" Meters detected! - VORDA will terminate") + VersionTail());
+        }
+    }
+    if (n != 1) return false;
+
+    ctx_.link.ComPortNumber = ComPorts_.at(FoundPortIndex_) - 1;
+    // The chosen port is the one connection that stays open.
+    PortsLeftOpen_.removeAll(ctx_.link.ComPortNumber);
+    ClosePortsLeftOpen();
+    core_->ConnectToPort(ctx_.link.ComPortNumber);
+    EEPROMConnected(true);
+    if (ctx_.startup.OffsetCalMode) {
+        MeterMapNumber = 127;
+        mAPnl->show();
+        mAPnl->raise();
+    } else {
+        if (!core_->Handshake()) {
+            ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure\n\rPlease repeat the operation"));
+            return false;
+        }
+        MeterMapNumber = core_->GetSetRegister(1, kMapNumberRegister, 1);
+    }
+    SetMapFileName();
+    return false;
+}
+
+void TValuesReadWrite::TestConnbtnClick() {
+    AutoMeter();
+    if (ctx_.startup.OffsetCalMode && !ValueEdits_.isEmpty()) ValueEdits_.first()->setFocus();
+}
+
+int TValuesReadWrite::EEPROMConnected(bool status) {
+    ctx_.link.MeterConnected = status;
+    for (QAction* a : {ReadEE, WriteEE, PICRW1, RestoreDefaults1, Disconnect, EEPROMReset}) a->setEnabled(status);
+    TestConnbtn->setEnabled(!status);
+    EEPROM1->setTitle(status ? QStringLiteral("Meter (connected)") : QStringLiteral("Meter (not connected)"));
+    if (mapMaker_) mapMaker_->ShowConnected(status);
+    return 0;
+}
+
+void TValuesReadWrite::EEPROMResetClick() {
+    EEPROMConnected(false);
+    core_->DisconnectPort(ctx_.link.ComPortNumber);
+    ctx_.map.MapLoaded = false;
+    Cleardata();
+}
+
+bool TValuesReadWrite::SetMapFileName() {
+    const auto mapName = [](int number) { return QStringLiteral("ZUVMap") + QString::number(number); };
+    if (!ctx_.map.MapLoaded) {
+        if (MeterMapNumber == 255) {
+            if (ctx_.startup.MakerAccess) ctx_.ui.ShowMessage(QStringLiteral("Map File ID not set in Meter.  0 assumed."));
+            MeterMapNumber = 0;
+        }
+        ctx_.map.CurrentMapFile = mapName(MeterMapNumber) + QStringLiteral(".Map");
+        if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
+        ctx_.map.MapLoaded = true;
+        if (!ctx_.startup.OffsetCalMode) {
+            ConnectForMapLbl->setText(ctx_.map.CurrentMapFile);
+            ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+            ConnectForMapLbl->adjustSize();
+        }
+        FormShow();
+        ReadEEClick();
+        return false;
+    }
+    if (MeterMapNumber == 255) MeterMapNumber = 0;
+    if (!ctx_.startup.OffsetCalMode) {
+        if (MeterMapNumber != ctx_.map.MapFileNumber)
+            ctx_.ui.ShowMessage(QStringLiteral("Warning - Meter is using ") + mapName(MeterMapNumber) + QStringLiteral("\n\r") +
+                                QStringLiteral("currently loaded map is ") + mapName(ctx_.map.MapFileNumber) + QStringLiteral("\n\r") +
+                                QStringLiteral("Meter can be read with current map - ") + QStringLiteral("\n\r") +
+                                QStringLiteral("Use Meter (Connected) / Read Parameters, and / or") + QStringLiteral("\n\r") +
+                                QStringLiteral("you can load the map used in the meter then re-read."));
+        ConnectForMapLbl->setText(mapName(MeterMapNumber) + QStringLiteral(".Map"));
+        ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+        ConnectForMapLbl->adjustSize();
+    }
+    return false;
+}
+
+} // namespace vorda

@@ -1,0 +1,133 @@
+#include "SetDisplayUnitsUnt.h"
+
+#include "UnitChoices.h"
+#include "app/ProgramEnd.h"
+#include "app/Startup.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+
+namespace vorda {
+
+namespace {
+constexpr int kDesignedWidth = 380;
+constexpr int kDesignedHeight = 320;
+} // namespace
+
+TDisplayUnitsFrm::TDisplayUnitsFrm(DisplayUnitTables& tables, QList<UnitRow> savedUnits, Hooks hooks,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), tables_(tables), savedUnits_(std::move(savedUnits)), hooks_(std::move(hooks)) {
+    setObjectName(QStringLiteral("DisplayUnitsFrm"));
+    setWindowTitle(QStringLiteral("Set Display Units"));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(11);
+    setFont(f);
+
+    // Everything lies on one content widget, so that a dialog with more types
+    // than fit grows and, beyond the screen, scrolls.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("UnitsScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    content_ = new QWidget;
+    content_->setObjectName(QStringLiteral("UnitsContent"));
+    scroll_->setWidget(content_);
+
+    SDUWarningLbl = new QLabel(QStringLiteral("Can change Display Units - no values are loaded in main data screen"), content_);
+    SDUWarningLbl->setObjectName(QStringLiteral("SDUWarningLbl"));
+    SDUWarningLbl->move(32, 8);
+    TopCaption = new QLabel(QStringLiteral("Set required units from the dropdowns:"), content_);
+    TopCaption->setObjectName(QStringLiteral("TopCaption"));
+    TopCaption->move(96, 32);
+    Closebtn = new QPushButton(QStringLiteral("Close"), content_);
+    Closebtn->setObjectName(QStringLiteral("Closebtn"));
+    Closebtn->setGeometry(284, 280, 75, 25);
+    connect(Closebtn, &QPushButton::clicked, this, [this] { ClosebtnClick(); });
+    move(0, 0);
+    LayOut();
+}
+
+void TDisplayUnitsFrm::FormCreate(const QString& startDir, ProgramEnd& end) {
+    if (!ReadDisplayDataFile(startDir, &tables_.DisplayData)) end.Terminate(DisplayDataMissingMessage(startDir));
+    CreateControls();
+}
+
+bool TDisplayUnitsFrm::CreateControls() {
+    TopCaption->move(100, 40);
+    qDeleteAll(UnitCombos_);
+    qDeleteAll(TypeLabels_);
+    UnitCombos_.clear();
+    TypeLabels_.clear();
+    const QList<UnitChooser> choosers = BuildCurrentUnits(tables_.DisplayData, savedUnits_, &tables_.CurrentUnits);
+    for (int k = 0; k < choosers.size(); ++k) {
+        const UnitChooser& chooser = choosers.at(k);
+        auto* box = new QComboBox(content_);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setObjectName(chooser.type);
+        box->setAccessibleName(chooser.type);
+        box->setGeometry(100, 80 + 40 * k, 160, 22);
+        box->addItems(chooser.unitNames);
+        box->setEditText(chooser.shownText);
+        box->setCurrentIndex(int(chooser.unitNames.indexOf(chooser.shownText)));
+        box->setEditText(chooser.shownText);
+        connect(box, &QComboBox::currentTextChanged, this, [this, box] { CombosChanged(box); });
+        auto* label = new QLabel(chooser.type, content_);
+        label->setObjectName(QStringLiteral("TypeLabel%1").arg(k));
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->move(275, 85 + 40 * k);
+        UnitCombos_ << box;
+        TypeLabels_ << label;
+    }
+    LayOut();
+    return true;
+}
+
+void TDisplayUnitsFrm::LayOut() {
+    const int rowsBottom = 80 + 40 * int(UnitCombos_.size()) + 10;
+    const int contentHeight = std::max(kDesignedHeight, rowsBottom + 40);
+    Closebtn->move(284, contentHeight - 40);
+    content_->resize(kDesignedWidth, contentHeight);
+    int height = contentHeight;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, std::max(kDesignedHeight, screen->availableGeometry().height() - 60));
+    resize(kDesignedWidth + (height < contentHeight ? 20 : 0), height);
+    scroll_->setGeometry(0, 0, width(), height);
+}
+
+void TDisplayUnitsFrm::CombosChanged(QComboBox* box) {
+    ApplyUnitChoice(tables_, box->objectName(), box->currentText());
+    if (hooks_.SetDataRanges) hooks_.SetDataRanges();
+}
+
+void TDisplayUnitsFrm::ShowLocked(bool locked) {
+    if (locked) {
+        SDUWarningLbl->setText(QStringLiteral("Cannot change Display Units - values are loaded in main data screen\n"
+                                              "Click Set Display Units on the main form to hide this"));
+        SDUWarningLbl->setStyleSheet(QStringLiteral("color: rgb(255,0,0)"));
+        hide();
+        setEnabled(false);
+    } else {
+        setEnabled(true);
+        SDUWarningLbl->setText(QStringLiteral("Can change Display Units - no values are loaded in main data screen"));
+        SDUWarningLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+    }
+    SDUWarningLbl->adjustSize();
+}
+
+void TDisplayUnitsFrm::ClosebtnClick() { close(); }
+
+void TDisplayUnitsFrm::closeEvent(QCloseEvent* event) {
+    event->accept();
+    FormClose();
+}
+
+void TDisplayUnitsFrm::FormClose() {
+    if (hooks_.MeterConnected && hooks_.MeterConnected() && hooks_.ReadEEClick) hooks_.ReadEEClick();
+}
+
+} // namespace vorda

@@ -1,0 +1,76 @@
+// Parameter data files: open and save sets of values.
+#include "ValuesReadWriteUnt.h"
+
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+#include "values/DataCheck.h"
+#include "values/DataFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorda {
+
+namespace {
+// The dialogs make the chosen file's folder the working directory.
+void EnterFolderOf(const QString& path) { QDir::setCurrent(QFileInfo(path).absolutePath()); }
+} // namespace
+
+void TValuesReadWrite::ReadDataClick() {
+    if (ctx_.map.MapLoaded && GotData() && ctx_.flags.DataEdited &&
+        !ctx_.ui.Confirm(QStringLiteral("About to read a new Data file.\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")))
+        return;
+    const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
+    if (chosen.isEmpty()) return;
+    EnterFolderOf(chosen);
+    CurrentDataFile = QFileInfo(chosen).fileName();
+    Cleardata();
+    ReadDataFile(CurrentDataFile, ctx_.map.CurrentMapFile);
+    CheckDataClick();
+}
+
+bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapFileName) {
+    QStringList lines;
+    QString error;
+    if (!ReadTextLines(ResolveFileNoCase(FileName), &lines, &error)) throw UserError(error);
+    const DataFileContent content = ParseDataFile(lines);
+    if (!ctx_.startup.OffsetCalMode && content.mapFileName.toUpper() != MapFileName.toUpper())
+        ctx_.ui.ShowMessage(QStringLiteral("Warning: Map file name in use (") + MapFileName + QStringLiteral(")") +
+                            QStringLiteral("\n\r") + QStringLiteral("does not match map file name in parameter file (") +
+                            content.mapFileName + QStringLiteral(")"));
+    // Values are matched to parameters by position; values beyond the map's
+    // last parameter have no parameter to go to and are left out.
+    const int n = std::min<int>(int(content.values.size()), int(ValueEdits_.size()));
+    for (int k = 0; k < n; ++k) ShowReadValue(k, content.values.at(k));
+    if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + CurrentDataFile);
+    DataFileNow->setText(FileName);
+    DataFileNow->adjustSize();
+    ctx_.flags.DataEdited = false;
+    SetDataOnScreen(true);
+    ctx_.flags.MeterInSync = false;
+    return false;
+}
+
+void TValuesReadWrite::SaveAsDataClick() {
+    CheckDataClick();
+    if (CheckDataResult->text() != QLatin1String("Data OK")) {
+        ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
+        return;
+    }
+    const QString chosen = ctx_.ui.SaveFileName(QStringLiteral("Save Parameter Data"), QDir::currentPath(),
+                                                QStringLiteral("Meter Parameter Files (*.epf)|*.epf"), QStringLiteral("epf"));
+    if (chosen.isEmpty()) return;
+    QString path = chosen;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".epf");
+    EnterFolderOf(path);
+    QString error;
+    if (!WriteTextLines(path, DataFileLines(ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_), &error))
+        throw UserError(error);
+    CurrentDataFile = QFileInfo(path).absoluteFilePath();
+    ctx_.flags.DataEdited = false;
+    DataFileNow->setText(QFileInfo(path).fileName());
+    DataFileNow->adjustSize();
+}
+
+} // namespace vorda

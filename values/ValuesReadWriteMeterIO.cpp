@@ -1,0 +1,142 @@
+// Reading and writing all parameters of the loaded map.
+#include "ValuesReadWriteUnt.h"
+
+#include "app/UserInteraction.h"
+#include "values/DataCheck.h"
+
+#include <QProgressBar>
+
+namespace vorda {
+
+namespace {
+const QString kConnectionFailure = QStringLiteral("Meter connection failure\n\rSave data and restart everything!");
+}
+
+void TValuesReadWrite::ShowProgress(int done, int total) {
+    // Repaints at once: no other input is processed while the meter is busy.
+    if (total <= 0) {
+        ProgressBar->hide();
+    } else {
+        ProgressBar->setRange(0, total);
+        ProgressBar->setValue(done);
+        ProgressBar->show();
+        ProgressBar->repaint();
+    }
+    Progress->repaint();
+}
+
+void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
+    const DMap& p = ctx_.map.MapParams.at(index);
+    AcceptedValues_[index] = meterText;
+    MeterValues_[index] = meterText;
+    const QString shown = MeterToDisplay(p, meterText, UnitOf(p), *evaluator_);
+    SetBoxText(index, shown);
+    ShownValues_[index] = shown;
+    ExactValues_[index] = meterText;
+}
+
+void TValuesReadWrite::ReadEEClick() {
+    if (!core_) return;
+    if (!ctx_.startup.OffsetCalMode && ctx_.flags.DataOnScreen && ctx_.flags.DataEdited &&
+        !ctx_.ui.Confirm(QStringLiteral("About to read Meter values.\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")))
+        return;
+    if (EEPROMMapFile->text() == QLatin1String("unknown"))
+        ctx_.ui.ShowMessage(QStringLiteral("Software version transition.  Map used for last Meter write is unknown"));
+    Cleardata();
+    if (!core_->Handshake()) {
+        ctx_.ui.ShowMessage(kConnectionFailure);
+        return;
+    }
+    bool success = true;
+    int failures = 0;
+    const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
+    int totalRegisters = 0;
+    for (int i = 0; i < n; ++i) totalRegisters += std::max(0, ctx_.map.MapParams.at(i).EndReg - ctx_.map.MapParams.at(i).Startreg + 1);
+    int done = 0;
+    for (int i = 0; i < n; ++i) {
+        const DMap& p = ctx_.map.MapParams.at(i);
+        // The register range comes from the map, so a parameter that failed
+        // the last check is read all the same.
+        const int count = std::max(0, p.EndReg - p.Startreg + 1);
+        QVector<int> bytes(count, -1);
+        for (int k = 0; k < count; ++k) {
+            const int result = core_->GetSetRegister(1, p.Startreg + k, 1);
+            ShowProgress(++done, totalRegisters);
+            if (result < 0) {
+                ctx_.ui.ShowMessage(QStringLiteral("Meter read failure: value ") + QString::number(k) +
+                                    QStringLiteral(" in parameter ") + p.Parameter);
+                success = false;
+                if (++failures > 3) {
+                    ctx_.ui.ShowMessage(QStringLiteral("Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
+                    ShowProgress(0, 0);
+                    return;
+                }
+            } else {
+                bytes[k] = result;
+            }
+        }
+        QString text = DecodeRegisters(p, bytes);
+        if (text.endsWith(QLatin1Char(','))) text.chop(1);
+        ShowReadValue(i, text);
+    }
+    ShowProgress(0, 0);
+    if (!ctx_.startup.OffsetCalMode && success) {
+        ctx_.ui.ShowMessage(QStringLiteral("Meter read successfully"));
+        ctx_.flags.MeterInSync = true;
+    }
+    CheckDataClick();
+}
+
+void TValuesReadWrite::WriteEEClick() {
+    if (!core_) return;
+    CheckDataClick();
+    if (CheckDataResult->text() != QLatin1String("Data OK")) {
+        ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
+        return;
+    }
+    if (!ctx_.startup.OffsetCalMode &&
+        !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
+        return;
+    if (!core_->Handshake()) {
+        ctx_.ui.ShowMessage(kConnectionFailure);
+        return;
+    }
+    bool success = true;
+    int failures = 0;
+    int total = 0;
+    for (const EEValue& v : EEValues_) total += v.RegCount;
+    int done = 0;
+    for (int i = 0; i < EEValues_.size(); ++i) {
+        const EEValue& v = EEValues_.at(i);
+        for (int k = 0; k < v.RegCount; ++k) {
+            const int result = core_->GetSetRegister(0, v.Startreg + k, v.Values.value(k));
+            ShowProgress(++done, total);
+            if (result < 0) {
+                ctx_.ui.ShowMessage(QStringLiteral("Meter write failure: value ") + QString::number(k) +
+                                    QStringLiteral(" in parameter ") + ctx_.map.MapParams.at(i).Parameter);
+                success = false;
+                if (++failures > 3) {
+                    ctx_.ui.ShowMessage(QStringLiteral("Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
+                    ShowProgress(0, 0);
+                    return;
+                }
+            }
+        }
+        Progress->setText(i % 2 == 0 ? QStringLiteral("O") : QStringLiteral("o"));
+        Progress->repaint();
+    }
+    Progress->setText(QString());
+    ShowProgress(0, 0);
+    if (success) {
+        if (!ctx_.startup.OffsetCalMode) ctx_.ui.ShowMessage(QStringLiteral("Meter written successfully"));
+        EEPROMMapFile->setText(MapFileNow->text());
+        EEPROMDataFile->setText(DataFileNow->text());
+        if (ctx_.startup.OffsetCalMode) {
+            OldOffsetText.clear();
+            OldOffsetEdt->clear();
+        }
+        ctx_.flags.MeterInSync = true;
+    }
+}
+
+} // namespace vorda

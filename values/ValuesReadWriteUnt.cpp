@@ -1,0 +1,615 @@
+// The main window: its controls and the parameter screen.
+#include "ValuesReadWriteUnt.h"
+
+#include "app/ProgramEnd.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+#include "maps/MapMakerUnt.h"
+#include "units/Equations.h"
+#include "units/NumberFormat.h"
+#include "units/SetDisplayUnitsUnt.h"
+#include "units/SigFigs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace vorda {
+
+namespace {
+const QColor kOrange(255, 140, 0);
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kNavy(0, 0, 128);
+
+void SetTextColour(QWidget* w, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    p.setColor(QPalette::Text, c);
+    w->setPalette(p);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+void SetBold(QWidget* w, bool bold = true) {
+    QFont f = w->font();
+    f.setBold(bold);
+    w->setFont(f);
+}
+} // namespace
+
+TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
+    : QMainWindow(parent), ctx_(std::move(context)) {
+    rounder_ = std::make_unique<SigFigRounder>(ctx_.startup.SigFigCount, ctx_.ui);
+    evaluator_ = std::make_unique<EquationEvaluator>(*rounder_, ctx_.ui);
+    setObjectName(QStringLiteral("ValuesReadWrite"));
+    setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    setFont(f);
+    BuildWindow();
+}
+
+TValuesReadWrite::~TValuesReadWrite() = default;
+
+void TValuesReadWrite::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const UserError& e) {
+        ctx_.ui.ShowError(e.text());
+    } catch (const ProgramTerminated&) {
+        // The program end seam has shown the message and asked the program
+        // to end; nothing more runs in this command.
+    }
+}
+
+void TValuesReadWrite::AttachWindows(TDisplayUnitsFrm* units, TMapMaker* mapMaker, TPICRWForm* picrw,
+                                     TPICCoreForm* core) {
+    units_ = units;
+    mapMaker_ = mapMaker;
+    picrw_ = picrw;
+    core_ = core;
+    if (mapMaker_) mapMaker_->ShowConnected(ctx_.link.MeterConnected);
+}
+
+// ---------------------------------------------------------------- controls
+
+void TValuesReadWrite::BuildWindow() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(client);
+    resize(620, 560);
+
+    TopPanel = new QWidget(client);
+    TopPanel->setObjectName(QStringLiteral("TopPanel"));
+    TopPanel->setGeometry(0, 0, 620, 47);
+    TestConnbtn = new QPushButton(QStringLiteral("Connect"), TopPanel);
+    TestConnbtn->setObjectName(QStringLiteral("TestConnbtn"));
+    TestConnbtn->setToolTip(QStringLiteral("Atttach meter and press connect"));
+    TestConnbtn->setGeometry(8, 8, 90, 30);
+    connect(TestConnbtn, &QPushButton::clicked, this, [this] { Guard([this] { TestConnbtnClick(); }); });
+    CheckData = new QPushButton(QStringLiteral("Check Data"), TopPanel);
+    CheckData->setObjectName(QStringLiteral("CheckData"));
+    CheckData->setToolTip(QStringLiteral("See if the current data is valid"));
+    CheckData->setGeometry(146, 3, 69, 21);
+    connect(CheckData, &QPushButton::clicked, this, [this] { Guard([this] { CheckDataClick(); }); });
+    CheckDataResult = new QLabel(QStringLiteral("Data Status"), TopPanel);
+    CheckDataResult->setObjectName(QStringLiteral("CheckDataResult"));
+    CheckDataResult->setGeometry(143, 27, 80, 16);
+    CheckDataResult->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    Progress = new QLabel(TopPanel);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setGeometry(272, 4, 10, 16);
+    Progress->setAlignment(Qt::AlignCenter);
+    SetBold(Progress);
+    ProgressBar = new QProgressBar(TopPanel);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setGeometry(290, 4, 150, 14);
+    ProgressBar->setTextVisible(true);
+    ProgressBar->setFormat(QStringLiteral("%v / %m"));
+    ProgressBar->hide();
+    IsPreviewlbl = MakeLabel(TopPanel, QStringLiteral("IsPreviewlbl"), QStringLiteral("Loaded:  Preview of Map file"), 341, 15);
+    IsPreviewlbl->move(341, 22);
+    IsPreviewlbl->hide();
+
+    MOForAttrslbl = MakeLabel(client, QStringLiteral("MOForAttrslbl"), QStringLiteral("Current Attributes (Click to toggle):"), 5, 50);
+    MOForAttrslbl->setCursor(Qt::PointingHandCursor);
+    MOForAttrslbl->installEventFilter(this);
+
+    ScrollArea = new QScrollArea(client);
+    ScrollArea->setObjectName(QStringLiteral("ScrollArea"));
+    ScrollArea->setGeometry(8, 73, 604, 443);
+    ScrollArea->setWidgetResizable(false);
+    ScrollContent = new QWidget;
+    ScrollContent->setObjectName(QStringLiteral("ScrollContent"));
+    ScrollContent->resize(580, 400);
+    ScrollArea->setWidget(ScrollContent);
+    ScrollArea->viewport()->installEventFilter(this);
+    ScrollContent->installEventFilter(this);
+
+    BuildAttributesPanel();
+    BuildMaPanel();
+
+    BottomPanel = new QWidget(client);
+    BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
+    Version = MakeLabel(BottomPanel, QStringLiteral("Version"), QStringLiteral("Version:"), 8, 6);
+    WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"), QStringLiteral("<u>www.zuvmeters.com</u>"), 400, 6);
+    WebLink->setToolTip(QStringLiteral("Link to ZUV website"));
+    WebLink->setCursor(Qt::PointingHandCursor);
+    WebLink->installEventFilter(this);
+
+    BuildMenus();
+}
+
+QLabel* TValuesReadWrite::AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName) {
+    QLabel* cap = MakeLabel(AttrsPnl, objectName + QStringLiteral("Caption"), caption, 14, top);
+    cap->setToolTip(hint);
+    QLabel* value = MakeLabel(AttrsPnl, objectName, QStringLiteral("(not yet set)"), 116, top);
+    value->setToolTip(hint);
+    return value;
+}
+
+void TValuesReadWrite::BuildAttributesPanel() {
+    AttrsPnl = new QFrame(centralWidget());
+    AttrsPnl->setObjectName(QStringLiteral("AttrsPnl"));
+    static_cast<QFrame*>(AttrsPnl)->setFrameShape(QFrame::Panel);
+    AttrsPnl->setAutoFillBackground(true);
+    AttrsPnl->setGeometry(8, 95, 580, 148);
+    UDlbl = AddAttrRow(6, QStringLiteral("User files in:"), QStringLiteral("Location of user data files"), QStringLiteral("UDlbl"));
+    UDlbl->setToolTip(QStringLiteral("Double-click to open"));
+    SetBold(UDlbl);
+    UDlbl->installEventFilter(this);
+    ComPortlbl = AddAttrRow(26, QStringLiteral("COM Port:"), QStringLiteral("COM port the meter is connected to"), QStringLiteral("ComPortlbl"));
+    SigFigLbl = AddAttrRow(46, QStringLiteral("Rounding:"), QStringLiteral("Rounding is currently the subject of experimentation"), QStringLiteral("SigFigLbl"));
+    MakeLabel(AttrsPnl, QStringLiteral("SigFigCaption"), QStringLiteral("Significant Figures"), 140, 46);
+    MapFileNow = AddAttrRow(66, QStringLiteral("Current Map File:"), QStringLiteral("Map file currently active in VORDA"), QStringLiteral("MapFileNow"));
+    DataFileNow = AddAttrRow(86, QStringLiteral("Current Data File:"), QStringLiteral("Data file currently active in VORDA"), QStringLiteral("DataFileNow"));
+    ConnectForMapLbl = AddAttrRow(106, QStringLiteral("Map Used in meter:"), QStringLiteral("Map file currently in use in the meter"), QStringLiteral("ConnectForMapLbl"));
+    ConnectForMapLbl->setWordWrap(true);
+    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteCaption"), QStringLiteral("Last EEPROM Write:"), 300, 6);
+    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteMapCaption"), QStringLiteral("Map:"), 300, 26);
+    LastWriteCaptions_.last()->setToolTip(QStringLiteral("Map file used for last EEPROM write"));
+    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteDataCaption"), QStringLiteral("Data:"), 300, 46);
+    LastWriteCaptions_.last()->setToolTip(QStringLiteral("Data file used for last EEPROM write"));
+    EEPROMMapFile = MakeLabel(AttrsPnl, QStringLiteral("EEPROMMapFile"), QStringLiteral("(not yet set)"), 340, 26);
+    EEPROMDataFile = MakeLabel(AttrsPnl, QStringLiteral("EEPROMDataFile"), QStringLiteral("(not yet set)"), 340, 46);
+    for (QLabel* l : LastWriteCaptions_) l->hide();
+    EEPROMMapFile->hide();
+    EEPROMDataFile->hide();
+    AttrsPnl->hide();
+    AttrsPnl->raise();
+}
+
+void TValuesReadWrite::BuildMaPanel() {
+    auto* panel = new QFrame(ScrollContent);
+    mAPnl = panel;
+    panel->setObjectName(QStringLiteral("mAPnl"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    panel->setBackgroundRole(QPalette::Midlight);
+    panel->setGeometry(288, 0, 249, 194);
+    MakeLabel(panel, QStringLiteral("mAPnlCaption"), QStringLiteral("mA Offset Calculation"), 8, 8);
+    MakeLabel(panel, QStringLiteral("OldOffsetCaption"), QStringLiteral("Old mA Offset"), 8, 40);
+    OldOffsetEdt = new QLineEdit(panel);
+    OldOffsetEdt->setObjectName(QStringLiteral("OldOffsetEdt"));
+    OldOffsetEdt->setGeometry(120, 36, 110, 22);
+    MakeLabel(panel, QStringLiteral("MetermACaption"), QStringLiteral("Meter mA Output"), 8, 72);
+    MetermAEdt = new QLineEdit(panel);
+    MetermAEdt->setObjectName(QStringLiteral("MetermAEdt"));
+    MetermAEdt->setGeometry(120, 68, 110, 22);
+    OfffsetCalcBtn = new QPushButton(QStringLiteral("Calculate and Write"), panel);
+    OfffsetCalcBtn->setObjectName(QStringLiteral("OfffsetCalcBtn"));
+    OfffsetCalcBtn->setGeometry(8, 104, 222, 25);
+    mAConnectbtn = new QPushButton(QStringLiteral("Connect"), panel);
+    mAConnectbtn->setObjectName(QStringLiteral("mAConnectbtn"));
+    mAConnectbtn->setGeometry(8, 136, 105, 25);
+    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { AutoMeter(); }); });
+    NewMeterbtn = new QPushButton(QStringLiteral("New Meter"), panel);
+    NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
+    NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
+    NewMeterbtn->setGeometry(125, 136, 105, 25);
+    NewOffsetedt = new QLineEdit(panel);
+    NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
+    NewOffsetedt->hide();
+    // The offset calculation itself is not part of this version yet.
+    OfffsetCalcBtn->setEnabled(false);
+    NewMeterbtn->hide();
+    panel->hide();
+}
+
+void TValuesReadWrite::BuildMenus() {
+    DataMenu = menuBar()->addMenu(QStringLiteral("Data"));
+    DataMenu->setObjectName(QStringLiteral("Data1"));
+    DataMenuAction = DataMenu->menuAction();
+    auto add = [this](QMenu* menu, const QString& name, const QString& text, const QString& hint,
+                      std::function<void()> handler) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(name);
+        a->setStatusTip(hint);
+        a->setToolTip(hint);
+        connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
+        return a;
+    };
+    ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
+    SaveAsData = add(DataMenu, QStringLiteral("SaveAsData"), QStringLiteral("Save Data File As ..."), QStringLiteral("Save current data to a data file"), [this] { SaveAsDataClick(); });
+    ClearData1 = add(DataMenu, QStringLiteral("ClearData1"), QStringLiteral("Clear Screen Data"), QString(), [this] { ClearData1Click(); });
+    DataMenu->addSeparator();
+    Exit1 = add(DataMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QString(), [this] { close(); });
+    DataMenuAction->setEnabled(false);
+
+    EEPROM1 = menuBar()->addMenu(QStringLiteral("Meter (not connected)"));
+    EEPROM1->setObjectName(QStringLiteral("EEPROM1"));
+    ReadEE = add(EEPROM1, QStringLiteral("ReadEE"), QStringLiteral("Read Parameters"), QStringLiteral("Read parameter values from the EEPROM"), [this] { ReadEEClick(); });
+    WriteEE = add(EEPROM1, QStringLiteral("WriteEE"), QStringLiteral("Write Parameters"), QStringLiteral("Write parameter values to the EEPROM"), [this] { WriteEEClick(); });
+    PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Registers"), QString(), [this] {
+        if (picrw_) {
+            picrw_->show();
+            picrw_->raise();
+        }
+    });
+    Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
+    EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
+    RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [] {});
+    RestoreDefaults1->setVisible(false); // factory reset is not part of this version yet
+    EEPROM1->setToolTipsVisible(true);
+
+    MapFile1 = menuBar()->addMenu(QStringLiteral("Maps"));
+    MapFile1->setObjectName(QStringLiteral("MapFile1"));
+    MapFileMenuAction = MapFile1->menuAction();
+    ReadMapFile = add(MapFile1, QStringLiteral("ReadMapFile"), QStringLiteral("Open Map File ..."), QStringLiteral("Read a Map file (will delete current data)"), [this] { ReadMapFileClick(); });
+    MapFiles1 = add(MapFile1, QStringLiteral("MapFiles1"), QStringLiteral("Maps Form"), QString(), [this] {
+        if (mapMaker_) {
+            mapMaker_->show();
+            mapMaker_->raise();
+        }
+    });
+    MapFile1->setToolTipsVisible(true);
+    DataMenu->setToolTipsVisible(true);
+
+    SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display Units"));
+    SetDisplayUnits1->setObjectName(QStringLiteral("SetDisplayUnits1"));
+    connect(SetDisplayUnits1, &QAction::triggered, this, [this] { Guard([this] { SetDisplayUnits1Click(); }); });
+}
+
+void TValuesReadWrite::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The scrolling area follows all four window edges.
+    const QSize client = centralWidget()->size();
+    TopPanel->setGeometry(0, 0, client.width(), 47);
+    ScrollArea->setGeometry(8, 73, std::max(100, client.width() - 16), std::max(100, client.height() - 73 - 40));
+    BottomPanel->setGeometry(0, client.height() - 34, client.width(), 34);
+}
+
+void TValuesReadWrite::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+}
+
+bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == MOForAttrslbl) {
+            Guard([this] { MOForAttrslblClick(); });
+            return true;
+        }
+        if (watched == WebLink) {
+            ctx_.ui.OpenWithDesktop(QStringLiteral("https://www.zuvmeters.com"));
+            return true;
+        }
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && watched == UDlbl) {
+        ctx_.ui.OpenWithDesktop(UDlbl->text());
+        return true;
+    }
+    if (auto* box = qobject_cast<QLineEdit*>(watched); box && ValueEdits_.contains(box)) {
+        if (event->type() == QEvent::MouseButtonPress) Guard([this, box] { DataClickOrExit(box); });
+        if (event->type() == QEvent::FocusOut) Guard([this, box] { DataClickOrExit(box); });
+        return false;
+    }
+    if (event->type() == QEvent::Wheel && (watched == ScrollArea->viewport() || watched == ScrollContent ||
+                                           (qobject_cast<QLabel*>(watched) && static_cast<QWidget*>(watched)->parentWidget() == ScrollContent))) {
+        // Over the area or one of its labels: scroll by lines, as many as the
+        // system's setting for one wheel notch.
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const bool sideways = wheel->modifiers() & Qt::ShiftModifier;
+        QScrollBar* bar = sideways ? ScrollArea->horizontalScrollBar() : ScrollArea->verticalScrollBar();
+        const int delta = wheel->angleDelta().y() != 0 ? wheel->angleDelta().y() : wheel->angleDelta().x();
+        const int lines = QApplication::wheelScrollLines();
+        for (int i = 0; i < lines; ++i)
+            bar->triggerAction(delta > 0 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- screen
+
+void TValuesReadWrite::ScrollToTop() {
+    ScrollArea->verticalScrollBar()->setValue(0);
+    ScrollArea->horizontalScrollBar()->setValue(0);
+}
+
+bool TValuesReadWrite::SetScreenOrder() {
+    const int n = ctx_.map.MapParamCount();
+    ScreenOrder_[0].resize(n);
+    ScreenOrder_[1].resize(n);
+    for (int i = 0; i < n; ++i) {
+        ScreenOrder_[0][i] = i;
+        ScreenOrder_[1][i] = ToInt(ctx_.map.MapParams.at(i).Sequence);
+    }
+    return true;
+}
+
+int TValuesReadWrite::GetScreenOrder(int ParamOrder) const {
+    for (int i = 0; i < ScreenOrder_[0].size(); ++i)
+        if (ScreenOrder_[0][i] == ParamOrder) return ScreenOrder_[1][i];
+    return 0;
+}
+
+void TValuesReadWrite::DestroyFields() {
+    for (auto* list : {&NameLabels_, &NoteLabels_, &AttrLabels_}) {
+        qDeleteAll(*list);
+        list->clear();
+    }
+    qDeleteAll(ValueEdits_);
+    ValueEdits_.clear();
+    qDeleteAll(HeaderLabels_);
+    HeaderLabels_.clear();
+    delete MarginLabel_;
+    MarginLabel_ = nullptr;
+}
+
+int TValuesReadWrite::CreateFields() {
+    ScrollToTop();
+    const int n = ctx_.map.MapParamCount();
+    EEValues_.fill(EEValue{}, n);
+    for (int i = 0; i < n; ++i) {
+        const DMap& p = ctx_.map.MapParams.at(i);
+        EEValues_[i].Startreg = p.Startreg;
+        EEValues_[i].RegCount = p.EndReg - p.Startreg + 1;
+    }
+    // Every row of the previous map goes, whatever its size was.
+    DestroyFields();
+    AcceptedValues_ = QStringList(n, QString());
+    MeterValues_ = QStringList(n, QString());
+    ShownValues_ = QStringList(n, QString());
+    ExactValues_ = QStringList(n, QString());
+    QFont courier(QStringLiteral("Courier"));
+    courier.setStyleHint(QFont::TypeWriter);
+    courier.setPointSize(9);
+    for (int i = 0; i < n; ++i) {
+        const DMap& p = ctx_.map.MapParams.at(i);
+        const int r = GetScreenOrder(i);
+        auto* name = new QLabel(p.Parameter, ScrollContent);
+        name->setObjectName(QStringLiteral("NameLabel%1").arg(i));
+        name->move(20, 60 * r - 40);
+        SetTextColour(name, kBlue);
+        SetBold(name);
+        auto* note = new QLabel(ScrollContent);
+        note->setObjectName(QStringLiteral("NoteLabel%1").arg(i));
+        note->move(20, 60 * r - 40);
+        SetTextColour(note, kNavy);
+        SetBold(note);
+        note->setToolTip(p.DescToolTip);
+        auto* box = new QLineEdit(ScrollContent);
+        box->setObjectName(QStringLiteral("ValueEdit%1").arg(i));
+        box->setAccessibleName(p.Parameter);
+        box->move(20, 60 * r - 25);
+        box->setFont(courier);
+        box->setToolTip(p.DescToolTip);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, [this, box] { Guard([this, box] { DataChanged(box); }); });
+        auto* attr = new QLabel(ScrollContent);
+        attr->setObjectName(QStringLiteral("AttrLabel%1").arg(i));
+        attr->move(20, 60 * r - 3);
+        for (QWidget* w : std::initializer_list<QWidget*>{name, note, box, attr}) w->show();
+        for (QLabel* l : {name, note, attr}) l->installEventFilter(this);
+        NameLabels_ << name;
+        NoteLabels_ << note;
+        ValueEdits_ << box;
+        AttrLabels_ << attr;
+    }
+    int lastHeaderBottom = 0;
+    for (int h = 0; h < ctx_.map.MapHeaderCount(); ++h) {
+        const MapHeader& header = ctx_.map.MapHeaders.at(h);
+        bool ok = false;
+        const int order = header.Order.trimmed().toInt(&ok);
+        auto* label = new QLabel(header.Heading, ScrollContent);
+        label->setObjectName(QStringLiteral("HeaderLabel%1").arg(h));
+        QFont hf = label->font();
+        hf.setPointSize(8);
+        hf.setBold(true);
+        label->setFont(hf);
+        SetTextColour(label, kNavy);
+        label->setWordWrap(true);
+        label->setFixedWidth(500);
+        label->adjustSize();
+        label->move(20, 60 * (ok ? order : 0) - 25);
+        label->installEventFilter(this);
+        label->show();
+        lastHeaderBottom = label->geometry().bottom() + 1;
+        HeaderLabels_ << label;
+    }
+    SetDataRanges();
+    int lastAttrBottom = 0;
+    if (!AttrLabels_.isEmpty()) lastAttrBottom = AttrLabels_.last()->geometry().bottom() + 1 + 10;
+    MarginLabel_ = new QLabel(ScrollContent);
+    MarginLabel_->setObjectName(QStringLiteral("MarginLabel"));
+    MarginLabel_->setFixedSize(1, 1);
+    MarginLabel_->move(20, std::max(lastAttrBottom, lastHeaderBottom) + 10);
+    MarginLabel_->show();
+    // The area scrolls over everything it holds.
+    int right = 580, bottom = MarginLabel_->geometry().bottom() + 1;
+    for (QObject* child : ScrollContent->children())
+        if (auto* w = qobject_cast<QWidget*>(child); w && w != mAPnl) right = std::max(right, w->geometry().right() + 1);
+    ScrollContent->resize(right, std::max(bottom, mAPnl->isVisible() ? mAPnl->geometry().bottom() + 1 : 0));
+    ctx_.flags.DataEdited = false;
+    FieldsCreated = true;
+    OldMapParamCount = n;
+    OldMapHeaderCount = ctx_.map.MapHeaderCount();
+    return 0;
+}
+
+void TValuesReadWrite::ApplyAccessClasses() {
+    for (int i = 0; i < ValueEdits_.size(); ++i) {
+        const DMap& p = ctx_.map.MapParams.at(i);
+        ValueEdits_[i]->setEnabled(true);
+        if (ctx_.startup.MakerAccess) continue;
+        if (p.Access == QLatin1String("R")) ValueEdits_[i]->setEnabled(false);
+        if (p.Access == QLatin1String("C"))
+            for (QWidget* w : std::initializer_list<QWidget*>{ValueEdits_[i], NameLabels_[i], NoteLabels_[i], AttrLabels_[i]})
+                w->hide();
+    }
+}
+
+void TValuesReadWrite::FormShow() {
+    if (!ctx_.map.MapLoaded) return;
+    CreateFields();
+    ApplyAccessClasses();
+}
+
+const UnitRow* TValuesReadWrite::UnitOf(const DMap& param) const {
+    if (param.PType.isEmpty() || ctx_.units.CurrentUnits.isEmpty()) return nullptr;
+    return &ctx_.units.CurrentUnits.at(ctx_.units.GetComboNumber(param.PType));
+}
+
+void TValuesReadWrite::SetDataRanges() {
+    for (int i = 0; i < ctx_.map.MapParamCount() && i < ValueEdits_.size(); ++i) {
+        const DMap& p = ctx_.map.MapParams.at(i);
+        const FieldSpecResult r = DeriveFieldSpec(p, ctx_.units.CurrentUnits, *evaluator_, *rounder_);
+        if (!r.ok) {
+            ctx_.ui.ShowMessage(r.stopMessage);
+            return;
+        }
+        NameLabels_[i]->setText(r.spec.caption);
+        NameLabels_[i]->adjustSize();
+        AttrLabels_[i]->setText(r.spec.attributes);
+        AttrLabels_[i]->adjustSize();
+        QLineEdit* box = ValueEdits_[i];
+        box->resize(r.spec.boxWidth, box->sizeHint().height());
+        box->setMaxLength(r.spec.maxLength > 0 ? r.spec.maxLength : 32767);
+        box->setToolTip(r.spec.hint);
+        QLabel* note = NoteLabels_[i];
+        note->setText(p.DescAlways);
+        note->setWordWrap(true);
+        note->setFixedWidth(500);
+        note->adjustSize();
+        const int left = std::max(NameLabels_[i]->width(), r.spec.boxWidth) + 40;
+        note->move(left, note->y());
+    }
+}
+
+bool TValuesReadWrite::GotData() const {
+    for (const QLineEdit* box : ValueEdits_)
+        if (!box->text().isEmpty()) return true;
+    return false;
+}
+
+bool TValuesReadWrite::Cleardata() {
+    for (int i = 0; i < ValueEdits_.size(); ++i) {
+        ValueEdits_[i]->setText(QString());
+        if (i < AcceptedValues_.size()) AcceptedValues_[i].clear();
+        if (i < MeterValues_.size()) MeterValues_[i].clear();
+        if (i < ShownValues_.size()) ShownValues_[i].clear();
+        if (i < ExactValues_.size()) ExactValues_[i].clear();
+    }
+    ctx_.flags.DataEdited = false;
+    DataCheckResult(false);
+    return true;
+}
+
+bool TValuesReadWrite::SetDataOnScreen(bool IsIt) {
+    ctx_.flags.DataOnScreen = IsIt;
+    DisplayUnitsShown = !IsIt;
+    if (units_) units_->ShowLocked(IsIt);
+    return true;
+}
+
+void TValuesReadWrite::ClearData1Click() {
+    if (!ctx_.map.MapLoaded) return;
+    if (!ctx_.startup.OffsetCalMode && GotData() && ctx_.flags.DataEdited &&
+        !ctx_.ui.Confirm(QStringLiteral("About to clear screen data - this has not been saved.\n\r\n\r            Are you sure?")))
+        return;
+    Cleardata();
+    SetDataOnScreen(false);
+}
+
+void TValuesReadWrite::SetDisplayUnits1Click() {
+    if (DisplayUnitsShown) {
+        if (units_) units_->hide();
+        DisplayUnitsShown = false;
+    } else if (ctx_.flags.DataOnScreen) {
+        ctx_.ui.ShowMessage(QStringLiteral("Clear Screen Data (Data / Clear Data) before Setting Dislay Units"));
+    } else {
+        if (units_) {
+            units_->show();
+            units_->raise();
+        }
+        DisplayUnitsShown = true;
+    }
+}
+
+void TValuesReadWrite::MOForAttrslblClick() {
+    if (AttrsPnl->isVisible()) {
+        AttrsPnl->hide();
+        MOForAttrslbl->setText(QStringLiteral("Current Attributes (Click to toggle):"));
+    } else {
+        AttrsPnl->show();
+        AttrsPnl->raise();
+        MOForAttrslbl->setText(QStringLiteral("Current Attributes (Click to toggle):  Double-click user file directory to open in File Explorer"));
+    }
+    MOForAttrslbl->adjustSize();
+}
+
+void TValuesReadWrite::SetBoxColour(QLineEdit* box, const QColor& colour) { SetTextColour(box, colour); }
+
+void TValuesReadWrite::SetBoxText(int index, const QString& text) { ValueEdits_[index]->setText(text); }
+
+void TValuesReadWrite::DataChanged(QLineEdit* box) {
+    ctx_.flags.DataEdited = true;
+    CheckDataResult->setText(QStringLiteral("Re-Check Data"));
+    SetTextColour(CheckDataResult, kOrange);
+    SetBoxColour(box, kOrange);
+    SetDataOnScreen(true);
+    ctx_.flags.MeterInSync = false;
+}
+
+void TValuesReadWrite::DataClickOrExit(QLineEdit* box) {
+    if (box->toolTip() == QLatin1String("Calculation 1") && !box->text().isEmpty()) {
+        CalcField = box;
+        mAPnl->move(mAPnl->x(), box->y());
+        mAPnl->show();
+        mAPnl->raise();
+        OldOffsetEdt->setText(box->text());
+        MetermAEdt->setFocus();
+    } else {
+        mAPnl->hide();
+    }
+}
+
+int TValuesReadWrite::DataCheckResult(bool WasItOK) {
+    if (WasItOK) {
+        CheckDataResult->setText(QStringLiteral("Data OK"));
+        SetTextColour(CheckDataResult, kBlack);
+    } else {
+        CheckDataResult->setText(QStringLiteral("Data NOT OK"));
+        SetTextColour(CheckDataResult, kRed);
+        if (ctx_.startup.OffsetCalMode && CalcField) CalcField->setText(OldOffsetText);
+    }
+    return 0;
+}
+
+} // namespace vorda

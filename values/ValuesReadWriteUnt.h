@@ -1,0 +1,265 @@
+#pragma once
+#include "app/Startup.h"
+#include "maps/DMap.h"
+#include "meter/PICCore.h"
+#include "units/DisplayData.h"
+#include "values/FieldSpecs.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QWidget;
+class QProgressBar;
+
+namespace vorda {
+class ProgramEnd;
+class SerialLayer;
+class SigFigRounder;
+class EquationEvaluator;
+class TDisplayUnitsFrm;
+class TMapMaker;
+class TPICRWForm;
+class UserInteraction;
+struct PlatformPaths;
+
+// The map loaded on the main window.
+struct LoadedMap {
+    QList<DMap> MapParams;
+    QList<MapHeader> MapHeaders;
+    QString CurrentMapFile;
+    qint32 MapFileNumber = 0;
+    bool MapLoaded = false;
+    int MapParamCount() const { return int(MapParams.size()); }
+    int MapHeaderCount() const { return int(MapHeaders.size()); }
+};
+
+// The flags of the values on screen.
+struct ScreenFlags {
+    bool DataOnScreen = false;
+    bool DataEdited = false;
+    bool MeterInSync = true;
+};
+
+// What the main window needs from the program: the seams and the owned state.
+struct MainWindowContext {
+    UserInteraction& ui;
+    ProgramEnd& end;
+    SerialLayer& serial;
+    PlatformPaths paths;
+    QStringList arguments; // command-line arguments, program name excluded
+    StartupState& startup;
+    MeterLinkState& link;
+    LoadedMap& map;
+    ScreenFlags& flags;
+    DisplayUnitTables& units;
+};
+
+// The main window: connection, parameter screen, check, meter read and
+// write, data files, configuration and closing. Its code is spread over the
+// folders of the subsystems it belongs to.
+class TValuesReadWrite : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TValuesReadWrite(MainWindowContext context, QWidget* parent = nullptr);
+    ~TValuesReadWrite() override;
+
+    // The creation step: folders, switches, configuration, initial state.
+    void FormCreate();
+    // The other windows, once they exist.
+    void AttachWindows(TDisplayUnitsFrm* units, TMapMaker* mapMaker, TPICRWForm* picrw, TPICCoreForm* core);
+
+    // Runs a handler: an error that ends the command is shown in an error
+    // box; a fatal error ends the program.
+    void Guard(const std::function<void()>& handler);
+
+    // ---- Meter link (meter/) ----
+    int CheckCom(int AComNumber);
+    bool TestConnection(int TestPort);
+    int FindComPorts();
+    bool AutoMeter();
+    void TestConnbtnClick();
+    int EEPROMConnected(bool status);
+    void EEPROMResetClick();
+    bool SetMapFileName();
+
+    // ---- Maps on the main form (maps/) ----
+    bool DReadMapFile(const QString& MapFileName);
+    void ReadMapFileClick();
+    bool ReadTempMapFile(const QString& TempMapFile);
+
+    // ---- Parameter screen (values/) ----
+    int CreateFields();
+    void FormShow();
+    bool SetScreenOrder();
+    int GetScreenOrder(int ParamOrder) const;
+    bool Cleardata();
+    bool GotData() const;
+    bool SetDataOnScreen(bool IsIt);
+    void ClearData1Click();
+    void SetDisplayUnits1Click();
+    void MOForAttrslblClick();
+    void SetDataRanges();
+    void CheckDataClick();
+    int DataCheckResult(bool WasItOK);
+    void ReadEEClick();
+    void WriteEEClick();
+    void ReadDataClick();
+    bool ReadDataFile(const QString& FileName, const QString& MapFileName);
+    void SaveAsDataClick();
+
+    // ---- Shell (app/) ----
+    bool ReadConfigFile();
+    bool WriteConfigFile();
+    QString FormSettingsPath() const;
+    // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
+    const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
+
+    // ---- Access for the other windows and tests ----
+    SigFigRounder& Rounder() { return *rounder_; }
+    EquationEvaluator& Evaluator() { return *evaluator_; }
+    TPICCoreForm* Core() const { return core_; }
+    const QVector<QLineEdit*>& ValueEdits() const { return ValueEdits_; }
+    const QVector<QLabel*>& NameLabels() const { return NameLabels_; }
+    const QVector<QLabel*>& AttrLabels() const { return AttrLabels_; }
+    const QVector<QLabel*>& NoteLabels() const { return NoteLabels_; }
+    const QVector<QLabel*>& HeaderLabels() const { return HeaderLabels_; }
+    const QStringList& MeterValues() const { return MeterValues_; }
+    const QStringList& AcceptedValues() const { return AcceptedValues_; }
+    const QVector<EEValue>& EEValues() const { return EEValues_; }
+    const QList<int>& ComPorts() const { return ComPorts_; }
+    int FoundPortIndex() const { return FoundPortIndex_; }
+    qint32 MeterMapNumber = -1;
+    // The menu command toggles the display units dialog by this flag.
+    bool DisplayUnitsShown = false;
+    QString CurrentDataFile;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenus();
+    void BuildAttributesPanel();
+    void BuildMaPanel();
+    QLabel* AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName);
+    // Close handling; false when the close is cancelled.
+    bool FormClose();
+    void DestroyFields();
+    void DataChanged(QLineEdit* box);
+    void DataClickOrExit(QLineEdit* box);
+    void SetBoxText(int index, const QString& text);
+    void SetBoxColour(QLineEdit* box, const QColor& colour);
+    const UnitRow* UnitOf(const DMap& param) const;
+    void ShowReadValue(int index, const QString& meterText);
+    void ApplyAccessClasses();
+    // Builds the screen of a map just read by hand or for preview.
+    void ShowLoadedMap(bool preview);
+    void ScrollToTop();
+    void ShowProgress(int done, int total);
+    void ClosePortsLeftOpen();
+    void RestoreValuesWindowPlacement();
+
+    MainWindowContext ctx_;
+    std::unique_ptr<SigFigRounder> rounder_;
+    std::unique_ptr<EquationEvaluator> evaluator_;
+    TDisplayUnitsFrm* units_ = nullptr;
+    TMapMaker* mapMaker_ = nullptr;
+    TPICRWForm* picrw_ = nullptr;
+    TPICCoreForm* core_ = nullptr;
+
+    // Detection.
+    QList<int> ComPorts_;
+    int FoundPortIndex_ = -1;
+    QList<int> PortsLeftOpen_;
+
+    // Screen.
+    QVector<QLineEdit*> ValueEdits_;
+    QVector<QLabel*> NameLabels_;
+    QVector<QLabel*> AttrLabels_;
+    QVector<QLabel*> NoteLabels_;
+    QVector<QLabel*> HeaderLabels_;
+    QLabel* MarginLabel_ = nullptr;
+    QStringList MeterValues_;
+    QStringList AcceptedValues_;
+    // The display text the program last put into each box with an exact
+    // meter value behind it (read or loaded); empty when none.
+    QStringList ShownValues_;
+    QVector<EEValue> EEValues_;
+    QVector<int> ScreenOrder_[2];
+    int OldMapParamCount = 0;
+    int OldMapHeaderCount = 0;
+    bool FieldsCreated = false;
+    bool Filling_ = false;
+    QPointer<QLineEdit> CalcField;
+    QString OldOffsetText;
+
+    // Controls.
+    QWidget* TopPanel = nullptr;
+    QPushButton* TestConnbtn = nullptr;
+    QPushButton* CheckData = nullptr;
+    QLabel* CheckDataResult = nullptr;
+    QLabel* Progress = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QLabel* IsPreviewlbl = nullptr;
+    QLabel* MOForAttrslbl = nullptr;
+    QScrollArea* ScrollArea = nullptr;
+    QWidget* ScrollContent = nullptr;
+    QWidget* AttrsPnl = nullptr;
+    QLabel* UDlbl = nullptr;
+    QLabel* ComPortlbl = nullptr;
+    QLabel* SigFigLbl = nullptr;
+    QLabel* MapFileNow = nullptr;
+    QLabel* DataFileNow = nullptr;
+    QLabel* ConnectForMapLbl = nullptr;
+    QLabel* EEPROMMapFile = nullptr;
+    QLabel* EEPROMDataFile = nullptr;
+    QList<QLabel*> LastWriteCaptions_;
+    QWidget* BottomPanel = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* WebLink = nullptr;
+    QWidget* mAPnl = nullptr;
+    QLineEdit* OldOffsetEdt = nullptr;
+    QLineEdit* MetermAEdt = nullptr;
+    QLineEdit* NewOffsetedt = nullptr;
+    QPushButton* OfffsetCalcBtn = nullptr;
+    QPushButton* NewMeterbtn = nullptr;
+    QPushButton* mAConnectbtn = nullptr;
+
+    QMenu* DataMenu = nullptr;
+    QMenu* EEPROM1 = nullptr;
+    QMenu* MapFile1 = nullptr;
+    QAction* DataMenuAction = nullptr;
+    QAction* ReadData = nullptr;
+    QAction* SaveAsData = nullptr;
+    QAction* ClearData1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* ReadEE = nullptr;
+    QAction* WriteEE = nullptr;
+    QAction* PICRW1 = nullptr;
+    QAction* Disconnect = nullptr;
+    QAction* EEPROMReset = nullptr;
+    QAction* RestoreDefaults1 = nullptr;
+    QAction* MapFileMenuAction = nullptr;
+    QAction* ReadMapFile = nullptr;
+    QAction* MapFiles1 = nullptr;
+    QAction* SetDisplayUnits1 = nullptr;
+
+    QList<UnitRow> SavedUnits_;
+    QStringList ExactValues_;
+};
+
+} // namespace vorda
