@@ -53,7 +53,10 @@ int TPICCoreForm::GetSetRegister(int FnCode, int RegisterNumber, int Value) {
     }
     if (stored < 3) return -1;
     int result = reply[2];
-    for (int i = 0; i <= 2 - FnCode; ++i)
+    // The first 3 - FnCode bytes must echo the command; a negative FnCode
+    // checks all three, never more.
+    const int checked = FnCode <= 0 ? 3 : (FnCode >= 3 ? 0 : 3 - FnCode);
+    for (int i = 0; i < checked; ++i)
         if (reply[i] != c[i]) result = -1;
     return result;
 }

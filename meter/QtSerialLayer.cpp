@@ -1,0 +1,256 @@
+#include "QtSerialLayer.h"
+
+#include "PortNames.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include <algorithm>
+
+namespace vorda {
+
+namespace {
+
+constexpr int kWriteWaitMs = 1000; // longest wait for queued bytes to leave
+
+// Sorts "ttyS2" before "ttyS10": by the name's letters, then its number.
+bool DeviceOrder(const QString& a, const QString& b) {
+    auto split = [](const QString& s) {
+        int i = s.size();
+        while (i > 0 && s[i - 1].isDigit()) --i;
+        return std::pair<QString, qulonglong>(s.left(i), s.mid(i).toULongLong());
+    };
+    const auto [pa, na] = split(a);
+    const auto [pb, nb] = split(b);
+    if (pa != pb) return pa < pb;
+    if (na != nb) return na < nb;
+    return a < b;
+}
+
+void ApplyLineDefaults(QSerialPort& port) {
+    port.setBaudRate(QSerialPort::Baud19200);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::TwoStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+// Pulls whatever the device has already delivered into the port's buffer.
+void Poll(QSerialPort& port) {
+    while (port.waitForReadyRead(0)) {
+    }
+}
+
+} // namespace
+
+QStringList SystemSerialDevices() {
+    QStringList result;
+    const QDir dev(QStringLiteral("/dev"));
+    for (const char* group : {"ttyS*", "ttyUSB*", "ttyACM*"}) {
+        QStringList names = dev.entryList({QString::fromLatin1(group)}, QDir::System | QDir::Files);
+        std::sort(names.begin(), names.end(), DeviceOrder);
+        for (const QString& n : names) result << dev.filePath(n);
+    }
+    return result;
+}
+
+QtSerialLayer::QtSerialLayer() = default;
+
+QtSerialLayer::~QtSerialLayer() {
+    for (QSerialPort* p : std::as_const(ports_)) {
+        p->close();
+        delete p;
+    }
+}
+
+void QtSerialLayer::refreshSystemDevices() {
+    systemDevices_ = SystemSerialDevices();
+    systemDevicesListed_ = true;
+}
+
+QString QtSerialLayer::DevicePath(unsigned comNr) {
+    if (comNr == 0) return QString();
+    const QString dir = qEnvironmentVariable("VORDA_PORT_DIR");
+    if (!dir.isEmpty()) {
+        // Wine's dosdevices folder writes the names in lower case.
+        for (const QString& name : {QStringLiteral("COM%1").arg(comNr), QStringLiteral("com%1").arg(comNr)}) {
+            const QFileInfo entry(dir + u'/' + name);
+            if (!entry.exists()) continue; // also a link to nothing
+            const QString real = entry.canonicalFilePath();
+            if (!real.isEmpty()) return real;
+        }
+        return QString();
+    }
+    // The list is taken again at the start of every scan (COM1), so that one
+    // scan and the connection after it see the same numbering.
+    if (!systemDevicesListed_ || comNr == 1) refreshSystemDevices();
+    if (comNr > static_cast<unsigned>(systemDevices_.size())) return QString();
+    const QFileInfo entry(systemDevices_[comNr - 1]);
+    return entry.exists() ? entry.canonicalFilePath() : QString();
+}
+
+bool QtSerialLayer::heldOpen(const QString& devicePath) const {
+    for (auto it = devices_.begin(); it != devices_.end(); ++it)
+        if (it.value() == devicePath && openPort(it.key())) return true;
+    return false;
+}
+
+QSerialPort* QtSerialLayer::openPort(int port) const {
+    QSerialPort* p = ports_.value(port, nullptr);
+    return p && p->isOpen() ? p : nullptr;
+}
+
+int QtSerialLayer::SioReset(int port, int, int) {
+    if (port < 0) return kSioBadPort;
+    if (QSerialPort* p = openPort(port)) {
+        // Whatever is still queued in either direction belongs to an earlier
+        // exchange.
+        Poll(*p);
+        p->clear(QSerialPort::AllDirections);
+        p->readAll();
+        return 0;
+    }
+    const QString device = DevicePath(static_cast<unsigned>(port) + 1);
+    if (device.isEmpty()) return kSioBadPort;
+    if (heldOpen(device)) return kSioError;
+    auto* p = new QSerialPort();
+    p->setPortName(device);
+    if (!p->open(QIODevice::ReadWrite)) {
+        delete p;
+        return kSioError;
+    }
+    ApplyLineDefaults(*p);
+    p->clear(QSerialPort::AllDirections);
+    delete ports_.take(port);
+    ports_.insert(port, p);
+    devices_.insert(port, device);
+    return 0;
+}
+
+int QtSerialLayer::SioBaud(int port, int baudCode) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    // The serial library's speed codes.
+    static constexpr qint32 kRates[] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    if (baudCode < 0 || baudCode >= static_cast<int>(std::size(kRates))) return kSioError;
+    return p->setBaudRate(kRates[baudCode]) ? 0 : kSioError;
+}
+
+int QtSerialLayer::SioParms(int port, int parity, int stopBits, int dataBits) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    QSerialPort::Parity par;
+    switch (parity) {
+    case 0: par = QSerialPort::NoParity; break;
+    case 1: par = QSerialPort::OddParity; break;
+    case 2: par = QSerialPort::EvenParity; break;
+    case 3: par = QSerialPort::MarkParity; break;
+    case 4: par = QSerialPort::SpaceParity; break;
+    default: return kSioError;
+    }
+    QSerialPort::StopBits stop;
+    switch (stopBits) {
+    case 0:
+    case 1: stop = QSerialPort::OneStop; break;
+    case 2: stop = QSerialPort::TwoStop; break;
+    default: return kSioError;
+    }
+    if (dataBits < 5 || dataBits > 8) return kSioError;
+    const bool ok = p->setParity(par) && p->setStopBits(stop) &&
+                    p->setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
+                    p->setFlowControl(QSerialPort::NoFlowControl);
+    return ok ? 0 : kSioError;
+}
+
+int QtSerialLayer::SioDone(int port) {
+    QSerialPort* p = ports_.take(port);
+    devices_.remove(port);
+    if (!p) return kSioBadPort;
+    const bool wasOpen = p->isOpen();
+    p->close();
+    delete p;
+    return wasOpen ? 0 : kSioBadPort;
+}
+
+int QtSerialLayer::SioPuts(int port, const unsigned char* bytes, int count) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    if (count <= 0) return 0;
+    const qint64 n = p->write(reinterpret_cast<const char*>(bytes), count);
+    if (n < 0) return kSioError;
+    // Hand the bytes to the device now: without an event loop nothing else
+    // would.
+    p->flush();
+    return static_cast<int>(n);
+}
+
+int QtSerialLayer::SioTxQue(int port) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    return static_cast<int>(p->bytesToWrite());
+}
+
+int QtSerialLayer::SioEvent(int port, int mask) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    if (mask & 4) {
+        const QDeadlineTimer deadline(kWriteWaitMs);
+        while (p->bytesToWrite() > 0) {
+            if (deadline.hasExpired() || !p->waitForBytesWritten(int(deadline.remainingTime())))
+                return kSioTimeout;
+        }
+    }
+    return 0;
+}
+
+int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    Poll(*p);
+    const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    while (p->bytesAvailable() < count) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) return kSioTimeout;
+        p->waitForReadyRead(static_cast<int>(left));
+    }
+    return static_cast<int>(p->bytesAvailable());
+}
+
+int QtSerialLayer::SioGetc(int port) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    if (p->bytesAvailable() == 0) Poll(*p);
+    char c = 0;
+    if (!p->getChar(&c)) return kSioNoData;
+    return static_cast<unsigned char>(c);
+}
+
+int QtSerialLayer::SioTxClear(int port) {
+    QSerialPort* p = openPort(port);
+    if (!p) return kSioBadPort;
+    return p->clear(QSerialPort::Output) ? 0 : kSioError;
+}
+
+int QtSerialLayer::ProbeDevice(const QString& deviceName) {
+    const unsigned com = ComNumberFromName(deviceName);
+    if (com == 0) return kProbeNotFound;
+    const QString device = DevicePath(com);
+    if (device.isEmpty()) return kProbeNotFound;
+    if (heldOpen(device)) return kProbeAccessDenied;
+    QSerialPort probe;
+    probe.setPortName(device);
+    if (probe.open(QIODevice::ReadWrite)) {
+        probe.close();
+        return 0;
+    }
+    switch (probe.error()) {
+    case QSerialPort::DeviceNotFoundError: return kProbeNotFound;
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError: return kProbeAccessDenied;
+    default: return kProbeFailed;
+    }
+}
+
+} // namespace vorda

@@ -1,0 +1,337 @@
+#include "MeterTestApp.h"
+
+#include "meter/PICCore.h"
+#include "meter/PortNames.h"
+#include "meter/SimMeter.h"
+#include "meter/SimSerialLayer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace vorda;
+
+namespace {
+
+QByteArray B(std::initializer_list<int> bytes) {
+    QByteArray a;
+    for (int b : bytes) a += static_cast<char>(b);
+    return a;
+}
+
+// A meter on COM5 (library port 4), connected the way the program does it.
+class Protocol : public ::testing::Test {
+protected:
+    static constexpr int kPort = 4;
+    void SetUp() override {
+        test::EnsureApplication();
+        core = std::make_unique<TPICCoreForm>(layer, link);
+        layer.attach(kPort, &meter);
+        link.ComPortNumber = kPort;
+    }
+    void connect() {
+        ASSERT_TRUE(core->ConnectToPort(kPort));
+        layer.clearCalls();
+    }
+    void setFaults(void (*set)(SimMeter::Faults&)) {
+        SimMeter::Faults f;
+        set(f);
+        meter.setFaults(f);
+    }
+
+    SimSerialLayer layer;
+    SimMeter meter;
+    MeterLinkState link;
+    std::unique_ptr<TPICCoreForm> core;
+};
+
+} // namespace
+
+TEST_F(Protocol, StartsWithTheReceiveTimeout) { EXPECT_EQ(link.ReceiveTimeout, 500); }
+
+TEST_F(Protocol, ConnectToPortOpensAndConfigures) {
+    EXPECT_TRUE(core->ConnectToPort(kPort));
+    EXPECT_EQ(layer.calls(), QStringList({"SioReset(4,1024,1024)", "SioBaud(4,6)", "SioParms(4,0,2,8)"}));
+    EXPECT_TRUE(layer.isOpen(kPort));
+    EXPECT_EQ(layer.baudCode(kPort), kBaudCode19200);
+    EXPECT_EQ(layer.lineFormat(kPort), QList<int>({0, 2, 8}));
+}
+
+TEST_F(Protocol, ConnectToPortStopsAtTheFirstFailingCall) {
+    const QStringList order = {"SioReset", "SioBaud", "SioParms"};
+    for (int i = 0; i < order.size(); ++i) {
+        SimSerialLayer failing;
+        failing.attach(kPort, &meter);
+        failing.failCall(order[i], -2);
+        TPICCoreForm other(failing, link);
+        EXPECT_FALSE(other.ConnectToPort(kPort)) << qPrintable(order[i]);
+        EXPECT_EQ(failing.calls().size(), i + 1) << qPrintable(order[i]);
+        EXPECT_TRUE(failing.calls().last().startsWith(order[i]));
+    }
+    // Ports without a device or held elsewhere cannot be opened.
+    layer.setBusy(6);
+    EXPECT_FALSE(core->ConnectToPort(6));
+    EXPECT_FALSE(core->ConnectToPort(7));
+    EXPECT_EQ(layer.calls(), QStringList({"SioReset(6,1024,1024)", "SioReset(7,1024,1024)"}));
+}
+
+TEST_F(Protocol, DisconnectPortCloses) {
+    connect();
+    EXPECT_TRUE(core->DisconnectPort(kPort));
+    EXPECT_EQ(layer.calls(), QStringList({"SioDone(4)"}));
+    EXPECT_FALSE(layer.isOpen(kPort));
+    EXPECT_FALSE(core->DisconnectPort(kPort)) << "closing a closed port fails";
+}
+
+TEST_F(Protocol, GetCharCallsAndHandshake) {
+    connect();
+    EXPECT_EQ(core->getChar(0x55), 0x56);
+    EXPECT_EQ(layer.calls(), QStringList({"SioReset(4,1,1)", "SioPuts(4,55)", "SioTxQue(4)",
+                                          "SioRxWait(4,1,500)", "SioGetc(4)"}));
+    EXPECT_TRUE(core->Handshake());
+    // Only the low 8 bits are sent.
+    layer.clearCalls();
+    EXPECT_EQ(core->getChar(0x155), 0x56);
+    EXPECT_EQ(layer.calls()[1], "SioPuts(4,55)");
+}
+
+TEST_F(Protocol, GetCharWaitsForTheTransmitQueueOnlyWhenMoreThanOneByteWaits) {
+    connect();
+    for (int backlog : {1, 2}) {
+        layer.setTxBacklog(backlog);
+        layer.clearCalls();
+        EXPECT_EQ(core->getChar(0x55), 0x56);
+        EXPECT_EQ(layer.calls().contains("SioEvent(4,4)"), backlog > 1) << backlog;
+    }
+    layer.clearCalls();
+    EXPECT_EQ(core->GetSetRegister(1, 1, 0), 0);
+    EXPECT_EQ(layer.calls().indexOf("SioEvent(4,4)"), layer.calls().indexOf("SioTxQue(4)") + 1);
+}
+
+TEST_F(Protocol, GetCharTimesOutWithMinus31) {
+    const struct {
+        const char* name;
+        void (*set)(SimMeter::Faults&);
+    } cases[] = {
+        {"silent", [](SimMeter::Faults& f) { f.silent = true; }},
+        {"no handshake reply", [](SimMeter::Faults& f) { f.noHandshakeReply = true; }},
+        {"reply after the time-out", [](SimMeter::Faults& f) { f.replyDelayMs = 501; }},
+    };
+    connect();
+    for (const auto& c : cases) {
+        setFaults(c.set);
+        EXPECT_EQ(core->getChar(0x55), kGetCharTimeout) << c.name;
+        EXPECT_FALSE(core->Handshake()) << c.name;
+    }
+    // A port without a meter.
+    layer.setFree(8);
+    ASSERT_TRUE(core->ConnectToPort(8));
+    link.ComPortNumber = 8;
+    EXPECT_EQ(core->getChar(0x55), kGetCharTimeout);
+}
+
+TEST_F(Protocol, GetCharAnswersWithinTheTimeout) {
+    connect();
+    setFaults([](SimMeter::Faults& f) { f.replyDelayMs = 499; });
+    EXPECT_EQ(core->getChar(0x55), 0x56);
+}
+
+TEST_F(Protocol, GetCharPassesTheLayersReadFailure) {
+    connect();
+    layer.failCall("SioGetc", -7);
+    EXPECT_EQ(core->getChar(0x55), -7);
+}
+
+TEST_F(Protocol, WrongOrLateHandshakes) {
+    connect();
+    setFaults([](SimMeter::Faults& f) { f.badHandshake = true; });
+    EXPECT_EQ(core->getChar(0x55), 0x00);
+    EXPECT_FALSE(core->Handshake());
+
+    setFaults([](SimMeter::Faults& f) { f.secondHandshakeOnly = true; });
+    EXPECT_FALSE(core->Handshake());
+    EXPECT_TRUE(core->Handshake());
+    EXPECT_FALSE(core->Handshake());
+    EXPECT_TRUE(core->Handshake());
+}
+
+TEST_F(Protocol, FactoryResetAndSignOffBytes) {
+    QVector<quint8> factory(256, 0);
+    factory[12] = 34;
+    meter.setFactoryImage(factory);
+    meter.setReg(12, 99);
+    connect();
+    EXPECT_EQ(core->getChar(kFactoryResetByte), kFactoryResetByte);
+    EXPECT_EQ(meter.reg(12), 34);
+    EXPECT_EQ(core->getChar(kSignOffByte), kSignOffByte);
+    EXPECT_EQ(meter.signOffs(), 1);
+}
+
+TEST_F(Protocol, RegisterExchangeCalls) {
+    meter.setReg(200, 5);
+    connect();
+    EXPECT_EQ(core->GetSetRegister(1, 200, 1), 5);
+    EXPECT_EQ(layer.calls(),
+              QStringList({"SioReset(4,3,3)", "SioTxClear(4)", "SioPuts(4,01 C8 01)", "SioTxQue(4)",
+                           "SioRxWait(4,3,500)", "SioGetc(4)", "SioGetc(4)", "SioGetc(4)"}));
+}
+
+TEST_F(Protocol, ReadsGiveTheRegisterContent) {
+    const struct { int reg; int content; } cases[] = {{0, 0}, {1, 1}, {127, 128}, {200, 5}, {254, 0}, {255, 255}};
+    for (const auto& c : cases) meter.setReg(c.reg, static_cast<quint8>(c.content));
+    connect();
+    for (const auto& c : cases) {
+        EXPECT_EQ(core->GetSetRegister(1, c.reg, 1), c.content) << c.reg;
+        EXPECT_EQ(core->GetSetRegister(1, c.reg, 0), c.content) << c.reg;
+    }
+    EXPECT_EQ(meter.registerWrites(), 0);
+}
+
+TEST_F(Protocol, WritesStoreTheLowEightBits) {
+    const struct { int value; int sent; } cases[] = {{0, 0}, {77, 77}, {255, 255}, {256, 0}, {300, 44}, {-1, 255}, {-200, 56}};
+    connect();
+    for (const auto& c : cases) {
+        EXPECT_EQ(core->GetSetRegister(0, 30, c.value), c.sent) << c.value;
+        EXPECT_EQ(meter.reg(30), c.sent) << c.value;
+    }
+    EXPECT_EQ(meter.registerWrites(), static_cast<int>(std::size(cases)));
+}
+
+TEST_F(Protocol, RepliesThatFailTheExchange) {
+    meter.setReg(9, 42);
+    connect();
+    const struct {
+        const char* name;
+        int fn, reg, value;
+        QByteArray reply;
+    } cases[] = {
+        {"read, other register echoed", 1, 9, 0, B({1, 10, 42})},
+        {"read, other function echoed", 1, 9, 0, B({0, 9, 42})},
+        {"write, other value echoed", 0, 9, 7, B({0, 9, 8})},
+        {"write, other register echoed", 0, 9, 7, B({0, 8, 7})},
+        {"write, other function echoed", 0, 9, 7, B({1, 9, 7})},
+        {"only two bytes", 1, 9, 0, B({1, 9})},
+        {"nothing", 1, 9, 0, QByteArray()},
+    };
+    for (const auto& c : cases) {
+        layer.replaceNextReply(kPort, c.reply);
+        EXPECT_EQ(core->GetSetRegister(c.fn, c.reg, c.value), -1) << c.name;
+    }
+    // The meter did store the writes; only their confirmation was wrong.
+    EXPECT_EQ(core->GetSetRegister(1, 9, 0), 7) << "the port stays usable";
+}
+
+TEST_F(Protocol, EchoRuleFollowsTheFunctionCode) {
+    connect();
+    const struct {
+        int fn;
+        QByteArray reply;
+        int result;
+    } cases[] = {
+        {2, B({2, 99, 42}), 42},   // checks byte 0 only
+        {2, B({3, 5, 42}), -1},
+        {3, B({0, 0, 7}), 7},      // checks nothing
+        {7, B({9, 9, 9}), 9},
+        {-1, B({0xFF, 5, 9}), 9},  // a negative code checks the three bytes, no more
+        {-1, B({0xFF, 5, 8}), -1},
+        {256, B({0, 5, 9}), 9},    // sent as 0, checks nothing
+    };
+    for (const auto& c : cases) {
+        layer.replaceNextReply(kPort, c.reply);
+        EXPECT_EQ(core->GetSetRegister(c.fn, 5, 9), c.result) << c.fn << " " << c.reply.toHex().constData();
+    }
+}
+
+TEST_F(Protocol, MeterFaultsFailTheExchange) {
+    const struct {
+        const char* name;
+        void (*set)(SimMeter::Faults&);
+    } cases[] = {
+        {"wrong echo", [](SimMeter::Faults& f) { f.wrongEcho = true; }},
+        {"short replies", [](SimMeter::Faults& f) { f.shortReplies = true; }},
+        {"silent", [](SimMeter::Faults& f) { f.silent = true; }},
+        {"failing register", [](SimMeter::Faults& f) { f.failRegisters = {9}; }},
+        {"late reply", [](SimMeter::Faults& f) { f.replyDelayMs = 600; }},
+    };
+    meter.setReg(9, 42);
+    connect();
+    for (const auto& c : cases) {
+        setFaults(c.set);
+        EXPECT_EQ(core->GetSetRegister(1, 9, 0), -1) << c.name;
+        EXPECT_EQ(core->GetSetRegister(0, 9, 42), -1) << c.name;
+    }
+}
+
+TEST_F(Protocol, AReplyFromAnEarlierExchangeIsNotTaken) {
+    meter.setReg(7, 70);
+    meter.setReg(8, 80);
+    connect();
+    setFaults([](SimMeter::Faults& f) { f.replyDelayMs = 600; });
+    EXPECT_EQ(core->GetSetRegister(1, 7, 0), -1); // its reply arrives after the wait
+    meter.setFaults({});
+    EXPECT_EQ(core->GetSetRegister(1, 8, 0), 80);
+    EXPECT_EQ(core->GetSetRegister(1, 7, 0), 70);
+}
+
+TEST_F(Protocol, AHalfSentCommandDoesNotShiftTheNext) {
+    meter.setReg(6, 66);
+    connect();
+    // A lone 0x01 starts a register command at the meter; the next exchange's
+    // reset makes the meter drop it.
+    EXPECT_EQ(core->getChar(0x01), kGetCharTimeout);
+    EXPECT_EQ(core->GetSetRegister(1, 6, 0), 66);
+}
+
+TEST_F(Protocol, RegistersOutsideTheMeterSendNothing) {
+    connect();
+    for (int reg : {-1, 256, 257, 456, -256, 100000}) {
+        EXPECT_EQ(core->GetSetRegister(0, reg, 1), -1) << reg;
+        EXPECT_EQ(core->GetSetRegister(1, reg, 1), -1) << reg;
+    }
+    EXPECT_TRUE(layer.calls().isEmpty());
+    EXPECT_TRUE(meter.commandLog().isEmpty());
+    for (int r = 0; r < 256; ++r) EXPECT_EQ(meter.reg(r), 0);
+}
+
+TEST(SimLayer, ProbeDeviceByName) {
+    SimSerialLayer layer;
+    SimMeter meter;
+    layer.attach(4, &meter); // COM5
+    layer.setFree(9);        // COM10
+    layer.setBusy(2);        // COM3
+    const struct { const char* name; int result; } cases[] = {
+        {"COM5", 0}, {"\\\\.\\COM5", 0}, {"\\\\.\\COM10", 0}, {"COM3", 5}, {"COM4", 2},
+        {"\\\\.\\COM1000", 2}, {"COM0", 2}, {"LPT1", 2}, {"", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(layer.ProbeDevice(QString::fromLatin1(c.name)), c.result) << c.name;
+    EXPECT_EQ(layer.calls().first(), "ProbeDevice(COM5)");
+}
+
+TEST(SimLayer, PortOpenedHereCannotBeProbedUntilClosed) {
+    SimSerialLayer layer;
+    SimMeter meter;
+    layer.attach(11, &meter);
+    const QString name = ExtComName(12);
+    EXPECT_EQ(layer.ProbeDevice(name), 0);
+    ASSERT_EQ(layer.SioReset(11, 1024, 1024), 0);
+    EXPECT_NE(layer.ProbeDevice(name), 0);
+    EXPECT_EQ(layer.SioReset(11, 3, 3), 0) << "a reset of the open port is no second open";
+    ASSERT_EQ(layer.SioDone(11), 0);
+    EXPECT_EQ(layer.ProbeDevice(name), 0);
+}
+
+TEST(SimLayer, CallsOnClosedPortsFail) {
+    SimSerialLayer layer;
+    layer.setFree(0);
+    const unsigned char b = 0x55;
+    EXPECT_LT(layer.SioBaud(0, 6), 0);
+    EXPECT_LT(layer.SioParms(0, 0, 2, 8), 0);
+    EXPECT_LT(layer.SioPuts(0, &b, 1), 0);
+    EXPECT_LT(layer.SioTxQue(0), 0);
+    EXPECT_LT(layer.SioRxWait(0, 1, 500), 0);
+    EXPECT_LT(layer.SioGetc(0), 0);
+    EXPECT_LT(layer.SioTxClear(0), 0);
+    EXPECT_LT(layer.SioDone(0), 0);
+    ASSERT_EQ(layer.SioReset(0, 1, 1), 0);
+    EXPECT_EQ(layer.SioGetc(0), kSioNoData);
+}

@@ -1,0 +1,189 @@
+// The real serial layer against vorda-sim on a pseudo-terminal.
+
+#include "MeterTestApp.h"
+
+#include "meter/PICCore.h"
+#include "meter/PortNames.h"
+#include "meter/QtSerialLayer.h"
+#include "meter/SimMeter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace vorda;
+
+namespace {
+
+QString SimProgram() {
+    const QString stage = qEnvironmentVariable("VORDA_STAGE_DIR");
+    if (!stage.isEmpty()) return stage + QStringLiteral("/bin/vorda-sim");
+    return QStringLiteral(VORDA_STAGE_BIN_DIR "/vorda-sim");
+}
+
+class PtySerial : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureApplication();
+        ASSERT_TRUE(dir.isValid());
+        portDir = dir.filePath(QStringLiteral("ports"));
+        qputenv("VORDA_PORT_DIR", portDir.toLocal8Bit());
+    }
+    void TearDown() override {
+        core.reset();
+        layer.reset();
+        stopSim();
+        qunsetenv("VORDA_PORT_DIR");
+    }
+
+    // Starts the simulator as COM com; returns the link it reports.
+    QString startSim(int com, const QStringList& extra = {}) {
+        sim = std::make_unique<QProcess>();
+        sim->setProgram(SimProgram());
+        sim->setArguments(QStringList{"--port-dir", portDir, "--com", QString::number(com)} + extra);
+        sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim->start();
+        if (!sim->waitForStarted(5000)) return QString();
+        while (!sim->canReadLine())
+            if (!sim->waitForReadyRead(5000)) return QString();
+        const QString line = QString::fromLocal8Bit(sim->readLine()).trimmed();
+        if (!line.startsWith(QStringLiteral("ready "))) return QString();
+        link.ComPortNumber = com - 1;
+        layer = std::make_unique<QtSerialLayer>();
+        core = std::make_unique<TPICCoreForm>(*layer, link);
+        return line.mid(6);
+    }
+    // SIGTERM, as a user stopping it would.
+    int stopSim() {
+        if (!sim) return -1;
+        sim->terminate();
+        if (!sim->waitForFinished(5000)) sim->kill();
+        sim->waitForFinished(1000);
+        const int rc = sim->exitStatus() == QProcess::NormalExit ? sim->exitCode() : -1;
+        sim.reset();
+        return rc;
+    }
+
+    QTemporaryDir dir;
+    QString portDir;
+    std::unique_ptr<QProcess> sim;
+    MeterLinkState link;
+    std::unique_ptr<QtSerialLayer> layer;
+    std::unique_ptr<TPICCoreForm> core;
+};
+
+} // namespace
+
+TEST_F(PtySerial, HandshakeReadWriteAndDump) {
+    QVector<quint8> regs(256);
+    for (int r = 0; r < 256; ++r) regs[r] = static_cast<quint8>(r ^ 0x5A);
+    regs[200] = 4;
+    const QString start = dir.filePath(QStringLiteral("start.txt"));
+    const QString dump = dir.filePath(QStringLiteral("dump.txt"));
+    QString error;
+    ASSERT_TRUE(WriteRegisterFile(start, regs, &error));
+    const QString linkPath = startSim(3, {"--registers", start, "--dump", dump});
+    ASSERT_EQ(linkPath, QDir(portDir).absoluteFilePath(QStringLiteral("COM3")));
+
+    ASSERT_TRUE(core->ConnectToPort(2));
+    EXPECT_TRUE(core->Handshake());
+    EXPECT_EQ(core->GetSetRegister(1, 200, 1), 4);
+    EXPECT_EQ(core->GetSetRegister(1, 0, 0), 0x5A);
+    EXPECT_EQ(core->GetSetRegister(1, 0xA5, 0), 255);
+    EXPECT_EQ(core->GetSetRegister(0, 10, 77), 77);
+    EXPECT_EQ(core->GetSetRegister(0, 11, 300), 44);
+    EXPECT_EQ(core->GetSetRegister(1, 10, 0), 77);
+    EXPECT_TRUE(core->DisconnectPort(2));
+
+    // The simulator keeps serving when the port is opened again.
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(core->ConnectToPort(2)) << round;
+        EXPECT_TRUE(core->Handshake()) << round;
+        EXPECT_EQ(core->GetSetRegister(1, 11, 0), 44) << round;
+        EXPECT_TRUE(core->DisconnectPort(2));
+    }
+
+    EXPECT_EQ(stopSim(), 0);
+    EXPECT_FALSE(QFileInfo(linkPath).isSymLink()) << "the link goes when the simulator stops";
+    QVector<quint8> after;
+    ASSERT_TRUE(ReadRegisterFile(dump, &after, &error)) << qPrintable(error);
+    regs[10] = 77;
+    regs[11] = 44;
+    EXPECT_EQ(after, regs);
+}
+
+TEST_F(PtySerial, ReplyFaultsFailTheExchange) {
+    for (const char* fault : {"--wrong-echo", "--short-replies"}) {
+        ASSERT_FALSE(startSim(12, {"--map-number", "5", fault}).isEmpty()) << fault;
+        ASSERT_TRUE(core->ConnectToPort(11)) << fault;
+        EXPECT_TRUE(core->Handshake()) << fault;
+        EXPECT_EQ(core->GetSetRegister(1, 200, 1), -1) << fault;
+        EXPECT_EQ(core->GetSetRegister(0, 20, 1), -1) << fault;
+        core.reset();
+        layer.reset();
+        stopSim();
+    }
+}
+
+TEST_F(PtySerial, SilentMeterTimesOut) {
+    ASSERT_FALSE(startSim(1, {"--silent"}).isEmpty());
+    ASSERT_TRUE(core->ConnectToPort(0));
+    EXPECT_EQ(core->getChar(0x55), kGetCharTimeout);
+}
+
+TEST_F(PtySerial, BusyPortsAreNotAvailable) {
+    const QString linkPath = startSim(12, {"--map-number", "5"});
+    ASSERT_FALSE(linkPath.isEmpty());
+    const QString name = ExtComName(12);
+    EXPECT_EQ(layer->ProbeDevice(name), 0);
+
+    // Held by another user of the device.
+    {
+        QSerialPort other;
+        other.setPortName(QFileInfo(linkPath).canonicalFilePath());
+        ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+        EXPECT_NE(layer->ProbeDevice(name), 0);
+        EXPECT_FALSE(core->ConnectToPort(11));
+    }
+    EXPECT_EQ(layer->ProbeDevice(name), 0);
+
+    // Held open by this layer.
+    ASSERT_TRUE(core->ConnectToPort(11));
+    EXPECT_NE(layer->ProbeDevice(name), 0);
+    EXPECT_TRUE(core->Handshake()) << "the probe leaves the open port working";
+    core->DisconnectPort(11);
+    EXPECT_EQ(layer->ProbeDevice(name), 0);
+}
+
+TEST_F(PtySerial, PortFolderEntriesAreTheOnlyPorts) {
+    const QString linkPath = startSim(3, {"--map-number", "5"});
+    ASSERT_FALSE(linkPath.isEmpty());
+    const QString device = QFileInfo(linkPath).canonicalFilePath();
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << qPrintable(device);
+    // A link to nothing, and a name that is no COM port.
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), QDir(portDir).filePath(QStringLiteral("COM4"))));
+    ASSERT_TRUE(QFile::link(device, QDir(portDir).filePath(QStringLiteral("ttyX"))));
+
+    EXPECT_EQ(layer->DevicePath(3), device) << "links resolve to the device";
+    EXPECT_TRUE(layer->DevicePath(4).isEmpty());
+    int available = 0;
+    for (unsigned com = 1; com <= 1000; ++com)
+        if (layer->ProbeDevice(ExtComName(com)) == 0) {
+            ++available;
+            EXPECT_EQ(com, 3u);
+        }
+    EXPECT_EQ(available, 1);
+    EXPECT_EQ(layer->ProbeDevice(QStringLiteral("COM4")), QtSerialLayer::kProbeNotFound);
+    EXPECT_FALSE(core->ConnectToPort(3)) << "COM4 does not exist";
+
+    // Without a meter behind it the folder's entry is no port at all.
+    stopSim();
+    EXPECT_NE(layer->ProbeDevice(QStringLiteral("COM3")), 0);
+}
