@@ -20,8 +20,7 @@ public:
     bool Text(QString* out) {
         if (in_.Next(out)) return true;
         return Fail(QStringLiteral("%1 ends too early: line %2 is missing")
-                        .arg(name_)
-                        .arg(in_.Position() + 1));
+                        .arg(name_, QString::number(in_.Position() + 1)));
     }
 
     bool Integer(qint32* out) {

@@ -14,7 +14,8 @@ enum class MapReadStatus {
     BadVersion,   // line 1 is no version; message = the conversion error's text,
                   // versionLine = the whole of line 1
     BadContent,   // a malformed integer or a file that ends early;
-                  // message = the conversion error's text
+                  // message = the conversion error's text. Negative counts
+                  // and header order lines that are no integer count too.
 };
 
 struct MapReadResult {
