@@ -110,6 +110,7 @@ int QtSerialLayer::SioReset(int port, int, int) {
         Poll(*p);
         p->clear(QSerialPort::AllDirections);
         p->readAll();
+        p->clearError();
         return 0;
     }
     const QString device = DevicePath(static_cast<unsigned>(port) + 1);
@@ -213,7 +214,10 @@ int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
     while (p->bytesAvailable() < count) {
         const qint64 left = deadline.remainingTime();
         if (left <= 0) return kSioTimeout;
-        p->waitForReadyRead(static_cast<int>(left));
+        // A device that went away (unplugged, simulator ended) fails at once
+        // instead of spinning until the time-out.
+        if (!p->waitForReadyRead(static_cast<int>(left)) && p->error() == QSerialPort::ResourceError)
+            return kSioTimeout;
     }
     return static_cast<int>(p->bytesAvailable());
 }

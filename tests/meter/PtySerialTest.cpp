@@ -163,6 +163,9 @@ TEST_F(PtySerial, BusyPortsAreNotAvailable) {
 }
 
 TEST_F(PtySerial, PortFolderEntriesAreTheOnlyPorts) {
+    // A link left behind by a simulator that was killed is replaced.
+    ASSERT_TRUE(QDir().mkpath(portDir));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/no-such-terminal"), QDir(portDir).filePath(QStringLiteral("COM3"))));
     const QString linkPath = startSim(3, {"--map-number", "5"});
     ASSERT_FALSE(linkPath.isEmpty());
     const QString device = QFileInfo(linkPath).canonicalFilePath();
@@ -186,4 +189,57 @@ TEST_F(PtySerial, PortFolderEntriesAreTheOnlyPorts) {
     // Without a meter behind it the folder's entry is no port at all.
     stopSim();
     EXPECT_NE(layer->ProbeDevice(QStringLiteral("COM3")), 0);
+}
+
+TEST_F(PtySerial, MeterGoneWhileConnectedFailsTheNextExchanges) {
+    ASSERT_FALSE(startSim(2, {"--map-number", "5"}).isEmpty());
+    ASSERT_TRUE(core->ConnectToPort(1));
+    EXPECT_TRUE(core->Handshake());
+    stopSim();
+    EXPECT_EQ(core->GetSetRegister(1, 200, 1), -1);
+    EXPECT_LT(core->getChar(0x55), 0);
+    core->DisconnectPort(1);
+    EXPECT_FALSE(core->ConnectToPort(1)) << "its folder entry is gone";
+}
+
+TEST_F(PtySerial, HandshakeAndRegisterFaultOptions) {
+    ASSERT_FALSE(startSim(5, {"--second-handshake-only", "--fail-register", "7", "--fail-register", "9"}).isEmpty());
+    ASSERT_TRUE(core->ConnectToPort(4));
+    EXPECT_FALSE(core->Handshake());
+    EXPECT_TRUE(core->Handshake());
+    EXPECT_EQ(core->GetSetRegister(1, 7, 0), -1);
+    EXPECT_EQ(core->GetSetRegister(0, 8, 3), 3);
+    EXPECT_EQ(core->GetSetRegister(0, 9, 3), -1);
+    core.reset();
+    layer.reset();
+    stopSim();
+
+    ASSERT_FALSE(startSim(5, {"--bad-handshake"}).isEmpty());
+    ASSERT_TRUE(core->ConnectToPort(4));
+    EXPECT_EQ(core->getChar(0x55), 0x00);
+}
+
+TEST_F(PtySerial, StartsFromTheFactoryImageOfAMap) {
+    // Two parameters; the map number comes from the file name.
+    const QString map = dir.filePath(QStringLiteral("ZUVMAP9.Map"));
+    QFile f(map);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("V2\r\n2\r\n"
+            "0\r\n1\r\n1\r\nFlow Scale\r\nInt16\r\n1\r\n\r\n1\r\n\r\n\r\n\r\n\r\n"
+            "20\r\n23\r\n4\r\nTag\r\nASCII\r\n\r\n\r\n2\r\n\r\n\r\n\r\n\r\n"
+            "0\r\n");
+    f.close();
+    ASSERT_FALSE(startSim(6, {"--map", map}).isEmpty());
+    ASSERT_TRUE(core->ConnectToPort(5));
+    ASSERT_TRUE(core->Handshake());
+    EXPECT_EQ(core->GetSetRegister(1, 200, 1), 9);
+    const int scale = core->GetSetRegister(1, 0, 0) * 256 + core->GetSetRegister(1, 1, 0);
+    EXPECT_GT(scale, 0);
+    EXPECT_LT(scale, 65535 / 2);
+    EXPECT_EQ(core->GetSetRegister(1, 20, 0), 'T');
+    EXPECT_EQ(core->GetSetRegister(1, 23, 0), 0);
+    // A factory reset returns to that image.
+    EXPECT_EQ(core->GetSetRegister(0, 20, 'X'), 'X');
+    EXPECT_EQ(core->getChar(kFactoryResetByte), kFactoryResetByte);
+    EXPECT_EQ(core->GetSetRegister(1, 20, 0), 'T');
 }
