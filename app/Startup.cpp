@@ -122,6 +122,9 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
     const QString settingsParent = paths.SettingsParent();
     const QString userParent = paths.UserParent();
 
+    // The per-user configuration folder of the desktop plays the part of
+    // APPDATA, which always exists; a fresh account may not have it yet.
+    if (paths.appDataEnv.isEmpty()) QDir().mkpath(paths.configHome);
     for (const QString& folder : {settingsParent, state.AppDataDir})
         if (!EnsureFolder(folder))
             end.Terminate(QStringLiteral("Unable to create ") + folder + CannotCreateTail());

@@ -26,7 +26,7 @@ struct IntegerScale {
 
 IntegerScale ScaleOf(const DMap& param, const SigFigRounder& rounder) {
     IntegerScale s;
-    s.m = ToFloat(param.Multiplier);
+    s.m = MultiplierOf(param);
     s.exact = s.m == 1;
     s.formatMax = FormatMaximum(param.Format);
     s.limit = s.exact ? s.formatMax : rounder.SigFigs(s.m * s.formatMax);

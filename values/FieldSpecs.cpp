@@ -94,7 +94,7 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
             result.stopMessage = QStringLiteral("Format error in SetDataRanges: ") + param.Format;
             return result;
         }
-        m = ToFloat(param.Multiplier);
+        m = MultiplierOf(param);
         long double high = FormatMaximum(param.Format);
         high = (m != 1) ? rounder.SigFigs(m * high) : m * high;
         long double low = 0;
@@ -140,27 +140,43 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
     return result;
 }
 
+long double MultiplierOf(const DMap& param) {
+    long double m = 0;
+    if (ParseNumber(param.Multiplier, &m) || ParseNumber(param.Multiplier, QLocale::c(), &m)) return m;
+    return ToFloat(param.Multiplier);
+}
+
 QString DecodeRegisters(const DMap& param, const QVector<int>& bytes) {
     const QString& format = param.Format;
     if (IsIntegerFormat(format)) {
-        const double m = double(ToFloat(param.Multiplier));
+        const double m = double(MultiplierOf(param));
         const int per = IntegerRegisters(format);
         QStringList texts;
         // A trailing group shorter than a value carries no whole value.
+        // A negative entry is a register whose read failed: a value with
+        // such a byte adds nothing.
         for (qsizetype start = 0; start + per <= bytes.size(); start += per) {
             quint32 n = 0;
-            for (int i = 0; i < per; ++i) n = (n << 8) | quint32(bytes.at(start + i) & 0xFF);
-            texts << FormatGeneral(m * double(n));
+            bool complete = true;
+            for (int i = 0; i < per; ++i) {
+                complete = complete && bytes.at(start + i) >= 0;
+                n = (n << 8) | quint32(bytes.at(start + i) & 0xFF);
+            }
+            if (complete) texts << FormatGeneral(m * double(n));
         }
         return texts.join(ValueListSeparator());
     }
     QString out;
     if (format == QLatin1String("Hex")) {
-        for (int b : bytes) out += QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+        for (int b : bytes)
+            if (b >= 0) out += QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
     } else if (format == QLatin1String("ASCII")) {
+        // Printable Windows-1252 characters, the ones the check lets the user
+        // store, come back as they were written.
         for (int b : bytes) {
-            const int code = b & 0xFF;
-            if (code >= 32 && code <= 126) out += QChar(char16_t(code));
+            if (b < 32 || b == 127 || b > 255) continue;
+            const QString c = DecodeCp1252(QByteArray(1, char(b)));
+            if (c.at(0).isPrint()) out += c;
         }
     }
     return out;

@@ -19,6 +19,11 @@ struct EEValue {
     bool operator==(const EEValue&) const = default;
 };
 
+// The multiplier of an integer parameter. Read with the locale's decimal
+// separator; a point is accepted too, so that maps written with one load in
+// every locale. A text that is no number throws UserError.
+long double MultiplierOf(const DMap& param);
+
 // Largest register integer of an integer format: 255, 65535 or 4294967295
 // ("Int32" and any other text beginning with "Int").
 double FormatMaximum(const QString& format);

@@ -75,9 +75,9 @@ void TValuesReadWrite::ReadEEClick() {
                 bytes[k] = result;
             }
         }
-        QString text = DecodeRegisters(p, bytes);
-        if (text.endsWith(QLatin1Char(','))) text.chop(1);
-        ShowReadValue(i, text);
+        // The values of a list are joined without a separator at the end, so
+        // nothing is cut: a text ending in "," keeps it.
+        ShowReadValue(i, DecodeRegisters(p, bytes));
     }
     ShowProgress(0, 0);
     if (!ctx_.startup.OffsetCalMode && success) {

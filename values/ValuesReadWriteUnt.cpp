@@ -5,6 +5,7 @@
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
+#include "registers/PICRW.h"
 #include "units/Equations.h"
 #include "units/NumberFormat.h"
 #include "units/SetDisplayUnitsUnt.h"

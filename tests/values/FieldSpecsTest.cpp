@@ -172,8 +172,13 @@ TEST_F(FieldSpecsTest, Decoding) {
         {"Int32", 1, "1", {1, 2, 3}, ""},
         {"Int8", 1, "1", {}, ""},
         {"ASCII", 3, "", {0x41, 0x00, 0x42}, "AB"},
-        {"ASCII", 4, "", {31, 0x41, 127, 0xE9}, "A"},
+        {"ASCII", 4, "", {31, 0x41, 127, 0xE9, 0x81}, "A\xE9"},
         {"ASCII", 3, "", {0x41, 0x42, ','}, "AB,"},
+        // A register whose read failed (negative) adds nothing, nor does the
+        // value it belongs to.
+        {"Int16", 2, "1", {0x12, -1, 0x00, 0x05}, "5"},
+        {"Hex", 2, "", {-1, 0xFF}, "FF"},
+        {"ASCII", 2, "", {0x41, -1}, "A"},
         {"Hex", 2, "", {0x0A, 0xFF}, "0AFF"},
         {"Hex", 1, "", {0x00}, "00"},
         {"Float", 1, "", {1, 2}, ""},
