@@ -5,6 +5,14 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
+
+#include <ostream>
+
+// Readable failure output for texts.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 namespace vorda::test {
 
@@ -20,7 +28,14 @@ public:
     void ShowMessage(const QString& text) override { record("message", text); }
     void ShowError(const QString& text) override { record("error", text); }
     bool Confirm(const QString& text) override { record("confirm", text); return nextAnswer(); }
-    bool AskYesNo(const QString& text) override { record("yesno", text); return nextAnswer(); }
+    bool AskYesNo(const QString& text) override {
+        record("yesno", text);
+        const bool a = nextAnswer();
+        // Lets a test change the world while the question is open (a meter
+        // plugged in or out before the next scan).
+        if (onQuestion) onQuestion();
+        return a;
+    }
     QString OpenFileName(const QString& startDir, const QString& filter) override {
         record("open", filter);
         lastStartDir = startDir;
@@ -62,6 +77,7 @@ public:
     std::deque<bool> answers;
     std::deque<QString> paths;
     QString lastStartDir;
+    std::function<void()> onQuestion;
 
 private:
     void record(const char* kind, const QString& text) { shown.push_back({QString::fromLatin1(kind), text}); }

@@ -1,0 +1,393 @@
+// Connect on the main window: port discovery, the detection dialogue, the
+// meter's own map, and reading and writing its parameters.
+#include "tests/support/ProgramFixture.h"
+
+#include "units/NumberFormat.h"
+#include "units/SetDisplayUnitsUnt.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+
+namespace vorda::test {
+namespace {
+
+const QString kTerminateTail = QStringLiteral("\n\rVORDA Version: 3.9.5");
+const QString kTryAgain = QStringLiteral("Try again? (If No VORDA will terminate)");
+const QString kNotDetected = QStringLiteral(
+    "Meter not detected - Please check connections.  Try unplugging and replugging.\n\r\n\r"
+    "If first use on this machine allow a few moments for the drivers to load.  Must be connected to the internet.\n\r\n\r") + kTryAgain;
+
+class ConnectTest : public ProgramTest {
+protected:
+    // Presses Connect; false when the program was ended.
+    bool Connect() {
+        try {
+            Find<QPushButton>("TestConnbtn")->click();
+        } catch (...) {
+            ADD_FAILURE() << "an exception left the handler";
+        }
+        return !end.terminated;
+    }
+    int Scans() const { return int(serial.calls().count(QStringLiteral("ProbeDevice(COM1)"))); }
+    QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
+};
+
+TEST_F(ConnectTest, OneMeterAmongFreePortsIsConnectedAndRead) {
+    serial.setFree(2);
+    SimMeter& meter = AttachMeter(4, "ZUVMAP5.map", 5);
+    serial.setFree(6);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+
+    EXPECT_EQ(program->link.ComPortNumber, 4);
+    EXPECT_TRUE(program->link.MeterConnected);
+    EXPECT_EQ(Label("ComPortlbl"), "7"); // the last port tested
+    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (connected)");
+    EXPECT_FALSE(Find<QPushButton>("TestConnbtn")->isEnabled());
+    for (const char* item : {"ReadEE", "WriteEE", "Disconnect", "EEPROMReset"}) EXPECT_TRUE(Action(item)->isEnabled()) << item;
+    EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap5.Map"); // found as ZUVMAP5.map
+    EXPECT_EQ(Label("ConnectForMapLbl"), "ZUVMap5.Map");
+    EXPECT_EQ(program->map.MapParamCount(), 29);
+    EXPECT_EQ(ui.texts(), QStringList{"Meter read successfully"});
+    EXPECT_EQ(Label("CheckDataResult"), "Data OK");
+    EXPECT_TRUE(program->flags.MeterInSync);
+    EXPECT_EQ(Box(28)->text(), "5");
+    // The screen shows what the meter holds: Int32, a multiplier below 1,
+    // ASCII, Hex and a list.
+    auto be = [&](int r, int n) {
+        quint32 v = 0;
+        for (int i = 0; i < n; ++i) v = (v << 8) | meter.reg(r + i);
+        return v;
+    };
+    EXPECT_EQ(Box(0)->text(), QString::number(be(0, 4)));
+    EXPECT_EQ(mw()->MeterValues().at(6), FormatGeneral(be(30, 2) * 0.1L));
+    EXPECT_EQ(Box(3)->text(), "Meter Tag");
+    EXPECT_EQ(Box(25)->text(), QStringLiteral("%1%2%3").arg(meter.reg(100), 2, 16, QChar('0')).arg(meter.reg(101), 2, 16, QChar('0')).arg(meter.reg(102), 2, 16, QChar('0')).toUpper());
+    EXPECT_EQ(mw()->MeterValues().at(20), FormatGeneral(be(74, 2) * 0.1L) + "," + FormatGeneral(be(76, 2) * 0.1L));
+}
+
+struct DialogueCase {
+    const char* name;
+    int metersFirst;              // meters attached for the first scan
+    std::vector<bool> answers;    // Yes / No
+    int metersAfterQuestion;      // meters attached once the question is answered
+    bool connected;
+    bool terminated;
+    const char* question;         // the question shown ("" none)
+    const char* terminateMessage; // what the program end shows
+    int scans;
+};
+
+class DialogueTest : public ConnectTest, public ::testing::WithParamInterface<DialogueCase> {
+protected:
+    void SetMeters(int count) {
+        for (int port : {1, 3}) serial.setAbsent(port);
+        if (count >= 1) serial.attach(1, meters.at(0).get());
+        if (count >= 2) serial.attach(3, meters.at(1).get());
+    }
+};
+
+TEST_P(DialogueTest, FollowsTheAnswersAndTheScans) {
+    const DialogueCase& c = GetParam();
+    AttachMeter(1, "ZUVMAP5.map", 5);
+    AttachMeter(3, "ZUVMAP5.map", 5);
+    SetMeters(c.metersFirst);
+    ASSERT_TRUE(Create());
+    for (bool a : c.answers) ui.answer(a);
+    ui.onQuestion = [this, &c] { SetMeters(c.metersAfterQuestion); };
+    Connect();
+    EXPECT_EQ(program->link.MeterConnected, c.connected);
+    EXPECT_EQ(end.terminated, c.terminated);
+    const QStringList questions = ui.texts("yesno");
+    if (*c.question)
+        EXPECT_EQ(questions, QStringList{QString::fromUtf8(c.question)});
+    else
+        EXPECT_TRUE(questions.isEmpty());
+    if (c.terminated) EXPECT_EQ(end.messages, QStringList{QString::fromUtf8(c.terminateMessage)});
+    EXPECT_EQ(Scans(), c.scans);
+    if (!c.connected) EXPECT_TRUE(ui.texts("message").isEmpty());
+}
+
+const std::string kNotDetectedUtf8 = kNotDetected.toStdString();
+const std::string kTwoUtf8 = ("2 Meters detected! - Please connect one only\n\r\n\r" + kTryAgain).toStdString();
+
+INSTANTIATE_TEST_SUITE_P(
+    Connect, DialogueTest,
+    ::testing::Values(
+        DialogueCase{"NoneAnswerNo", 0, {false}, 0, false, true, kNotDetectedUtf8.c_str(), "", 1},
+        DialogueCase{"NoneYesStillNone", 0, {true}, 0, false, true, kNotDetectedUtf8.c_str(),
+                     "Meter still not detected - VORDA will now terminate\n\rVORDA Version: 3.9.5", 2},
+        DialogueCase{"NoneYesThenOne", 0, {true}, 1, true, false, kNotDetectedUtf8.c_str(), "", 2},
+        DialogueCase{"NoneYesThenTwo", 0, {true}, 2, false, false, kNotDetectedUtf8.c_str(), "", 2},
+        DialogueCase{"TwoAnswerNo", 2, {false}, 2, false, true, kTwoUtf8.c_str(), "", 2},
+        DialogueCase{"TwoYesThenOne", 2, {true}, 1, true, false, kTwoUtf8.c_str(), "", 3},
+        DialogueCase{"TwoYesThenNone", 2, {true}, 0, false, false, kTwoUtf8.c_str(), "", 3},
+        DialogueCase{"TwoYesStillTwo", 2, {true}, 2, false, true, kTwoUtf8.c_str(),
+                     "2 Meters detected! - VORDA will terminate\n\rVORDA Version: 3.9.5", 4}),
+    [](const ::testing::TestParamInfo<DialogueCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ConnectTest, MeterAnsweringOnlyTheSecondHandshakeCountsButMustAnswerAtConnect) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    meter.mutableFaults().secondHandshakeOnly = true;
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+    // Found on the second handshake of the scan; the handshake after
+    // reopening is the first of the next pair and gets no answer.
+    EXPECT_TRUE(program->link.MeterConnected);
+    EXPECT_EQ(ui.texts(), QStringList{"Meter connection failure\n\rPlease repeat the operation"});
+    EXPECT_FALSE(program->map.MapLoaded);
+}
+
+TEST_F(ConnectTest, BusyPortIsSkippedWithoutBeingTested) {
+    serial.setBusy(2);
+    AttachMeter(5, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(program->link.ComPortNumber, 5);
+    EXPECT_EQ(mw()->ComPorts(), QList<int>{6});
+    for (const QString& call : serial.calls()) EXPECT_FALSE(call.startsWith("SioReset(2,")) << call.toStdString();
+    EXPECT_TRUE(serial.calls().contains("ProbeDevice(\\\\.\\COM10)"));
+    EXPECT_TRUE(serial.calls().contains("ProbeDevice(COM9)"));
+}
+
+TEST_F(ConnectTest, DisconnectAndResetDropTheConnection) {
+    for (const char* item : {"Disconnect", "EEPROMReset"}) {
+        SCOPED_TRACE(item);
+        meters.clear();
+        AttachMeter(4, "ZUVMAP5.map", 5);
+        ASSERT_TRUE(Create());
+        ASSERT_TRUE(Connect());
+        ASSERT_TRUE(serial.isOpen(4));
+        Trigger(item);
+        EXPECT_FALSE(program->link.MeterConnected);
+        EXPECT_FALSE(serial.isOpen(4));
+        EXPECT_FALSE(program->map.MapLoaded);
+        EXPECT_TRUE(Find<QPushButton>("TestConnbtn")->isEnabled());
+        EXPECT_FALSE(Action("ReadEE")->isEnabled());
+        for (QLineEdit* box : mw()->ValueEdits()) EXPECT_TRUE(box->text().isEmpty());
+        program.reset();
+    }
+}
+
+TEST_F(ConnectTest, ReconnectAfterDisconnectReadsTheNewMeter) {
+    AttachMeter(4, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+    Trigger("EEPROMReset");
+    serial.setAbsent(4);
+    AttachMeter(7, "ZUVMAP4.Map", 4);
+    ui.clear();
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(program->link.ComPortNumber, 7);
+    EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap4.Map");
+    EXPECT_EQ(ui.texts(), QStringList{"Meter read successfully"});
+}
+
+TEST_F(ConnectTest, UnsetMapNumberTakesMapZero) {
+    for (bool maker : {true, false}) {
+        SCOPED_TRACE(maker);
+        meters.clear();
+        ui.clear();
+        AttachMeter(0, "ZUVMAP0.Map", 255);
+        ASSERT_TRUE(Create(maker ? QStringList{"/UserIsZUV"} : QStringList{}));
+        ASSERT_TRUE(Connect()) << end.messages.join("|").toStdString() << ui.texts().join("|").toStdString();
+        EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap0.Map");
+        EXPECT_EQ(ui.texts().contains("Map File ID not set in Meter.  0 assumed."), maker);
+        EXPECT_EQ(ui.texts().first(), maker ? "Map File ID not set in Meter.  0 assumed." : "Meter read successfully");
+        program.reset();
+        serial.SioDone(0); // the port the ended program still held
+    }
+}
+
+TEST_F(ConnectTest, MapOpenedByHandIsKeptAndOnlyCompared) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create({"/UserIsZUV"}));
+    ui.choosePath(program->startup.UserDir + "ZUVMAP4.Map");
+    Trigger("ReadMapFile");
+    ASSERT_EQ(program->map.MapFileNumber, 4);
+    ui.clear();
+    meter.clearLog();
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(ui.texts(), QStringList{"Warning - Meter is using ZUVMap5\n\rcurrently loaded map is ZUVMap4\n\r"
+                                      "Meter can be read with current map - \n\rUse Meter (Connected) / Read Parameters, and / or\n\r"
+                                      "you can load the map used in the meter then re-read."});
+    EXPECT_EQ(program->map.CurrentMapFile, "ZUVMAP4.Map");
+    EXPECT_EQ(Label("ConnectForMapLbl"), "ZUVMap5.Map");
+    EXPECT_EQ(meter.registerReads(), 1); // register 200 only
+}
+
+TEST_F(ConnectTest, CalibrationModeUsesMap127WithoutAsking) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP127.Map", 5);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(mw()->MeterMapNumber, 127);
+    EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap127.Map");
+    EXPECT_EQ(Label("ConnectForMapLbl"), "(not yet set)");
+    EXPECT_TRUE(ui.texts().isEmpty()); // no read message in this mode
+    EXPECT_TRUE(Find<QWidget>("mAPnl")->isVisibleTo(mw()));
+    EXPECT_FALSE(program->flags.MeterInSync);
+    // Register 200 was never asked for by itself before the map was read.
+    ASSERT_FALSE(meter.commandLog().isEmpty());
+    EXPECT_EQ(meter.commandLog().at(0).bytes, QByteArray(1, char(0x55)));
+}
+
+TEST_F(ConnectTest, MissingMapEndsTheCommandButStaysConnected) {
+    AttachMeter(0, "ZUVMAP5.map", 9);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(ui.texts("error").size(), 1);
+    EXPECT_TRUE(ui.texts("error").value(0).contains("ZUVMap9.Map"));
+    EXPECT_FALSE(program->map.MapLoaded);
+    EXPECT_TRUE(program->link.MeterConnected);
+}
+
+class ReadWriteTest : public ConnectTest {
+protected:
+    void SetUp() override {
+        ConnectTest::SetUp();
+        meter_ = &AttachMeter(0, "ZUVMAP5.map", 5);
+    }
+    void ConnectNow(const QStringList& args = {}) {
+        ASSERT_TRUE(Create(args));
+        ASSERT_TRUE(Connect());
+        ui.clear();
+    }
+    QByteArray Regs(int first, int count) const {
+        QByteArray out;
+        for (int i = 0; i < count; ++i) out += char(meter_->reg(first + i));
+        return out;
+    }
+    SimMeter* meter_ = nullptr;
+};
+
+TEST_F(ReadWriteTest, ThreeFailedReadsAreReportedAndTheFourthEndsTheRead) {
+    meter_->mutableFaults().failRegisters = {0, 1, 2};
+    ConnectNow();
+    Trigger("ReadEE");
+    // The read filled the boxes, so a second read asks first.
+    ASSERT_EQ(ui.texts("confirm").size(), 1);
+    ui.clear();
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message").mid(0, 3), (QStringList{"Meter read failure: value 0 in parameter Serial Number",
+                                                 "Meter read failure: value 1 in parameter Serial Number",
+                                                 "Meter read failure: value 2 in parameter Serial Number"}));
+    EXPECT_FALSE(ui.texts().contains("Meter read successfully"));
+    EXPECT_EQ(Box(0)->text(), "error"); // no whole value was read, and the check says so
+    EXPECT_TRUE(ui.texts().contains("Invalid Int32 in Serial Number : Not a valid number"));
+    EXPECT_FALSE(Box(1)->text().isEmpty());
+
+    ui.clear();
+    meter_->mutableFaults().failRegisters = {0, 1, 2, 3};
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message").size(), 5);
+    EXPECT_EQ(ui.texts().last(), "Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+    EXPECT_TRUE(Box(1)->text().isEmpty()); // the read ended at once
+}
+
+TEST_F(ReadWriteTest, ReadAsksBeforeOverwritingEditedValues) {
+    ConnectNow();
+    Box(4)->setText("300");
+    ui.answer(false);
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts(), QStringList{"About to read Meter values.\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?"});
+    EXPECT_EQ(Box(4)->text(), "300");
+}
+
+TEST_F(ReadWriteTest, WriteSendsExactlyTheEncodedBytes) {
+    ASSERT_TRUE(Create());
+    // Temperatures shown in °F, chosen before anything is on screen.
+    for (QComboBox* box : program->unitsDialog()->UnitCombos())
+        if (box->objectName() == "Temperature") box->setCurrentText(QString::fromUtf8("\xC2\xB0" "F"));
+    ASSERT_TRUE(Connect());
+    ui.clear();
+    Box(4)->setText("250");     // Int16, multiplier 1
+    Box(6)->setText("1.5");     // Int16, multiplier 0.1
+    Box(3)->setText("AB");      // ASCII, 16 registers
+    Box(20)->setText("10,20");  // two Int16 values, multiplier 0.1
+    Box(23)->setText("212");    // 212 °F = 100 °C, multiplier 0.1
+    Trigger("WriteEE");
+    EXPECT_EQ(ui.texts(), (QStringList{"About to write new values to Meter\n\r\n\r            Are you sure?", "Meter written successfully"}));
+    EXPECT_EQ(Regs(24, 2), QByteArray::fromHex("00fa"));
+    EXPECT_EQ(Regs(30, 2), QByteArray::fromHex("000f"));
+    EXPECT_EQ(Regs(8, 16), QByteArray("AB") + QByteArray(14, '\0'));
+    EXPECT_EQ(Regs(74, 4), QByteArray::fromHex("006400c8"));
+    EXPECT_EQ(Regs(96, 2), QByteArray::fromHex("03e8"));
+    EXPECT_TRUE(program->flags.MeterInSync);
+    EXPECT_EQ(Label("EEPROMMapFile"), Label("MapFileNow"));
+    EXPECT_EQ(Label("EEPROMDataFile"), Label("DataFileNow"));
+}
+
+TEST_F(ReadWriteTest, UntouchedValuesKeepTheirExactMeterValue) {
+    // 123456 has more figures than the screen shows (123460).
+    for (int i = 0; i < 4; ++i) meter_->setReg(i, quint8((123456u >> (8 * (3 - i))) & 0xFF));
+    const QVector<quint8> before = meter_->registers();
+    ConnectNow();
+    EXPECT_EQ(Box(0)->text(), "123460");
+    EXPECT_EQ(mw()->MeterValues().at(0), "123456");
+    EXPECT_EQ(mw()->AcceptedValues().at(0), "123456");
+    Box(4)->setText("250");
+    Trigger("WriteEE");
+    const QVector<quint8> after = meter_->registers();
+    for (int r = 0; r < 256; ++r)
+        if (r != 24 && r != 25) EXPECT_EQ(after[r], before[r]) << "register " << r;
+    EXPECT_EQ(Regs(24, 2), QByteArray::fromHex("00fa"));
+    EXPECT_GT(meter_->registerWrites(), 0);
+}
+
+TEST_F(ReadWriteTest, InvalidDataIsNotWritten) {
+    ConnectNow();
+    const int writes = meter_->registerWrites();
+    Box(4)->setText("abc");
+    Trigger("WriteEE");
+    EXPECT_EQ(ui.texts(), (QStringList{"Invalid Int16 in Pipe Diameter : Not a valid number", "Please correct Data errors"}));
+    EXPECT_EQ(meter_->registerWrites(), writes);
+}
+
+TEST_F(ReadWriteTest, CancelledWriteSendsNothing) {
+    ConnectNow();
+    const int writes = meter_->registerWrites();
+    const int handshakes = meter_->handshakes();
+    ui.answer(false);
+    Trigger("WriteEE");
+    EXPECT_EQ(meter_->registerWrites(), writes);
+    EXPECT_EQ(meter_->handshakes(), handshakes);
+}
+
+TEST_F(ReadWriteTest, FailedWritesAreCountedOverTheCommand) {
+    ConnectNow();
+    const QString mapBefore = Label("EEPROMMapFile");
+    meter_->mutableFaults().failRegisters = {24};
+    Trigger("WriteEE");
+    EXPECT_TRUE(ui.texts().contains("Meter write failure: value 0 in parameter Pipe Diameter"));
+    EXPECT_FALSE(ui.texts().contains("Meter written successfully"));
+    EXPECT_EQ(Label("EEPROMMapFile"), mapBefore);
+    EXPECT_EQ(Label("Progress"), "");
+
+    ui.clear();
+    meter_->mutableFaults().failRegisters = {24, 25, 26, 27};
+    Trigger("WriteEE");
+    EXPECT_EQ(ui.texts().last(), "Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+    EXPECT_EQ(ui.texts().filter(QRegularExpression("^Meter write failure")).size(), 4);
+}
+
+TEST_F(ReadWriteTest, HandshakeFailureEndsReadAndWrite) {
+    ConnectNow();
+    meter_->mutableFaults().badHandshake = true;
+    Trigger("WriteEE");
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts().count("Meter connection failure\n\rSave data and restart everything!"), 2);
+}
+
+TEST_F(ReadWriteTest, CalibrationModeReadsAndWritesWithoutQuestions) {
+    ConnectNow({"/MaOfs"});
+    Trigger("ReadEE");
+    Box(0)->setText(Box(0)->text());
+    Trigger("WriteEE");
+    EXPECT_TRUE(ui.texts().isEmpty()) << ui.texts().join(" | ").toStdString();
+}
+
+} // namespace
+} // namespace vorda::test
