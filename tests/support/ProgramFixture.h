@@ -52,8 +52,10 @@ protected:
     }
 
     // Creates the program; false when start-up ended it.
-    bool Create(const QStringList& arguments = {}) {
-        program = std::make_unique<VordaProgram>(ui, end, serial, paths, arguments);
+    bool Create(const QStringList& arguments = {}) { return Create(arguments, serial); }
+    // The same on another serial layer (the real one, for end-to-end tests).
+    bool Create(const QStringList& arguments, SerialLayer& layer) {
+        program = std::make_unique<VordaProgram>(ui, end, layer, paths, arguments);
         try {
             program->Create();
         } catch (const ProgramTerminated&) {
