@@ -1,23 +1,263 @@
+// Start-up: the folders, the seeding of the user directory, the switches,
+// the fatal messages and the window placement.
 #include "tests/support/ProgramFixture.h"
 
+#include "app/ConfigFiles.h"
+#include "app/TextFiles.h"
+#include "units/SetDisplayUnitsUnt.h"
+#include "units/SigFigs.h"
+
+#include <QComboBox>
 #include <QMenu>
+#include <QPushButton>
+#include <QSettings>
 
 namespace vorda::test {
 namespace {
 
-TEST_F(ProgramTest, FirstRunSettlesFoldersAndShowsNotConnected) {
+const QString kTail = QStringLiteral("\n\rVORDA Version: 3.9.5");
+const QString kContact = QStringLiteral("\n\rPlease contact ZUV Meters.  Program Terminating.") + kTail;
+
+class StartupTest : public ProgramTest {
+protected:
+    QString AppData() const { return paths.AppDataDir(); }
+    QString UdFile() const { return AppData() + "/VORDAUD.txt"; }
+    static QString FileText(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    }
+    static void WriteFile(const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // A user directory named by VORDAUD.txt in folder, already seeded.
+    QString PrepareUserDir(const QString& udFolder) {
+        const QString dir = root.filePath("mine");
+        QDir().mkpath(dir);
+        WriteFile(udFolder + "/VORDAUD.txt", (dir + "\r\n").toLatin1());
+        WriteFile(dir + "/VORDAReadMe.txt", "VORDA 3.9.5 read-me");
+        return dir;
+    }
+};
+
+TEST_F(StartupTest, FirstRunSettlesFoldersAndShowsNotConnected) {
     ASSERT_TRUE(Create());
     EXPECT_EQ(program->startup.UserDir, paths.DefaultUserDir());
     EXPECT_EQ(QDir::currentPath() + "/", paths.DefaultUserDir());
-    for (const QString& name : SeedFileNames()) EXPECT_TRUE(QFile::exists(paths.DefaultUserDir() + name)) << name.toStdString();
+    EXPECT_EQ(FileText(UdFile()), paths.DefaultUserDir() + "\r\n");
+    for (const QString& name : SeedFileNames())
+        EXPECT_EQ(FileText(paths.DefaultUserDir() + name), FileText(paths.ProgramDataDir() + name)) << name.toStdString();
+    EXPECT_EQ(Find<QLabel>("UDlbl")->text(), paths.DefaultUserDir());
     EXPECT_FALSE(program->link.MeterConnected);
-    EXPECT_TRUE(Find<QWidget>("TestConnbtn")->isEnabled());
-    EXPECT_FALSE(Action("ReadEE")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("TestConnbtn")->isEnabled());
+    for (const char* item : {"ReadEE", "WriteEE", "Disconnect", "EEPROMReset", "PICRW1"}) EXPECT_FALSE(Action(item)->isEnabled()) << item;
     EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (not connected)");
     EXPECT_EQ(Find<QLabel>("Version")->text(), "Version: 3.9.5");
     EXPECT_EQ(Find<QLabel>("SigFigLbl")->text(), "5");
+    EXPECT_FALSE(Find<QMenu>("MapFile1")->menuAction()->isVisible());
     EXPECT_FALSE(Action("PICRW1")->isVisible());
+    EXPECT_EQ(mw()->windowTitle(), "ZUV Meter Settings - Read and Write Parameter Values");
+    EXPECT_FALSE(program->map.MapLoaded);
+    EXPECT_EQ(mw()->MeterMapNumber, -1);
     EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(StartupTest, CurrentUserDirectoryIsLeftAlone) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    WriteFile(paths.DefaultUserDir() + "ZUVMAP5.map", "edited by the user");
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(FileText(paths.DefaultUserDir() + "ZUVMAP5.map"), "edited by the user");
+}
+
+TEST_F(StartupTest, VersionChangeReseedsTheMaps) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    WriteFile(paths.DefaultUserDir() + "ZUVMAP5.map", "edited by the user");
+    WriteFile(paths.DefaultUserDir() + "VORDAReadMe.txt", "VORDA 3.9.4");
+    WriteFile(paths.DefaultUserDir() + "mine.epf", "kept");
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(FileText(paths.DefaultUserDir() + "ZUVMAP5.map"), FileText(paths.ProgramDataDir() + "ZUVMAP5.map"));
+    EXPECT_TRUE(FileText(paths.DefaultUserDir() + "VORDAReadMe.txt").contains("3.9.5"));
+    EXPECT_EQ(FileText(paths.DefaultUserDir() + "mine.epf"), "kept");
+}
+
+TEST_F(StartupTest, UserDirFileFromOlderInstallationsIsMoved) {
+    for (bool fromProgramData : {false, true}) {
+        SCOPED_TRACE(fromProgramData);
+        QFile::remove(UdFile());
+        const QString oldFolder = fromProgramData ? paths.ProgramDataDir() : paths.oldInstallDir;
+        const QString dir = PrepareUserDir(oldFolder);
+        ASSERT_TRUE(Create());
+        EXPECT_EQ(program->startup.UserDir, dir);
+        EXPECT_EQ(FileText(UdFile()), dir + "\r\n");
+        EXPECT_FALSE(QFile::exists(oldFolder + "/VORDAUD.txt"));
+        EXPECT_EQ(QDir::currentPath(), dir);
+        program.reset();
+    }
+}
+
+TEST_F(StartupTest, UserDirFileInAppDataWinsOverTheOldPlaces) {
+    const QString mine = PrepareUserDir(AppData());
+    WriteFile(paths.oldInstallDir + "/VORDAUD.txt", "/somewhere/else\r\n");
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(program->startup.UserDir, mine);
+    EXPECT_TRUE(QFile::exists(paths.oldInstallDir + "/VORDAUD.txt"));
+}
+
+TEST_F(StartupTest, UserDirEqualToSharedDataFolderIsFatalWhateverTheCase) {
+    WriteFile(UdFile(), (paths.ProgramDataDir().toUpper() + "\r\n").toLatin1());
+    // The upper-cased path does not exist, but the texts are compared first.
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"User Directory (" + paths.ProgramDataDir().toUpper() + ")" +
+                                        "\n\rmatches ProgramDataPath which is not allowed." + kContact});
+}
+
+TEST_F(StartupTest, SharedDataFolderWithoutFinalSeparatorIsAccepted) {
+    QString dir = paths.ProgramDataDir();
+    dir.chop(1);
+    WriteFile(UdFile(), (dir + "\r\n").toLatin1());
+    EXPECT_TRUE(Create());
+    EXPECT_EQ(program->startup.UserDir, dir);
+}
+
+TEST_F(StartupTest, UserDirWhoseParentIsMissingIsFatal) {
+    const QString dir = root.filePath("no/such/parent/VORDA");
+    WriteFile(UdFile(), (dir + "\r\n").toLatin1());
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"Unable to create User Directory (" + dir + ")" + kContact});
+}
+
+TEST_F(StartupTest, SettingsFolderThatCannotBeCreatedIsFatal) {
+    // A file stands where the folder must go.
+    WriteFile(paths.SettingsParent(), "in the way");
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"Unable to create " + paths.SettingsParent() + kContact});
+}
+
+TEST_F(StartupTest, MissingReadMeInSharedDataIsFatal) {
+    QFile::remove(paths.ProgramDataDir() + "VORDAReadMe.txt");
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"});
+    EXPECT_FALSE(QFile::exists(UdFile())); // no later step ran
+}
+
+TEST_F(StartupTest, FailedCopyIsFatalAndKeepsTheUserFile) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    WriteFile(paths.DefaultUserDir() + "ZUVMAP4.Map", "the user's map");
+    QFile::remove(paths.DefaultUserDir() + "VORDAReadMe.txt");
+    QFile::remove(paths.ProgramDataDir() + "ZUVMAP4.Map");
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"Fatal error - unable to copy files from Program Data - Contact ZUV Meters."});
+    EXPECT_EQ(FileText(paths.DefaultUserDir() + "ZUVMAP4.Map"), "the user's map");
+}
+
+TEST_F(StartupTest, MissingDisplayDataIsFatal) {
+    QFile::remove(paths.StartDir() + "VORDADisplayData.txt");
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(end.messages, QStringList{"Display Data File: VORDADisplayData.txt not found in " + paths.StartDir() +
+                                        ".  Contact ZUV Meters Inc.  Application closing." + kTail});
+}
+
+struct SwitchCase {
+    std::vector<const char*> args;
+    bool ok;
+    const char* invalid; // the argument named by the fatal message
+    bool maker, calibration;
+    int sigFigs;
+};
+
+class SwitchTest : public ProgramTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(SwitchTest, SetsTheModesOrEndsTheProgram) {
+    const SwitchCase& c = GetParam();
+    QStringList args;
+    for (const char* a : c.args) args << QString::fromLatin1(a);
+    ASSERT_EQ(Create(args), c.ok);
+    if (!c.ok) {
+        EXPECT_EQ(end.messages, QStringList{"Parameter " + QString::fromLatin1(c.invalid) + " is invalid" + kTail});
+        return;
+    }
+    EXPECT_EQ(program->startup.MakerAccess, c.maker);
+    EXPECT_EQ(program->startup.OffsetCalMode, c.calibration);
+    EXPECT_EQ(program->startup.SigFigCount, c.sigFigs);
+    EXPECT_EQ(mw()->Rounder().SigFigCount, c.sigFigs);
+    EXPECT_EQ(Find<QLabel>("SigFigLbl")->text(), QString::number(c.sigFigs));
+    EXPECT_EQ(Find<QWidget>("NewMeterbtn")->isVisibleTo(Find<QWidget>("mAPnl")), c.calibration);
+    EXPECT_EQ(Find<QMenu>("MapFile1")->menuAction()->isVisible(), c.maker);
+    EXPECT_EQ(Action("PICRW1")->isVisible(), c.maker);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, SwitchTest,
+    ::testing::Values(SwitchCase{{}, true, "", false, false, 5},
+                      SwitchCase{{"/UserIsZUV"}, true, "", true, false, 5},
+                      SwitchCase{{"/MaOfs"}, true, "", true, true, 5},
+                      SwitchCase{{"/MaOfs", "/FourSigFigs"}, true, "", true, true, 4},
+                      SwitchCase{{"/UserIsZUV", "/FourSigFigs", "ignored"}, true, "", true, false, 4},
+                      SwitchCase{{"/FourSigFigs"}, false, "/FourSigFigs", false, false, 5},
+                      SwitchCase{{"/userisZUV"}, false, "/userisZUV", false, false, 5},
+                      SwitchCase{{"/UserIsZUV", "/foursigfigs"}, false, "/foursigfigs", false, false, 5}));
+
+TEST_F(StartupTest, SavedPlacementIsRestored) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
+    ASSERT_TRUE(WritePlacement(ini, "ValuesReadWrite", Placement{40, 30, 600, 700}));
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mw()->pos(), QPoint(30, 40));
+    EXPECT_EQ(mw()->size(), QSize(700, 600));
+}
+
+TEST_F(StartupTest, PlacementIsIgnoredUnlessSaveSettingsIsOne) {
+    ASSERT_TRUE(Create());
+    const QSize designed = mw()->size();
+    program.reset();
+    const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
+    ASSERT_TRUE(WritePlacement(ini, "ValuesReadWrite", Placement{40, 30, 600, 700}));
+    QSettings(ini, QSettings::IniFormat).setValue("Preferences/SaveSettings", 0);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mw()->size(), designed);
+    EXPECT_FALSE(ReadPlacement(ini, "ValuesReadWrite").has_value());
+    QSettings(ini, QSettings::IniFormat).setValue("Preferences/SaveSettings", 1);
+    const auto missing = ReadPlacement(ini, "NoSuchWindow");
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->top, -1);
+    EXPECT_EQ(missing->width, -1);
+}
+
+TEST_F(StartupTest, ConfigurationChoosesTheUnitsShown) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    ConfigData config;
+    config.comPortLabel = "5";
+    config.eepromMapFile = "ZUVMap5.Map";
+    config.eepromDataFile = "site.epf";
+    config.savedUnits = {{"Flow", "M*3.6", "D/3.6", QString::fromUtf8("m\xC2\xB3/h")},
+                         {"Volume", "M*1000", "D/1000", "l"}};
+    QString error;
+    ASSERT_TRUE(WriteTextLines(paths.DefaultUserDir() + "VORDAConfig.txt", ConfigLines(config), &error));
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(Find<QLabel>("EEPROMMapFile")->text(), "ZUVMap5.Map");
+    EXPECT_EQ(Find<QLabel>("EEPROMDataFile")->text(), "site.epf");
+    const QList<QComboBox*> boxes = program->unitsDialog()->UnitCombos();
+    ASSERT_GE(boxes.size(), 3);
+    EXPECT_EQ(boxes[0]->currentText(), QString::fromUtf8("m\xC2\xB3/h"));
+    EXPECT_EQ(boxes[1]->currentText(), "l");
+    EXPECT_EQ(program->units.CurrentUnits[1].MtoD, "M*1000");
+    EXPECT_EQ(boxes[2]->currentText(), program->units.DisplayData.at(9).Units); // first unit of its type
+}
+
+TEST_F(StartupTest, ConfigurationWithABadCountSkipsTheLastSteps) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    WriteFile(paths.DefaultUserDir() + "VORDAConfig.txt", "5\r\nZUVMap5.Map\r\nsite.epf\r\nthree\r\n");
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(ui.texts("error"), QStringList{"'three' is not a valid integer value"});
+    EXPECT_EQ(Find<QLabel>("Version")->text(), "Version:"); // the version label step did not run
 }
 
 } // namespace
