@@ -1,0 +1,188 @@
+// The configuration file, and closing the main window.
+#include "tests/support/ProgramFixture.h"
+
+#include "app/ConfigFiles.h"
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+
+namespace vorda::test {
+namespace {
+
+TEST(ConfigLinesTest, ReadsWhatTheFileHolds) {
+    struct Case {
+        QStringList lines;
+        QString map, data;
+        int rows;
+    } cases[] = {
+        {{"7"}, "unknown", "unknown", 0},
+        {{"7", "ZUVMap5.Map"}, "ZUVMap5.Map", "unknown", 0},
+        {{"7", "ZUVMap5.Map", "a.epf"}, "ZUVMap5.Map", "a.epf", 0},
+        {{"7", "m", "d", "3", "Flow", "M", "D", "l/s", "Volume", "M", "D", "m3"}, "m", "d", 3},
+        {{"7", "m", "d", "0"}, "m", "d", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.join("|").toStdString());
+        const ConfigData data = ParseConfigLines(c.lines);
+        EXPECT_EQ(data.eepromMapFile, c.map);
+        EXPECT_EQ(data.eepromDataFile, c.data);
+        EXPECT_EQ(data.savedUnits.size(), c.rows);
+    }
+    // A count of three with two full rows: the third row is four empty texts.
+    const ConfigData short3 = ParseConfigLines({"7", "m", "d", "3", "Flow", "M", "D", "l/s", "Volume", "M", "D", "m3"});
+    EXPECT_EQ(short3.savedUnits[2], (UnitRow{}));
+    EXPECT_EQ(short3.savedUnits[1].Units, "m3");
+}
+
+TEST(ConfigLinesTest, CountThatIsNoIntegerEndsTheRead) {
+    EXPECT_THROW(ParseConfigLines({"7", "m", "d", "x"}), UserError);
+    EXPECT_THROW(ParseConfigLines({"7", "m", "d", ""}), UserError);
+}
+
+TEST(ConfigLinesTest, HugeCountBuildsNoMillionRows) {
+    EXPECT_EQ(ParseConfigLines({"7", "m", "d", "2000000000"}).savedUnits.size(), kMaxSavedUnitRows);
+}
+
+TEST(ConfigLinesTest, RoundTrip) {
+    ConfigData data;
+    data.comPortLabel = "(not yet set)";
+    data.eepromMapFile = "ZUVMap5.Map";
+    data.eepromDataFile = "Factory Default Settings";
+    data.savedUnits = {{"Temperature", "M*9/5+32", "D-32*5/9", QString::fromUtf8("\xC2\xB0" "F")}};
+    const QStringList lines = ConfigLines(data);
+    EXPECT_EQ(lines.size(), 8);
+    EXPECT_EQ(lines[3], "1");
+    const ConfigData back = ParseConfigLines(lines);
+    EXPECT_EQ(back.eepromMapFile, data.eepromMapFile);
+    EXPECT_EQ(back.eepromDataFile, data.eepromDataFile);
+    EXPECT_EQ(back.savedUnits, data.savedUnits);
+}
+
+class CloseTest : public ProgramTest {
+protected:
+    QString UserFile(const QString& name) const { return program->startup.UserDir + name; }
+    void Connect() { Find<QPushButton>("TestConnbtn")->click(); }
+    bool CloseWindow() {
+        mw()->show();
+        mw()->close();
+        return !mw()->isVisible();
+    }
+    static QStringList Lines(const QString& path) {
+        QStringList lines;
+        QString error;
+        ReadTextLines(path, &lines, &error);
+        return lines;
+    }
+};
+
+TEST_F(CloseTest, WithoutAMapNothingIsAskedOrSentAndOnlyThePlacementIsWritten) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(CloseWindow());
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(meter.commandLog().size(), 0);
+    EXPECT_FALSE(QFile::exists(UserFile("VORDAConfig.txt")));
+    QSettings ini(UserFile("FormSettings.ini"), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Preferences/SaveSettings").toInt(), 1);
+    EXPECT_TRUE(ini.contains("ValuesReadWrite/Top"));
+    EXPECT_TRUE(ini.contains("ValuesReadWrite/Width"));
+}
+
+TEST_F(CloseTest, ConnectedMeterIsSignedOffAndTheConfigurationWritten) {
+    SimMeter& meter = AttachMeter(2, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    ASSERT_TRUE(program->map.MapLoaded);
+    ui.clear();
+    const int handshakes = meter.handshakes();
+    ASSERT_TRUE(CloseWindow());
+    EXPECT_TRUE(ui.shown.empty()); // read values are in step with the meter
+    EXPECT_EQ(meter.handshakes(), handshakes + 1);
+    EXPECT_EQ(meter.signOffs(), 1);
+    EXPECT_FALSE(serial.isOpen(2));
+    const QStringList lines = Lines(UserFile("VORDAConfig.txt"));
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[0], "3");
+    EXPECT_EQ(lines[3], QString::number(program->units.TypeCount()));
+    EXPECT_EQ(lines.size(), 4 + 4 * program->units.TypeCount());
+    EXPECT_EQ(lines[4], program->units.CurrentUnits[0].Type);
+}
+
+TEST_F(CloseTest, UnsavedEditsAskAndCancelKeepsTheWindow) {
+    AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    Box(4)->setText("123");
+    ui.clear();
+    ui.answer(false);
+    EXPECT_FALSE(CloseWindow());
+    EXPECT_EQ(ui.texts(), QStringList{"About to Close the Application - Current data not saved and not written to meter.\n\r\n\r            Are you sure?"});
+    EXPECT_TRUE(program->link.MeterConnected);
+    ui.answer(true);
+    EXPECT_TRUE(CloseWindow());
+}
+
+TEST_F(CloseTest, HandshakeFailureIsReportedAndTheCloseGoesOn) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    meter.mutableFaults().badHandshake = true;
+    ui.clear();
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(ui.texts(), QStringList{"Meter connection failure"});
+    EXPECT_EQ(meter.signOffs(), 1);
+}
+
+TEST_F(CloseTest, CalibrationModeClosesWithoutQuestionsOrHandshake) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP127.Map", 127);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    Connect();
+    Box(0)->setText("1");
+    ui.clear();
+    const int handshakes = meter.handshakes();
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(meter.handshakes(), handshakes);
+    EXPECT_EQ(meter.signOffs(), 0);
+    EXPECT_FALSE(serial.isOpen(0));
+    EXPECT_TRUE(QFile::exists(UserFile("VORDAConfig.txt")));
+}
+
+TEST_F(CloseTest, UnwritableConfigurationStopsTheClose) {
+    AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    QDir().mkdir(UserFile("VORDAConfig.txt")); // in the way of the file
+    ui.clear();
+    EXPECT_FALSE(CloseWindow());
+    ASSERT_EQ(ui.texts("error").size(), 1);
+    EXPECT_TRUE(ui.texts("error")[0].contains("VORDAConfig.txt"));
+}
+
+TEST_F(CloseTest, UnwritableWindowSettingsStopTheClose) {
+    ASSERT_TRUE(Create());
+    QDir().mkdir(UserFile("FormSettings.ini"));
+    EXPECT_FALSE(CloseWindow());
+    EXPECT_EQ(ui.texts(), QStringList{"Unable to write to " + UserFile("FormSettings.ini")});
+}
+
+TEST_F(CloseTest, ConfigurationWrittenAtCloseIsReadAtTheNextStart) {
+    AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    Trigger("WriteEE");
+    ASSERT_TRUE(ui.texts().contains("Meter written successfully"));
+    ASSERT_TRUE(CloseWindow());
+    program.reset();
+    serial.SioDone(0);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(Find<QLabel>("EEPROMMapFile")->text(), "ZUVMap5.Map");
+    EXPECT_EQ(program->units.CurrentUnits.size(), program->units.TypeCount());
+    EXPECT_EQ(mw()->SavedUnits().size(), program->units.TypeCount());
+}
+
+} // namespace
+} // namespace vorda::test
