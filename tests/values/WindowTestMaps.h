@@ -1,0 +1,85 @@
+#pragma once
+// Small maps written into the user folder and opened on the main window,
+// for the window tests of the parameter screen.
+#include "tests/support/ProgramFixture.h"
+#include "maps/MapFile.h"
+#include "units/SetDisplayUnitsUnt.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QScrollArea>
+
+namespace vorda::test {
+
+// One parameter definition, the fields most tests care about first.
+inline DMap Param(qint32 start, qint32 end, const QString& name, const QString& format, const QString& multiplier,
+                  qint32 capacity, const QString& sequence, const QString& access = {}, const QString& rule = {},
+                  const QString& ptype = {}, const QString& toolTip = {}, const QString& always = {}) {
+    DMap p;
+    p.Startreg = start;
+    p.EndReg = end;
+    p.Parameter = name;
+    p.Format = format;
+    p.Multiplier = multiplier;
+    p.Capacity = capacity;
+    p.Access = access;
+    p.Sequence = sequence;
+    p.Rule = rule;
+    p.PType = ptype;
+    p.DescToolTip = toolTip;
+    p.DescAlways = always;
+    return p;
+}
+
+class WindowTest : public ProgramTest {
+protected:
+    // Starts the program with maker access (the "Maps" commands need it).
+    void StartMaker() { ASSERT_TRUE(Create({"/UserIsZUV"})); }
+
+    QString UserFile(const QString& name) const { return program->startup.UserDir + name; }
+
+    // Writes a map into the user folder; the full path.
+    QString WriteMap(const QString& name, const QList<DMap>& params, const QList<MapHeader>& headers = {}) {
+        QString error;
+        const QString path = UserFile(name);
+        EXPECT_TRUE(WriteMapFileContent(path, params, headers, &error)) << error.toStdString();
+        return path;
+    }
+    // Writes raw lines (CR LF) as a file in the user folder; the full path.
+    QString WriteRaw(const QString& name, const QStringList& lines) {
+        QFile f(UserFile(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        for (const QString& l : lines) f.write(l.toLatin1() + "\r\n");
+        return f.fileName();
+    }
+    // "Open Map File ..." on a file chosen in the dialog.
+    void OpenMap(const QString& path) {
+        ui.choosePath(path);
+        Trigger("ReadMapFile");
+    }
+    void OpenMap(const QString& name, const QList<DMap>& params, const QList<MapHeader>& headers = {}) {
+        OpenMap(WriteMap(name, params, headers));
+    }
+
+    TDisplayUnitsFrm* Units() const { return program->unitsDialog(); }
+    QComboBox* Combo(const QString& type) const {
+        for (QComboBox* c : Units()->UnitCombos())
+            if (c->objectName() == type) return c;
+        ADD_FAILURE() << "no unit box " << type.toStdString();
+        return nullptr;
+    }
+    QLabel* Status() const { return Find<QLabel>("CheckDataResult"); }
+    QColor TextColour(const QWidget* w) const { return w->palette().color(QPalette::Text); }
+    QColor LabelColour(const QWidget* w) const { return w->palette().color(QPalette::WindowText); }
+    QWidget* ScrollContent() const { return Find<QScrollArea>("ScrollArea")->widget(); }
+    // What the user was told or asked, without the file dialogs.
+    QStringList Said() const {
+        QStringList out;
+        for (const auto& s : ui.shown)
+            if (s.kind == "message" || s.kind == "error" || s.kind == "confirm" || s.kind == "yesno") out << s.text;
+        return out;
+    }
+    void Press(const QString& buttonName) { Find<QAbstractButton>(buttonName)->click(); }
+};
+
+} // namespace vorda::test
