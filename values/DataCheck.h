@@ -1,5 +1,5 @@
 #pragma once
-#include "FieldSpecs.h"
+#include "ParameterFields.h"
 
 namespace vorda {
 

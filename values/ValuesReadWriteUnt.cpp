@@ -490,25 +490,25 @@ const UnitRow* TValuesReadWrite::UnitOf(const DMap& param) const {
 void TValuesReadWrite::SetDataRanges() {
     for (int i = 0; i < ctx_.map.MapParamCount() && i < ValueEdits_.size(); ++i) {
         const DMap& p = ctx_.map.MapParams.at(i);
-        const FieldSpecResult r = DeriveFieldSpec(p, ctx_.units.CurrentUnits, *evaluator_, *rounder_);
+        const FieldDesignResult r = DeriveFieldDesign(p, ctx_.units.CurrentUnits, *evaluator_, *rounder_);
         if (!r.ok) {
             ctx_.ui.ShowMessage(r.stopMessage);
             return;
         }
-        NameLabels_[i]->setText(r.spec.caption);
+        NameLabels_[i]->setText(r.design.caption);
         NameLabels_[i]->adjustSize();
-        AttrLabels_[i]->setText(r.spec.attributes);
+        AttrLabels_[i]->setText(r.design.attributes);
         AttrLabels_[i]->adjustSize();
         QLineEdit* box = ValueEdits_[i];
-        box->resize(r.spec.boxWidth, box->sizeHint().height());
-        box->setMaxLength(r.spec.maxLength > 0 ? r.spec.maxLength : 32767);
-        box->setToolTip(r.spec.hint);
+        box->resize(r.design.boxWidth, box->sizeHint().height());
+        box->setMaxLength(r.design.maxLength > 0 ? r.design.maxLength : 32767);
+        box->setToolTip(r.design.hint);
         QLabel* note = NoteLabels_[i];
         note->setText(p.DescAlways);
         note->setWordWrap(true);
         note->setFixedWidth(500);
         note->adjustSize();
-        const int left = std::max(NameLabels_[i]->width(), r.spec.boxWidth) + 40;
+        const int left = std::max(NameLabels_[i]->width(), r.design.boxWidth) + 40;
         note->move(left, note->y());
     }
 }

@@ -3,7 +3,7 @@
 #include "maps/DMap.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
-#include "values/FieldSpecs.h"
+#include "values/ParameterFields.h"
 
 #include <QLabel>
 #include <QLineEdit>

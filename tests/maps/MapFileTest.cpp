@@ -12,13 +12,12 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include "tests/support/QtPrinters.h"
+
 #include <algorithm>
 #include <map>
 
 namespace vorda {
-
-// Printing for failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "QtPrinters.h"
 #include "app/ProgramEnd.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
@@ -7,12 +8,6 @@
 #include <deque>
 #include <functional>
 
-#include <ostream>
-
-// Readable failure output for texts.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-QT_END_NAMESPACE
 
 namespace vorda::test {
 

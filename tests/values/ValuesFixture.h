@@ -8,11 +8,6 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable texts in failure reports.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace vorda::test {
 
 // A point-decimal locale, five significant figures and a scripted user.

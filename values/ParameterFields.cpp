@@ -1,4 +1,4 @@
-#include "values/FieldSpecs.h"
+#include "values/ParameterFields.h"
 
 #include "app/TextFiles.h"
 #include "units/Equations.h"
@@ -69,9 +69,9 @@ QStringList SplitValues(const DMap& param, const QString& text) {
     return text.split(ValueListSeparator(), Qt::KeepEmptyParts);
 }
 
-FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
+FieldDesignResult DeriveFieldDesign(const DMap& param, const QList<UnitRow>& units,
                                 const EquationEvaluator& eval, const SigFigRounder& rounder) {
-    FieldSpecResult result;
+    FieldDesignResult result;
     const UnitRow* unit = nullptr;
     if (!param.PType.isEmpty()) {
         const int row = UnitRowOf(units, param.PType);
@@ -85,7 +85,7 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
         unit = &units.at(row);
     }
 
-    FieldSpec& spec = result.spec;
+    FieldDesign& design = result.design;
     const bool integer = IsIntegerFormat(param.Format);
     long double m = 1;
     if (integer) {
@@ -106,12 +106,12 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
                 low = rounder.SigFigs(low);
             }
         }
-        spec.hasRange = true;
-        spec.low = double(low);
-        spec.high = double(high);
+        design.hasRange = true;
+        design.low = double(low);
+        design.high = double(high);
     }
 
-    spec.caption = unit ? param.Parameter + QStringLiteral(" [") + param.PType + QStringLiteral(" in ") +
+    design.caption = unit ? param.Parameter + QStringLiteral(" [") + param.PType + QStringLiteral(" in ") +
                               unit->Units + QStringLiteral("]")
                         : param.Parameter;
 
@@ -122,7 +122,7 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
         attr += QLatin1Char(' ') + param.Format;
     attr += param.Capacity == 1 ? QStringLiteral(" value ") : QStringLiteral(" values ");
     if (integer) {
-        attr += FormatGeneral(spec.low) + QStringLiteral(" - ") + FormatGeneral(spec.high);
+        attr += FormatGeneral(design.low) + QStringLiteral(" - ") + FormatGeneral(design.high);
         if (param.Capacity > 1)
             attr += ValueListSeparator() == QLatin1String(",") ? QStringLiteral(" (comma separated)")
                                                               : QStringLiteral(" (semicolon separated)");
@@ -132,11 +132,11 @@ FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
     if (param.Access == QLatin1String("C")) attr += QStringLiteral(" - [ZUV only]");
     if (param.Rule == QLatin1String("A")) attr += QStringLiteral(" - [Values Ascending]");
     if (param.Rule == QLatin1String("D")) attr += QStringLiteral(" - [Values Descending]");
-    spec.attributes = attr;
+    design.attributes = attr;
 
-    spec.boxWidth = BoxWidth(param.Format, param.Capacity);
-    spec.maxLength = MaxLength(param.Format, param.Capacity);
-    spec.hint = param.DescToolTip.isEmpty() ? QStringLiteral("[No description]") : param.DescToolTip;
+    design.boxWidth = BoxWidth(param.Format, param.Capacity);
+    design.maxLength = MaxLength(param.Format, param.Capacity);
+    design.hint = param.DescToolTip.isEmpty() ? QStringLiteral("[No description]") : param.DescToolTip;
     return result;
 }
 

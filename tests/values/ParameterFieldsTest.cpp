@@ -1,4 +1,4 @@
-#include "values/FieldSpecs.h"
+#include "values/ParameterFields.h"
 
 #include "app/UserError.h"
 #include "tests/values/ValuesFixture.h"
@@ -6,7 +6,7 @@
 namespace vorda::test {
 namespace {
 
-using FieldSpecsTest = ValuesTest;
+using ParameterFieldsTest = ValuesTest;
 
 struct AttrCase {
     const char* format;
@@ -18,7 +18,7 @@ struct AttrCase {
     double low, high;
 };
 
-TEST_F(FieldSpecsTest, AttributeLinesAndRanges) {
+TEST_F(ParameterFieldsTest, AttributeLinesAndRanges) {
     const AttrCase cases[] = {
         {"Int16", 1, "0.01", "R", "", "1 decimal value 0 - 655.35 - [User Read-only]", 0, 655.35},
         {"Int8", 3, "1", "", "A", "3 integer values 0 - 255 (comma separated) - [Values Ascending]", 0, 255},
@@ -42,20 +42,20 @@ TEST_F(FieldSpecsTest, AttributeLinesAndRanges) {
     for (const AttrCase& c : cases) {
         SCOPED_TRACE(c.attributes);
         const DMap p = Param(c.format, c.capacity, c.multiplier, c.rule, c.access);
-        const FieldSpecResult r = DeriveFieldSpec(p, {}, eval, rounder);
+        const FieldDesignResult r = DeriveFieldDesign(p, {}, eval, rounder);
         ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.spec.attributes, QString::fromUtf8(c.attributes));
+        EXPECT_EQ(r.design.attributes, QString::fromUtf8(c.attributes));
         const bool integer = QString::fromLatin1(c.format).startsWith(QLatin1String("Int"));
-        EXPECT_EQ(r.spec.hasRange, integer);
+        EXPECT_EQ(r.design.hasRange, integer);
         if (integer && c.high != 0) {
-            EXPECT_DOUBLE_EQ(r.spec.low, c.low);
-            EXPECT_DOUBLE_EQ(r.spec.high, c.high);
+            EXPECT_DOUBLE_EQ(r.design.low, c.low);
+            EXPECT_DOUBLE_EQ(r.design.high, c.high);
         }
     }
     EXPECT_TRUE(ui.texts().isEmpty());
 }
 
-TEST_F(FieldSpecsTest, BoxSizesByFormat) {
+TEST_F(ParameterFieldsTest, BoxSizesByFormat) {
     struct Case {
         const char* format;
         qint32 capacity;
@@ -66,74 +66,74 @@ TEST_F(FieldSpecsTest, BoxSizesByFormat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
-        const FieldSpecResult r = DeriveFieldSpec(Param(c.format, c.capacity), {}, eval, rounder);
+        const FieldDesignResult r = DeriveFieldDesign(Param(c.format, c.capacity), {}, eval, rounder);
         ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.spec.boxWidth, c.width);
-        EXPECT_EQ(r.spec.maxLength, c.maxLength);
+        EXPECT_EQ(r.design.boxWidth, c.width);
+        EXPECT_EQ(r.design.maxLength, c.maxLength);
     }
 }
 
-TEST_F(FieldSpecsTest, CaptionAndHint) {
+TEST_F(ParameterFieldsTest, CaptionAndHint) {
     DMap p = Param("Int16", 1);
     p.Parameter = QStringLiteral("Span");
-    FieldSpecResult r = DeriveFieldSpec(p, {Fahrenheit()}, eval, rounder);
-    EXPECT_EQ(r.spec.caption, QStringLiteral("Span"));
-    EXPECT_EQ(r.spec.hint, QStringLiteral("[No description]"));
+    FieldDesignResult r = DeriveFieldDesign(p, {Fahrenheit()}, eval, rounder);
+    EXPECT_EQ(r.design.caption, QStringLiteral("Span"));
+    EXPECT_EQ(r.design.hint, QStringLiteral("[No description]"));
 
     p.PType = QStringLiteral("Temperature");
     p.DescToolTip = QStringLiteral("Upper alarm");
     const UnitRow other{QStringLiteral("Flow"), QStringLiteral("M"), QStringLiteral("D"), QStringLiteral("l/s")};
-    r = DeriveFieldSpec(p, {other, Fahrenheit()}, eval, rounder);
+    r = DeriveFieldDesign(p, {other, Fahrenheit()}, eval, rounder);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.spec.caption, QString::fromUtf8("Span [Temperature in \xC2\xB0" "F]"));
-    EXPECT_EQ(r.spec.hint, QStringLiteral("Upper alarm"));
+    EXPECT_EQ(r.design.caption, QString::fromUtf8("Span [Temperature in \xC2\xB0" "F]"));
+    EXPECT_EQ(r.design.hint, QStringLiteral("Upper alarm"));
 }
 
-TEST_F(FieldSpecsTest, RangeInDisplayUnit) {
+TEST_F(ParameterFieldsTest, RangeInDisplayUnit) {
     // 65535 C is 117995 F, rounded to five figures by the evaluator.
     DMap p = Param("Int16", 1, "1", "", "", "Temperature");
-    FieldSpecResult r = DeriveFieldSpec(p, {Fahrenheit()}, eval, rounder);
+    FieldDesignResult r = DeriveFieldDesign(p, {Fahrenheit()}, eval, rounder);
     ASSERT_TRUE(r.ok);
-    EXPECT_DOUBLE_EQ(r.spec.low, 32);
-    EXPECT_DOUBLE_EQ(r.spec.high, 118000);
-    EXPECT_EQ(r.spec.attributes, QStringLiteral("1 integer value 32 - 118000"));
+    EXPECT_DOUBLE_EQ(r.design.low, 32);
+    EXPECT_DOUBLE_EQ(r.design.high, 118000);
+    EXPECT_EQ(r.design.attributes, QStringLiteral("1 integer value 32 - 118000"));
 
     // m 0.1: 6553.5 C is 11828.3 F, rounded again to 11828.
     p.Multiplier = QStringLiteral("0.1");
-    r = DeriveFieldSpec(p, {Fahrenheit()}, eval, rounder);
+    r = DeriveFieldDesign(p, {Fahrenheit()}, eval, rounder);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.spec.attributes, QStringLiteral("1 decimal value 32 - 11828"));
+    EXPECT_EQ(r.design.attributes, QStringLiteral("1 decimal value 32 - 11828"));
 }
 
-TEST_F(FieldSpecsTest, UnknownTypeStops) {
+TEST_F(ParameterFieldsTest, UnknownTypeStops) {
     DMap p = Param("Int8", 1, "1", "", "", "temperature"); // types are compared exactly
     p.Parameter = QStringLiteral("Alarm");
-    const FieldSpecResult r = DeriveFieldSpec(p, {Fahrenheit()}, eval, rounder);
+    const FieldDesignResult r = DeriveFieldDesign(p, {Fahrenheit()}, eval, rounder);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.stopMessage,
               QStringLiteral("Invalid Parameter Type: temperature for Parameter: Alarm. Please correct before proceeding"));
 
     // The type is looked up before the format is judged.
     p.Format = QStringLiteral("Int64");
-    EXPECT_TRUE(DeriveFieldSpec(p, {}, eval, rounder).stopMessage.startsWith(QLatin1String("Invalid Parameter Type: ")));
+    EXPECT_TRUE(DeriveFieldDesign(p, {}, eval, rounder).stopMessage.startsWith(QLatin1String("Invalid Parameter Type: ")));
 
     // An empty type needs no unit row.
     p.PType.clear();
     p.Format = QStringLiteral("Int8");
-    EXPECT_TRUE(DeriveFieldSpec(p, {}, eval, rounder).ok);
+    EXPECT_TRUE(DeriveFieldDesign(p, {}, eval, rounder).ok);
 }
 
-TEST_F(FieldSpecsTest, BadIntegerFormatStops) {
+TEST_F(ParameterFieldsTest, BadIntegerFormatStops) {
     for (const char* format : {"Int64", "Int", "Int8 "}) {
-        const FieldSpecResult r = DeriveFieldSpec(Param(format, 1), {}, eval, rounder);
+        const FieldDesignResult r = DeriveFieldDesign(Param(format, 1), {}, eval, rounder);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.stopMessage, QStringLiteral("Format error in SetDataRanges: ") + QString::fromLatin1(format));
     }
 }
 
-TEST_F(FieldSpecsTest, MultiplierThatIsNoNumberEndsTheCommand) {
+TEST_F(ParameterFieldsTest, MultiplierThatIsNoNumberEndsTheCommand) {
     try {
-        DeriveFieldSpec(Param("Int16", 1, "x1"), {}, eval, rounder);
+        DeriveFieldDesign(Param("Int16", 1, "x1"), {}, eval, rounder);
         FAIL() << "no error";
     } catch (const UserError& e) {
         EXPECT_EQ(e.text(), QStringLiteral("'x1' is not a valid floating point value"));
@@ -141,12 +141,12 @@ TEST_F(FieldSpecsTest, MultiplierThatIsNoNumberEndsTheCommand) {
     EXPECT_THROW(DecodeRegisters(Param("Int8", 1, ""), {1}), UserError);
 }
 
-TEST_F(FieldSpecsTest, CommaLocaleUsesSemicolonLists) {
+TEST_F(ParameterFieldsTest, CommaLocaleUsesSemicolonLists) {
     UseCommaLocale();
     EXPECT_EQ(ValueListSeparator(), QStringLiteral(";"));
-    const FieldSpecResult r = DeriveFieldSpec(Param("Int16", 3, "0,1"), {}, eval, rounder);
+    const FieldDesignResult r = DeriveFieldDesign(Param("Int16", 3, "0,1"), {}, eval, rounder);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.spec.attributes, QStringLiteral("3 decimal values 0 - 6553,5 (semicolon separated)"));
+    EXPECT_EQ(r.design.attributes, QStringLiteral("3 decimal values 0 - 6553,5 (semicolon separated)"));
 }
 
 struct DecodeCase {
@@ -157,7 +157,7 @@ struct DecodeCase {
     const char* text;
 };
 
-TEST_F(FieldSpecsTest, Decoding) {
+TEST_F(ParameterFieldsTest, Decoding) {
     const DecodeCase cases[] = {
         {"Int16", 1, "1", {0x12, 0x34}, "4660"},
         {"Int32", 1, "1", {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
@@ -189,12 +189,12 @@ TEST_F(FieldSpecsTest, Decoding) {
     }
 }
 
-TEST_F(FieldSpecsTest, DecodingListInCommaLocale) {
+TEST_F(ParameterFieldsTest, DecodingListInCommaLocale) {
     UseCommaLocale();
     EXPECT_EQ(DecodeRegisters(Param("Int8", 2, "0,5"), {3, 5}), QStringLiteral("1,5;2,5"));
 }
 
-TEST_F(FieldSpecsTest, EncodingIntegers) {
+TEST_F(ParameterFieldsTest, EncodingIntegers) {
     struct Case {
         const char* format;
         qint32 capacity;
@@ -221,7 +221,7 @@ TEST_F(FieldSpecsTest, EncodingIntegers) {
     }
 }
 
-TEST_F(FieldSpecsTest, EncodingAscii) {
+TEST_F(ParameterFieldsTest, EncodingAscii) {
     struct Case {
         qint32 capacity;
         QString text;
@@ -241,7 +241,7 @@ TEST_F(FieldSpecsTest, EncodingAscii) {
     }
 }
 
-TEST_F(FieldSpecsTest, SplittingValues) {
+TEST_F(ParameterFieldsTest, SplittingValues) {
     EXPECT_EQ(SplitValues(Param("Int8", 3), QStringLiteral("1,,3")), (QStringList{"1", "", "3"}));
     EXPECT_EQ(SplitValues(Param("Int8", 1), QStringLiteral("1,2")), QStringList{"1,2"});
     EXPECT_EQ(SplitValues(Param("ASCII", 4), QStringLiteral("a,b")), QStringList{"a,b"});

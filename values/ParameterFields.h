@@ -47,7 +47,7 @@ bool HoldsValueList(const DMap& param);
 QStringList SplitValues(const DMap& param, const QString& text);
 
 // The screen texts and sizes of one parameter.
-struct FieldSpec {
+struct FieldDesign {
     QString caption;    // NameLabels
     QString attributes; // AttrLabels
     int boxWidth = 0;
@@ -61,16 +61,16 @@ struct FieldSpec {
 // Outcome of deriving one parameter's field; a failure carries the message
 // that stops the derivation ("Invalid Parameter Type: ..." or
 // "Format error in SetDataRanges: ...").
-struct FieldSpecResult {
+struct FieldDesignResult {
     bool ok = true;
     QString stopMessage;
-    FieldSpec spec;
+    FieldDesign design;
 };
 
 // Derives a parameter's field. units is the current unit table; the unit
 // name shown is that of the row of the parameter's type. A multiplier that
 // is no number throws UserError.
-FieldSpecResult DeriveFieldSpec(const DMap& param, const QList<UnitRow>& units,
+FieldDesignResult DeriveFieldDesign(const DMap& param, const QList<UnitRow>& units,
                                 const EquationEvaluator& eval, const SigFigRounder& rounder);
 
 // Decoding: the register bytes of one parameter to its value text (meter
