@@ -224,6 +224,7 @@ void TValuesReadWrite::BuildMaPanel() {
     NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
     NewMeterbtn->setGeometry(125, 136, 105, 25);
+    connect(NewMeterbtn, &QPushButton::clicked, this, [this] { Guard([this] { NewMeterbtnClick(); }); });
     NewOffsetedt = new QLineEdit(panel);
     NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
     NewOffsetedt->hide();
@@ -599,6 +600,14 @@ void TValuesReadWrite::DataClickOrExit(QLineEdit* box) {
     } else {
         mAPnl->hide();
     }
+}
+
+void TValuesReadWrite::NewMeterbtnClick() {
+    // The next meter of a series: drop this one as "Has Been Reset or
+    // Changed" does; Connect then loads and reads the next.
+    EEPROMResetClick();
+    NewOffsetedt->clear();
+    MetermAEdt->clear();
 }
 
 int TValuesReadWrite::DataCheckResult(bool WasItOK) {

@@ -91,6 +91,7 @@ public:
     void TestConnbtnClick();
     int EEPROMConnected(bool status);
     void EEPROMResetClick();
+    void NewMeterbtnClick();
     bool SetMapFileName();
 
     // ---- Maps on the main form (maps/) ----

@@ -234,6 +234,20 @@ TEST_F(ConnectTest, CalibrationModeUsesMap127WithoutAsking) {
     EXPECT_EQ(meter.commandLog().at(0).bytes, QByteArray(1, char(0x55)));
 }
 
+TEST_F(ConnectTest, NewMeterDropsTheConnectionForTheNextMeter) {
+    AttachMeter(0, "ZUVMAP127.Map", 127);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    ASSERT_TRUE(Connect());
+    Find<QLineEdit>("MetermAEdt")->setText("3.9");
+    Find<QPushButton>("NewMeterbtn")->click();
+    EXPECT_FALSE(program->link.MeterConnected);
+    EXPECT_FALSE(serial.isOpen(0));
+    EXPECT_FALSE(program->map.MapLoaded);
+    EXPECT_TRUE(Find<QLineEdit>("MetermAEdt")->text().isEmpty());
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(program->link.MeterConnected);
+}
+
 TEST_F(ConnectTest, MissingMapEndsTheCommandButStaysConnected) {
     AttachMeter(0, "ZUVMAP5.map", 9);
     ASSERT_TRUE(Create());

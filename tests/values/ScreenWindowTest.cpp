@@ -7,6 +7,9 @@
 #include <QAbstractButton>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
 
 namespace vorda::test {
 namespace {
@@ -428,6 +431,61 @@ TEST_F(DataFileWindowTest, FailedSaveLeavesTheExistingFileWhole) {
     Save("dir.epf");
     EXPECT_EQ(ui.texts("error").size(), 1);
     EXPECT_TRUE(QFileInfo(UserFile("dir.epf")).isDir());
+}
+
+} // namespace
+} // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+TEST_F(WindowTest, AttributesPanelTogglesOnItsCaption) {
+    StartMaker();
+    QLabel* caption = Find<QLabel>("MOForAttrslbl");
+    QWidget* panel = Find<QWidget>("AttrsPnl");
+    mw()->show();
+    EXPECT_FALSE(panel->isVisible());
+    mw()->MOForAttrslblClick();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(caption->text(), "Current Attributes (Click to toggle):  Double-click user file directory to open in File Explorer");
+    mw()->MOForAttrslblClick();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(caption->text(), "Current Attributes (Click to toggle):");
+}
+
+TEST_F(WindowTest, WheelOverTheAreaScrollsByLines) {
+    StartMaker();
+    OpenMap(program->startup.UserDir + "ZUVMAP5.map");
+    mw()->show();
+    auto* area = Find<QScrollArea>("ScrollArea");
+    QScrollBar* bar = area->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    const QPoint inside(5, 5);
+    QWheelEvent down(inside, area->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area->viewport(), &down);
+    EXPECT_EQ(bar->value(), QApplication::wheelScrollLines() * bar->singleStep());
+    QWheelEvent up(inside, area->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area->viewport(), &up);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(WindowTest, CalculationFieldOpensTheOffsetPanelBesideIt) {
+    StartMaker();
+    OpenMap("ZUVMAP12.map", {Param(0, 0, "Other", "Int8", "1", 1, "1"),
+                             Param(1, 2, "4 mA Offset", "Int16", "1", 1, "2", "", "", "", "Calculation 1")});
+    QWidget* panel = Find<QWidget>("mAPnl");
+    mw()->show();
+    QTest::mouseClick(Box(1), Qt::LeftButton);
+    EXPECT_FALSE(panel->isVisible()); // empty field
+    Box(1)->setText("1000");
+    QTest::mouseClick(Box(1), Qt::LeftButton);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->y(), Box(1)->y());
+    EXPECT_EQ(Find<QLineEdit>("OldOffsetEdt")->text(), "1000");
+    QTest::mouseClick(Box(0), Qt::LeftButton);
+    EXPECT_FALSE(panel->isVisible());
 }
 
 } // namespace
