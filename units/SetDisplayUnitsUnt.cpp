@@ -91,11 +91,13 @@ void TDisplayUnitsFrm::LayOut() {
     const int rowsBottom = 80 + 40 * int(UnitCombos_.size()) + 10;
     const int contentHeight = std::max(kDesignedHeight, rowsBottom + 40);
     Closebtn->move(284, contentHeight - 40);
-    content_->resize(kDesignedWidth, contentHeight);
+    // Wide enough for the warning, whatever the font makes of it.
+    const int contentWidth = std::max(kDesignedWidth, SDUWarningLbl->x() + SDUWarningLbl->sizeHint().width() + 16);
+    content_->resize(contentWidth, contentHeight);
     int height = contentHeight;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         height = std::min(height, std::max(kDesignedHeight, screen->availableGeometry().height() - 60));
-    resize(kDesignedWidth + (height < contentHeight ? 20 : 0), height);
+    resize(contentWidth + (height < contentHeight ? 20 : 0), height);
     scroll_->setGeometry(0, 0, width(), height);
 }
 
@@ -117,6 +119,7 @@ void TDisplayUnitsFrm::ShowLocked(bool locked) {
         SDUWarningLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
     }
     SDUWarningLbl->adjustSize();
+    LayOut();
 }
 
 void TDisplayUnitsFrm::ClosebtnClick() { close(); }

@@ -170,6 +170,11 @@ void TValuesReadWrite::BuildAttributesPanel() {
     static_cast<QFrame*>(AttrsPnl)->setFrameShape(QFrame::Panel);
     AttrsPnl->setAutoFillBackground(true);
     AttrsPnl->setGeometry(8, 95, 580, 148);
+    // Captions and values sit 102 pixels apart: the panel keeps the small
+    // font it was laid out for, whatever the desktop's default is.
+    QFont small = AttrsPnl->font();
+    small.setPixelSize(10);
+    AttrsPnl->setFont(small);
     UDlbl = AddAttrRow(6, QStringLiteral("User files in:"), QStringLiteral("Location of user data files"), QStringLiteral("UDlbl"));
     UDlbl->setToolTip(QStringLiteral("Double-click to open"));
     SetBold(UDlbl);
