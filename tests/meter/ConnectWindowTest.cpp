@@ -248,6 +248,18 @@ TEST_F(ConnectTest, NewMeterDropsTheConnectionForTheNextMeter) {
     EXPECT_TRUE(program->link.MeterConnected);
 }
 
+TEST_F(ConnectTest, ClosingTheUnitsDialogReadsAConnectedMeter) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    program->unitsDialog()->close(); // not connected: nothing happens
+    EXPECT_EQ(meter.registerReads(), 0);
+    ASSERT_TRUE(Connect());
+    const int reads = meter.registerReads();
+    program->unitsDialog()->show();
+    program->unitsDialog()->close();
+    EXPECT_GT(meter.registerReads(), reads);
+}
+
 TEST_F(ConnectTest, MissingMapEndsTheCommandButStaysConnected) {
     AttachMeter(0, "ZUVMAP5.map", 9);
     ASSERT_TRUE(Create());
