@@ -1,5 +1,6 @@
 #pragma once
 #include "maps/DMap.h"
+#include "tests/support/MapBuilders.h"
 #include "tests/support/ScriptedInteraction.h"
 #include "units/DisplayData.h"
 #include "units/Equations.h"
@@ -21,17 +22,7 @@ protected:
     static DMap Param(const QString& format, qint32 capacity, const QString& multiplier = QStringLiteral("1"),
                       const QString& rule = QString(), const QString& access = QString(),
                       const QString& ptype = QString()) {
-        DMap p;
-        p.Startreg = 10;
-        p.EndReg = 10;
-        p.Parameter = QStringLiteral("Flow");
-        p.Format = format;
-        p.Multiplier = multiplier;
-        p.Capacity = capacity;
-        p.Access = access;
-        p.Rule = rule;
-        p.PType = ptype;
-        return p;
+        return test::Param(10, 10, QStringLiteral("Flow"), format, multiplier, capacity, QString(), access, rule, ptype);
     }
 
     // Meter in degrees Celsius, shown in degrees Fahrenheit.

@@ -3,6 +3,7 @@
 // for the window tests of the parameter screen.
 #include "tests/support/ProgramFixture.h"
 #include "maps/MapFile.h"
+#include "tests/support/MapBuilders.h"
 #include "units/SetDisplayUnitsUnt.h"
 
 #include <QAbstractButton>
@@ -10,26 +11,6 @@
 #include <QScrollArea>
 
 namespace vorda::test {
-
-// One parameter definition, the fields most tests care about first.
-inline DMap Param(qint32 start, qint32 end, const QString& name, const QString& format, const QString& multiplier,
-                  qint32 capacity, const QString& sequence, const QString& access = {}, const QString& rule = {},
-                  const QString& ptype = {}, const QString& toolTip = {}, const QString& always = {}) {
-    DMap p;
-    p.Startreg = start;
-    p.EndReg = end;
-    p.Parameter = name;
-    p.Format = format;
-    p.Multiplier = multiplier;
-    p.Capacity = capacity;
-    p.Access = access;
-    p.Sequence = sequence;
-    p.Rule = rule;
-    p.PType = ptype;
-    p.DescToolTip = toolTip;
-    p.DescAlways = always;
-    return p;
-}
 
 class WindowTest : public ProgramTest {
 protected:

@@ -160,7 +160,10 @@ void ReportAgainstWire(benchmark::State& state, int exchanges, double totalSecon
     state.counters["ratio_to_wire"] = ms / (exchanges * kWireExchangeMs);
 }
 
-void BM_ReadParametersMap5Paced(benchmark::State& state) {
+// Times one meter command of the main window over the paced line and
+// reports it against the wire time of its register exchanges.
+template <class Command, class Exchanges>
+void TimeMeterCommand(benchmark::State& state, Command command, Exchanges exchanges) {
     PacedMeter meter;
     if (!meter.program->link.MeterConnected) {
         state.SkipWithError("the simulated meter did not connect");
@@ -170,31 +173,23 @@ void BM_ReadParametersMap5Paced(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        meter.program->mainWindow()->ReadEEClick();
+        command(meter.program->mainWindow());
         const double s = timer.nsecsElapsed() / 1e9;
         total += s;
         state.SetIterationTime(s);
     }
-    ReportAgainstWire(state, meter.ReadExchanges(), total, state.iterations());
+    ReportAgainstWire(state, exchanges(meter), total, state.iterations());
+}
+
+void BM_ReadParametersMap5Paced(benchmark::State& state) {
+    TimeMeterCommand(state, [](TValuesReadWrite* w) { w->ReadEEClick(); },
+                     [](const PacedMeter& m) { return m.ReadExchanges(); });
 }
 BENCHMARK(BM_ReadParametersMap5Paced)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_WriteParametersMap5Paced(benchmark::State& state) {
-    PacedMeter meter;
-    if (!meter.program->link.MeterConnected) {
-        state.SkipWithError("the simulated meter did not connect");
-        return;
-    }
-    double total = 0;
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        meter.program->mainWindow()->WriteEEClick();
-        const double s = timer.nsecsElapsed() / 1e9;
-        total += s;
-        state.SetIterationTime(s);
-    }
-    ReportAgainstWire(state, meter.WriteExchanges(), total, state.iterations());
+    TimeMeterCommand(state, [](TValuesReadWrite* w) { w->WriteEEClick(); },
+                     [](const PacedMeter& m) { return m.WriteExchanges(); });
 }
 BENCHMARK(BM_WriteParametersMap5Paced)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
 
