@@ -86,9 +86,11 @@ QByteArray SimMeter::command(const QByteArray& bytes) {
             if (answer)
                 reply = QByteArray(1, static_cast<char>(faults_.badHandshake ? 0x00 : kHandshakeReply));
         } else if (first == kFactoryResetByte) {
-            ++resets_;
-            regs_ = factory_;
-            reply = bytes;
+            if (!faults_.noResetReply) {
+                ++resets_;
+                regs_ = factory_;
+                reply = bytes;
+            }
         } else if (first == kSignOffByte) {
             ++signOffs_;
             reply = bytes;

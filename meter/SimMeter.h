@@ -24,6 +24,7 @@ public:
         bool secondHandshakeOnly = false; // of two consecutive handshakes the first gets no answer
         bool shortReplies = false;        // register replies carry only their first two bytes
         bool wrongEcho = false;           // register number echoed + 1
+        bool noResetReply = false;        // 0x04 is neither executed nor answered
         int replyDelayMs = 0;             // replies come this late (applied by the carrier)
         QSet<int> failRegisters;          // exchanges on these registers get no reply
     };

@@ -233,8 +233,7 @@ void TValuesReadWrite::BuildMaPanel() {
     NewOffsetedt = new QLineEdit(panel);
     NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
     NewOffsetedt->hide();
-    // The offset calculation itself is not part of this version yet.
-    OfffsetCalcBtn->setEnabled(false);
+    connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { Guard([this] { OfffsetCalcBtnClick(); }); });
     NewMeterbtn->hide();
     panel->hide();
 }
@@ -271,8 +270,7 @@ void TValuesReadWrite::BuildMenus() {
     });
     Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
-    RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [] {});
-    RestoreDefaults1->setVisible(false); // factory reset is not part of this version yet
+    RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
     EEPROM1->setToolTipsVisible(true);
 
     MapFile1 = menuBar()->addMenu(QStringLiteral("Maps"));

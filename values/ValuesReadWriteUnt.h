@@ -65,6 +65,10 @@ struct MainWindowContext {
     DisplayUnitTables& units;
 };
 
+// The new mA output offset that moves a measured output to 4 mA:
+// old + (4 - measured) x 2731, rounded to the nearest, halves to even.
+qint64 NewMaOffset(qint64 oldOffset, double measuredMa);
+
 // The main window: connection, parameter screen, check, meter read and
 // write, data files, configuration and closing. Its code is spread over the
 // folders of the subsystems it belongs to.
@@ -92,6 +96,8 @@ public:
     int EEPROMConnected(bool status);
     void EEPROMResetClick();
     void NewMeterbtnClick();
+    void RestoreDefaults1Click();
+    void OfffsetCalcBtnClick();
     bool SetMapFileName();
 
     // ---- Maps on the main form (maps/) ----

@@ -1,0 +1,53 @@
+// Maintenance on a connected meter: factory defaults and the mA output
+// offset calibration.
+#include "values/ValuesReadWriteUnt.h"
+
+#include "app/UserInteraction.h"
+#include "units/NumberFormat.h"
+
+#include <QPushButton>
+#include <cfenv>
+#include <cmath>
+
+namespace vorda {
+
+void TValuesReadWrite::RestoreDefaults1Click() {
+    if (!core_) return;
+    if (!ctx_.ui.Confirm(QStringLiteral("About to write Factory Default Settings into the Meter\n\r"
+                                        "Current Meter values will be overwritten.\n\r\n\r            Are you sure?")))
+        return;
+    if (!core_->Handshake()) {
+        ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure\n\rSave data and restart everything!"));
+        return;
+    }
+    if (core_->getChar(kFactoryResetByte) != kFactoryResetByte) {
+        ctx_.ui.ShowMessage(QStringLiteral("Error resetting Meter to Original Factory Settings"));
+        return;
+    }
+    EEPROMDataFile->setText(QStringLiteral("Factory Default Settings"));
+    ReadEEClick();
+    ctx_.ui.ShowMessage(QStringLiteral("Meter now has Original Factory Settings"));
+}
+
+qint64 NewMaOffset(qint64 oldOffset, double measuredMa) {
+    // Halves go to the even neighbour, as the default rounding mode does.
+    std::fesetround(FE_TONEAREST);
+    return static_cast<qint64>(std::nearbyint(double(oldOffset) + (4.0 - measuredMa) * 2731.0));
+}
+
+void TValuesReadWrite::OfffsetCalcBtnClick() {
+    OldOffsetText = OldOffsetEdt->text();
+    const int oldOffset = ToInt(OldOffsetText);
+    if (MetermAEdt->text().isEmpty()) {
+        ctx_.ui.ShowMessage(QStringLiteral("enter a value for Meter mA Output"));
+        return;
+    }
+    const double measured = double(ToFloat(MetermAEdt->text()));
+    NewOffsetedt->setText(QString::number(NewMaOffset(oldOffset, measured)));
+    if (CalcField) CalcField->setText(NewOffsetedt->text());
+    NewOffsetedt->clear();
+    MetermAEdt->clear();
+    WriteEEClick();
+}
+
+} // namespace vorda
