@@ -5,6 +5,8 @@
 #include "meter/SimMeter.h"
 #include "meter/SimSerialLayer.h"
 
+#include "tests/support/Bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -13,11 +15,7 @@ using namespace vorda;
 
 namespace {
 
-QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray a;
-    for (int b : bytes) a += static_cast<char>(b);
-    return a;
-}
+using test::B;
 
 // A meter on COM5 (library port 4), connected the way the program does it.
 class Protocol : public ::testing::Test {

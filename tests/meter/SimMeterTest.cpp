@@ -4,17 +4,15 @@
 #include <QTemporaryDir>
 #include <QFile>
 
+#include "tests/support/Bytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace vorda;
 
 namespace {
 
-QByteArray B(std::initializer_list<int> bytes) {
-    QByteArray a;
-    for (int b : bytes) a += static_cast<char>(b);
-    return a;
-}
+using test::B;
 
 QVector<quint8> Image(int fill) { return QVector<quint8>(256, static_cast<quint8>(fill)); }
 
