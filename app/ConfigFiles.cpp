@@ -5,27 +5,32 @@
 #include "units/NumberFormat.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QSettings>
 
 namespace vorda {
 
+void ParseConfigLines(const QStringList& lines, ConfigData* data) {
+    LineReader reader(lines);
+    data->comPortLabel = reader.Next(); // kept for completeness; never shown
+    data->eepromMapFile = reader.AtEnd() ? QStringLiteral("unknown") : reader.Next();
+    data->eepromDataFile = reader.AtEnd() ? QStringLiteral("unknown") : reader.Next();
+    data->savedUnits.clear();
+    if (reader.AtEnd()) return;
+    const int count = std::min(ToInt(reader.Next()), kMaxSavedUnitRows);
+    for (int row = 0; row < count; ++row) {
+        UnitRow unit;
+        unit.Type = reader.Next();
+        unit.MtoD = reader.Next();
+        unit.DtoM = reader.Next();
+        unit.Units = reader.Next();
+        data->savedUnits << unit;
+    }
+}
+
 ConfigData ParseConfigLines(const QStringList& lines) {
     ConfigData data;
-    LineReader reader(lines);
-    reader.Next(); // the COM port label is not read back
-    if (!reader.AtEnd()) data.eepromMapFile = reader.Next();
-    if (!reader.AtEnd()) data.eepromDataFile = reader.Next();
-    if (!reader.AtEnd()) {
-        const int count = ToInt(reader.Next());
-        for (int row = 0; row < std::min(count, kMaxSavedUnitRows); ++row) {
-            UnitRow unit;
-            unit.Type = reader.Next();
-            unit.MtoD = reader.Next();
-            unit.DtoM = reader.Next();
-            unit.Units = reader.Next();
-            data.savedUnits << unit;
-        }
-    }
+    ParseConfigLines(lines, &data);
     return data;
 }
 

@@ -28,6 +28,9 @@ inline constexpr int kMaxSavedUnitRows = 10000;
 // throws UserError with the conversion error's text. Lines missing at the end
 // read as empty strings.
 ConfigData ParseConfigLines(const QStringList& lines);
+// The same, filling *data line by line, so that what was read before a bad
+// count line is kept when the read fails.
+void ParseConfigLines(const QStringList& lines, ConfigData* data);
 QStringList ConfigLines(const ConfigData& data);
 
 // A window's outer position and size as "FormSettings.ini" keeps it.

@@ -61,11 +61,38 @@ void TValuesReadWrite::FormCreate() {
     }
 }
 
+namespace {
+
+// A window's placement as "FormSettings.ini" keeps it: the position of its
+// frame and the size inside the frame, of its normal (not maximized) state.
+// Saving and restoring the same measures keeps a window from growing by its
+// frame at every start, since the frame is unknown before it is shown.
+Placement PlacementOf(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    const QRect normal = (window.isMaximized() || window.isFullScreen() || window.isMinimized())
+                             ? window.normalGeometry()
+                             : inner;
+    return Placement{normal.top() - (inner.top() - frame.top()), normal.left() - (inner.left() - frame.left()),
+                     normal.height(), normal.width()};
+}
+
+// Top and Left are set as read, -1 included; a height or width below 1 (a
+// missing key reads -1) leaves the designed size rather than a window too
+// small to see.
+void ApplyPlacement(QWidget& window, const Placement& placement) {
+    window.move(placement.left, placement.top);
+    QSize size = window.size();
+    if (placement.height > 0) size.setHeight(placement.height);
+    if (placement.width > 0) size.setWidth(placement.width);
+    window.resize(size);
+}
+
+} // namespace
+
 void TValuesReadWrite::RestoreValuesWindowPlacement() {
     const auto placement = ReadPlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"));
-    if (!placement) return;
-    move(placement->left, placement->top);
-    resize(placement->width, placement->height);
+    if (placement) ApplyPlacement(*this, *placement);
 }
 
 QString TValuesReadWrite::FormSettingsPath() const {
@@ -78,9 +105,19 @@ bool TValuesReadWrite::ReadConfigFile() {
     QStringList lines;
     QString error;
     if (!ReadTextLines(path, &lines, &error)) throw UserError(error);
-    const ConfigData data = ParseConfigLines(lines);
-    EEPROMMapFile->setText(data.eepromMapFile);
-    EEPROMDataFile->setText(data.eepromDataFile);
+    ConfigData data;
+    const auto showRecord = [this, &data] {
+        EEPROMMapFile->setText(data.eepromMapFile);
+        EEPROMDataFile->setText(data.eepromDataFile);
+    };
+    try {
+        ParseConfigLines(lines, &data);
+    } catch (const UserError&) {
+        // Lines 2 and 3 were read before the count line failed.
+        showRecord();
+        throw;
+    }
+    showRecord();
     SavedUnits_ = data.savedUnits;
     return false;
 }
@@ -97,10 +134,12 @@ bool TValuesReadWrite::WriteConfigFile() {
 }
 
 bool TValuesReadWrite::FormClose() {
-    if (mapMaker_) mapMaker_->hide();
+    // The map editor's close handler may refuse, which cancels this close.
+    if (mapMaker_ && !mapMaker_->close()) return false;
+    // The normal bounds are taken before leaving the maximized state: the
+    // window manager may apply that change later.
+    const Placement placement = PlacementOf(*this);
     if (isMaximized()) showNormal();
-    const QRect frame = frameGeometry();
-    Placement placement{frame.top(), frame.left(), frame.height(), frame.width()};
     if (!WritePlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"), placement)) {
         ctx_.ui.ShowMessage(QStringLiteral("Unable to write to ") + FormSettingsPath());
         return false;
@@ -134,7 +173,10 @@ void TValuesReadWrite::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    QApplication::quit();
+    // Ends the event loop without closing the other windows one by one: their
+    // close handlers (the display units dialog reads the meter again) must not
+    // run once the port is closed.
+    QApplication::exit(0);
 }
 
 } // namespace vorda

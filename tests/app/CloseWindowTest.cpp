@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QApplication>
+#include <QTimer>
+#include "units/SetDisplayUnitsUnt.h"
 
 namespace vorda::test {
 namespace {
@@ -91,6 +94,88 @@ TEST_F(CloseTest, WithoutAMapNothingIsAskedOrSentAndOnlyThePlacementIsWritten) {
     EXPECT_TRUE(ini.contains("ValuesReadWrite/Width"));
 }
 
+TEST_F(CloseTest, WithoutAMapAnEarlierConfigurationIsLeftAsItWas) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    const QByteArray before = "COM7\r\nZUVMap4.Map\r\nold.epf\r\n0\r\n";
+    {
+        QFile f(paths.DefaultUserDir() + "VORDAConfig.txt");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(CloseWindow());
+    QFile f(UserFile("VORDAConfig.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(CloseTest, PlacementWrittenAtCloseIsRestoredUnchanged) {
+    ASSERT_TRUE(Create());
+    mw()->show();
+    mw()->move(70, 50);
+    mw()->resize(640, 480);
+    const QRect frame = mw()->frameGeometry();
+    const QSize size = mw()->size();
+    ASSERT_TRUE(CloseWindow());
+    program.reset();
+    ASSERT_TRUE(Create());
+    mw()->show();
+    EXPECT_EQ(mw()->frameGeometry().topLeft(), frame.topLeft());
+    EXPECT_EQ(mw()->size(), size);
+}
+
+TEST_F(CloseTest, MaximizedWindowSavesItsNormalBounds) {
+    ASSERT_TRUE(Create());
+    mw()->show();
+    mw()->move(60, 40);
+    mw()->resize(500, 400);
+    QApplication::processEvents();
+    const QRect normal = mw()->geometry();
+    mw()->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(mw()->isMaximized());
+    ASSERT_NE(mw()->size(), normal.size()); // the offscreen screen is larger
+    mw()->close();
+    ASSERT_FALSE(mw()->isVisible());
+    const auto saved = ReadPlacement(UserFile("FormSettings.ini"), "ValuesReadWrite");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->width, normal.width());
+    EXPECT_EQ(saved->height, normal.height());
+    EXPECT_EQ(saved->left, normal.left() - (mw()->geometry().left() - mw()->frameGeometry().left()));
+}
+
+// The close that goes through ends the event loop at once: the display units
+// dialog, still open, is not closed on the way, so its close handler does not
+// read the meter through the port that was just closed.
+TEST_F(CloseTest, CloseEndsTheProgramWithoutClosingTheOtherWindows) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    const bool quitOnLast = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false); // as the program runs
+    mw()->show();
+    QWidget* dialog = program->unitsDialog();
+    dialog->show();
+    ui.clear();
+    meter.clearLog();
+    QTimer::singleShot(0, mw(), [this] { mw()->close(); });
+    // A close that does not end the loop would leave exec running: end it
+    // from outside with another code.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(7); });
+    watchdog.start(5000);
+    const int code = QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(quitOnLast);
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(mw()->isVisible());
+    EXPECT_TRUE(ui.shown.empty());
+    ASSERT_EQ(meter.commandLog().size(), 2); // handshake and sign-off only
+    EXPECT_EQ(meter.commandLog().back().bytes, QByteArray(1, char(0x02)));
+}
+
 TEST_F(CloseTest, ConnectedMeterIsSignedOffAndTheConfigurationWritten) {
     SimMeter& meter = AttachMeter(2, "ZUVMAP5.map", 5);
     ASSERT_TRUE(Create());
@@ -160,6 +245,8 @@ TEST_F(CloseTest, UnwritableConfigurationStopsTheClose) {
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(ui.texts("error").size(), 1);
     EXPECT_TRUE(ui.texts("error")[0].contains("VORDAConfig.txt"));
+    EXPECT_FALSE(serial.isOpen(0)); // closed before the write
+    EXPECT_TRUE(QFileInfo(UserFile("VORDAConfig.txt")).isDir());
 }
 
 TEST_F(CloseTest, UnwritableWindowSettingsStopTheClose) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <functional>
 
 namespace vorda::test {
 namespace {
@@ -162,6 +163,70 @@ TEST_F(StartupTest, MissingDisplayDataIsFatal) {
                                         ".  Contact ZUV Meters Inc.  Application closing." + kTail});
 }
 
+// Every fatal start-up: the message goes through the program end seam only,
+// and no later step runs (no window after the main one, no label set, no
+// folder seeded by a later step).
+TEST_F(StartupTest, FatalStartupsEndThroughTheSeamAndStopThere) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::function<QString()> message;
+        QStringList arguments;
+    };
+    const std::vector<Case> cases = {
+        {"settings parent in the way",
+         [this] { WriteFile(paths.SettingsParent(), "in the way"); },
+         [this] { return "Unable to create " + paths.SettingsParent() + kContact; }, {}},
+        {"settings folder in the way",
+         [this] { WriteFile(paths.AppDataDir(), "in the way"); },
+         [this] { return "Unable to create " + paths.AppDataDir() + kContact; }, {}},
+        {"user parent in the way",
+         [this] { WriteFile(paths.UserParent(), "in the way"); },
+         [this] { return "Unable to create User Directory (" + paths.UserParent() + ")" + kContact; }, {}},
+        {"empty user directory line",
+         [this] { WriteFile(UdFile(), "\r\n"); },
+         [] { return "Unable to create User Directory ()" + kContact; }, {}},
+        {"read-me missing",
+         [this] { QFile::remove(paths.ProgramDataDir() + "VORDAReadMe.txt"); },
+         [] { return QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"); }, {}},
+        {"copy fails",
+         [this] { QFile::remove(paths.ProgramDataDir() + "ZUVMAP127.Map"); },
+         [] { return QStringLiteral("Fatal error - unable to copy files from Program Data - Contact ZUV Meters."); }, {}},
+        {"bad switch", [] {},
+         [] { return "Parameter /Maofs is invalid" + kTail; }, QStringList{"/Maofs"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir fresh;
+        paths.home = fresh.filePath("home");
+        paths.configHome = fresh.filePath("home/.config");
+        QDir().mkpath(paths.home);
+        InstallDataFiles();
+        end.messages.clear();
+        ui.clear();
+        c.arrange();
+        ASSERT_FALSE(Create(c.arguments));
+        EXPECT_EQ(end.messages, QStringList{c.message()});
+        EXPECT_TRUE(ui.shown.empty());
+        EXPECT_EQ(program->unitsDialog(), nullptr);
+        EXPECT_NE(Find<QLabel>("Version")->text(), "Version: 3.9.5");
+        program.reset();
+    }
+}
+
+TEST_F(StartupTest, AnUnreadableUserDirFileIsShownAndTheProgramRuns) {
+    // A folder stands where the file is looked for: it is found, and reading
+    // it fails with the system's text.
+    WriteFile(paths.oldInstallDir + "/VORDAUD.txt", "/somewhere/else\r\n");
+    QDir().mkpath(UdFile());
+    ASSERT_TRUE(Create());
+    ASSERT_EQ(ui.texts("error").size(), 1);
+    EXPECT_TRUE(end.messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(paths.oldInstallDir + "/VORDAUD.txt"));
+    EXPECT_EQ(Find<QLabel>("Version")->text(), "Version:"); // later steps skipped
+    EXPECT_NE(program->unitsDialog(), nullptr);
+}
+
 struct SwitchCase {
     std::vector<const char*> args;
     bool ok;
@@ -197,7 +262,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{{"/UserIsZUV"}, true, "", true, false, 5},
                       SwitchCase{{"/MaOfs"}, true, "", true, true, 5},
                       SwitchCase{{"/MaOfs", "/FourSigFigs"}, true, "", true, true, 4},
+                      SwitchCase{{"/UserIsZUV", "/FourSigFigs"}, true, "", true, false, 4},
                       SwitchCase{{"/UserIsZUV", "/FourSigFigs", "ignored"}, true, "", true, false, 4},
+                      SwitchCase{{"/MaOfs", "/UserIsZUV"}, false, "/UserIsZUV", false, false, 5},
+                      SwitchCase{{""}, false, "", false, false, 5},
                       SwitchCase{{"/FourSigFigs"}, false, "/FourSigFigs", false, false, 5},
                       SwitchCase{{"/userisZUV"}, false, "/userisZUV", false, false, 5},
                       SwitchCase{{"/UserIsZUV", "/foursigfigs"}, false, "/foursigfigs", false, false, 5}));
@@ -229,6 +297,17 @@ TEST_F(StartupTest, PlacementIsIgnoredUnlessSaveSettingsIsOne) {
     EXPECT_EQ(missing->width, -1);
 }
 
+TEST_F(StartupTest, SaveSettingsWithoutTheWindowSectionPlacesAtMinusOne) {
+    ASSERT_TRUE(Create());
+    const QSize designed = mw()->size();
+    program.reset();
+    const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
+    QSettings(ini, QSettings::IniFormat).setValue("Preferences/SaveSettings", 1);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mw()->pos(), QPoint(-1, -1));
+    EXPECT_EQ(mw()->size(), designed); // no window of size -1
+}
+
 TEST_F(StartupTest, ConfigurationChoosesTheUnitsShown) {
     ASSERT_TRUE(Create());
     program.reset();
@@ -258,6 +337,9 @@ TEST_F(StartupTest, ConfigurationWithABadCountSkipsTheLastSteps) {
     ASSERT_TRUE(Create());
     EXPECT_EQ(ui.texts("error"), QStringList{"'three' is not a valid integer value"});
     EXPECT_EQ(Find<QLabel>("Version")->text(), "Version:"); // the version label step did not run
+    EXPECT_TRUE(end.messages.isEmpty());
+    EXPECT_NE(program->unitsDialog(), nullptr); // the program goes on
+    EXPECT_EQ(Find<QLabel>("EEPROMMapFile")->text(), "ZUVMap5.Map");
 }
 
 } // namespace
