@@ -110,16 +110,28 @@ void TDisplayUnitsFrm::ShowLocked(bool locked) {
     if (locked) {
         SDUWarningLbl->setText(QStringLiteral("Cannot change Display Units - values are loaded in main data screen\n"
                                               "Click Set Display Units on the main form to hide this"));
-        SDUWarningLbl->setStyleSheet(QStringLiteral("color: rgb(255,0,0)"));
+        SetWarningColour(QColor(255, 0, 0));
         hide();
         setEnabled(false);
     } else {
         setEnabled(true);
         SDUWarningLbl->setText(QStringLiteral("Can change Display Units - no values are loaded in main data screen"));
-        SDUWarningLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+        SetWarningColour(QColor(0, 0, 0));
     }
     SDUWarningLbl->adjustSize();
     LayOut();
+}
+
+void TDisplayUnitsFrm::SetWarningColour(const QColor& colour) {
+    QPalette p = SDUWarningLbl->palette();
+    p.setColor(QPalette::WindowText, colour);
+    SDUWarningLbl->setPalette(p);
+}
+
+void TDisplayUnitsFrm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The rows scroll inside whatever size the user gives the window.
+    scroll_->setGeometry(rect());
 }
 
 void TDisplayUnitsFrm::ClosebtnClick() { close(); }

@@ -39,11 +39,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ClosebtnClick();
     void FormClose();
     void LayOut();
+    void SetWarningColour(const QColor& colour);
 
     DisplayUnitTables& tables_;
     QList<UnitRow> savedUnits_;
