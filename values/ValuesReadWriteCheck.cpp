@@ -10,7 +10,11 @@ namespace vorda {
 void TValuesReadWrite::CheckDataClick() {
     try {
         const int n = ctx_.map.MapParamCount();
-        EEValues_.fill(EEValue{}, n);
+        // The registers go into a table of their own and replace EEValues
+        // only when the check has run to its end: a check that breaks off
+        // never leaves a half-filled table for a write.
+        QVector<EEValue> registers(n);
+        for (int i = 0; i < n; ++i) registers[i].Startreg = ctx_.map.MapParams.at(i).Startreg;
         bool dataFound = false;
         bool overall = true;
         QVector<bool> red(n, false);
@@ -25,7 +29,7 @@ void TValuesReadWrite::CheckDataClick() {
             MeterValues_[i] = r.meterValue;
             if (r.boxChanged) SetBoxText(i, r.boxText);
             dataFound = dataFound || r.dataFound;
-            EEValues_[i] = r.registers;
+            registers[i] = r.registers;
             if (!r.verdict) {
                 ctx_.ui.ShowMessage(InvalidMessage(p, r.reason));
                 overall = false;
@@ -48,6 +52,7 @@ void TValuesReadWrite::CheckDataClick() {
             ctx_.ui.ShowMessage(QStringLiteral("No data!"));
             overall = false;
         }
+        EEValues_ = registers;
         DataCheckResult(overall);
     } catch (const UserError&) {
         ctx_.ui.ShowMessage(QStringLiteral("Errors in data checking"));
