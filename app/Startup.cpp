@@ -116,7 +116,8 @@ void ApplySwitches(const QStringList& arguments, StartupState& state, ProgramEnd
     }
 }
 
-bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end) {
+bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                const std::function<void(const QString&)>& showUserDir) {
     state.NeedFileCopy = false;
     state.AppDataDir = paths.AppDataDir();
     const QString settingsParent = paths.SettingsParent();
@@ -164,6 +165,7 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
         state.NeedFileCopy = true;
     }
     SetWorkingDir(state.UserDir);
+    if (showUserDir) showUserDir(state.UserDir);
 
     const QString readMe = InUserDir(state.UserDir, QLatin1String(kReadMeFileName));
     if (QFileInfo::exists(readMe)) {

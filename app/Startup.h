@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace vorda {
 class ProgramEnd;
@@ -55,7 +56,10 @@ void ApplySwitches(const QStringList& arguments, StartupState& state, ProgramEnd
 // Settles UserDir as the search for "VORDAUD.txt" finds it, creating the
 // folders that are missing, and makes it the working directory. Fatal
 // failures go through end; a failed move or read throws UserError.
-bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end);
+// showUserDir is called once the user directory is the working directory,
+// before its read-me is examined.
+bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                const std::function<void(const QString&)>& showUserDir = {});
 
 // Copies the installed maps and the read-me into the user directory.
 bool CopyMaps(const StartupState& state, ProgramEnd& end);

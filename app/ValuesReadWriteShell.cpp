@@ -25,9 +25,10 @@ void TValuesReadWrite::FormCreate() {
         s.ProgramDataDir = ctx_.paths.ProgramDataDir();
         if (!QFileInfo::exists(s.ProgramDataDir + QLatin1String(kReadMeFileName)))
             ctx_.end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
-        ReadUDFile(ctx_.paths, s, ctx_.end);
-        UDlbl->setText(s.UserDir);
-        UDlbl->adjustSize();
+        ReadUDFile(ctx_.paths, s, ctx_.end, [this](const QString& userDir) {
+            UDlbl->setText(userDir);
+            UDlbl->adjustSize();
+        });
         if (s.NeedFileCopy) CopyMaps(s, ctx_.end);
         RestoreValuesWindowPlacement();
 

@@ -227,6 +227,15 @@ TEST_F(StartupTest, AnUnreadableUserDirFileIsShownAndTheProgramRuns) {
     EXPECT_NE(program->unitsDialog(), nullptr);
 }
 
+TEST_F(StartupTest, AnUnreadableReadMeStillShowsTheUserDirectory) {
+    QDir().mkpath(paths.DefaultUserDir() + "VORDAReadMe.txt");
+    ASSERT_TRUE(Create());
+    ASSERT_EQ(ui.texts("error").size(), 1);
+    EXPECT_EQ(Find<QLabel>("UDlbl")->text(), paths.DefaultUserDir());
+    EXPECT_EQ(QDir::currentPath() + "/", paths.DefaultUserDir());
+    EXPECT_EQ(Find<QLabel>("Version")->text(), "Version:");
+}
+
 struct SwitchCase {
     std::vector<const char*> args;
     bool ok;
