@@ -41,6 +41,7 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
     if (ok) {
         try {
             MapFileNow->setText(MapFileName);
+            MapFileNow->adjustSize();
             DataFileNow->setText(QString());
             SetScreenOrder();
             DataMenuAction->setEnabled(true);

@@ -22,6 +22,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <exception>
+
 namespace vorda {
 
 namespace {
@@ -44,6 +46,20 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int
     label->move(left, top);
     label->adjustSize();
     return label;
+}
+
+// The area scrolls over everything it holds: the rows need not come in
+// screen order, so the lowest and widest of them set the size. The mA
+// offset panel counts only while it is shown.
+void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
+    int right = 580, bottom = 0;
+    for (QObject* child : content->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (!w || (w == offsetPanel && w->isHidden())) continue;
+        right = std::max(right, w->geometry().right() + 1);
+        bottom = std::max(bottom, w->geometry().bottom() + 1);
+    }
+    content->resize(right, bottom);
 }
 
 void SetBold(QWidget* w, bool bold = true) {
@@ -448,7 +464,14 @@ int TValuesReadWrite::CreateFields() {
         lastHeaderBottom = label->geometry().bottom() + 1;
         HeaderLabels_ << label;
     }
-    SetDataRanges();
+    // A multiplier that is no number ends the command, but not before the
+    // screen is whole: its rows stay reachable and the flags settled.
+    std::exception_ptr failure;
+    try {
+        SetDataRanges();
+    } catch (const UserError&) {
+        failure = std::current_exception();
+    }
     int lastAttrBottom = 0;
     if (!AttrLabels_.isEmpty()) lastAttrBottom = AttrLabels_.last()->geometry().bottom() + 1 + 10;
     MarginLabel_ = new QLabel(ScrollContent);
@@ -456,15 +479,12 @@ int TValuesReadWrite::CreateFields() {
     MarginLabel_->setFixedSize(1, 1);
     MarginLabel_->move(20, std::max(lastAttrBottom, lastHeaderBottom) + 10);
     MarginLabel_->show();
-    // The area scrolls over everything it holds.
-    int right = 580, bottom = MarginLabel_->geometry().bottom() + 1;
-    for (QObject* child : ScrollContent->children())
-        if (auto* w = qobject_cast<QWidget*>(child); w && w != mAPnl) right = std::max(right, w->geometry().right() + 1);
-    ScrollContent->resize(right, std::max(bottom, mAPnl->isVisible() ? mAPnl->geometry().bottom() + 1 : 0));
+    FitScrollContent(ScrollContent, mAPnl);
     ctx_.flags.DataEdited = false;
     FieldsCreated = true;
     OldMapParamCount = n;
     OldMapHeaderCount = ctx_.map.MapHeaderCount();
+    if (failure) std::rethrow_exception(failure);
     return 0;
 }
 
@@ -497,7 +517,7 @@ void TValuesReadWrite::SetDataRanges() {
         const FieldDesignResult r = DeriveFieldDesign(p, ctx_.units.CurrentUnits, *evaluator_, *rounder_);
         if (!r.ok) {
             ctx_.ui.ShowMessage(r.stopMessage);
-            return;
+            break;
         }
         NameLabels_[i]->setText(r.design.caption);
         NameLabels_[i]->adjustSize();
@@ -515,6 +535,8 @@ void TValuesReadWrite::SetDataRanges() {
         const int left = std::max(NameLabels_[i]->width(), r.design.boxWidth) + 40;
         note->move(left, note->y());
     }
+    // Wider captions after a change of unit widen the scrolling range.
+    FitScrollContent(ScrollContent, mAPnl);
 }
 
 bool TValuesReadWrite::GotData() const {
