@@ -132,6 +132,8 @@ bool TValuesReadWrite::SetMapFileName() {
         ctx_.map.CurrentMapFile = mapName(MeterMapNumber) + QStringLiteral(".Map");
         if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
         ctx_.map.MapLoaded = true;
+        // The meter's own map replaces whatever preview was on screen.
+        IsPreviewlbl->hide();
         if (!ctx_.startup.OffsetCalMode) {
             ConnectForMapLbl->setText(ctx_.map.CurrentMapFile);
             ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));

@@ -6,11 +6,40 @@
 
 #include <QProgressBar>
 
+#include <functional>
+
 namespace vorda {
 
 namespace {
 const QString kConnectionFailure = QStringLiteral("Meter connection failure\n\rSave data and restart everything!");
+
+// Hides the progress bar however the command ends, also when an error in
+// decoding or converting a value ends it half way.
+class ProgressEnd {
+public:
+    explicit ProgressEnd(std::function<void()> hide) : hide_(std::move(hide)) {}
+    ~ProgressEnd() { hide_(); }
+    ProgressEnd(const ProgressEnd&) = delete;
+    ProgressEnd& operator=(const ProgressEnd&) = delete;
+
+private:
+    std::function<void()> hide_;
+};
+// The text of a parameter read from the meter; bytes holds -1 for each
+// register whose read failed. A failed register adds nothing, but in a list
+// of integers the failed value keeps its place as an empty piece: the values
+// after it stay at their own registers, and the check refuses the list until
+// the value is given again, so no later write moves a value into the
+// registers of another.
+QString DecodeRead(const DMap& p, const QVector<int>& bytes) {
+    if (!HoldsValueList(p) || !bytes.contains(-1)) return DecodeRegisters(p, bytes);
+    const int per = IntegerRegisters(p.Format);
+    QStringList pieces;
+    for (qsizetype start = 0; start + per <= bytes.size(); start += per)
+        pieces << DecodeRegisters(p, bytes.mid(start, per));
+    return pieces.join(ValueListSeparator());
 }
+} // namespace
 
 void TValuesReadWrite::ShowProgress(int done, int total) {
     // Repaints at once: no other input is processed while the meter is busy.
@@ -47,6 +76,7 @@ void TValuesReadWrite::ReadEEClick() {
         ctx_.ui.ShowMessage(kConnectionFailure);
         return;
     }
+    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
     bool success = true;
     int failures = 0;
     const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
@@ -68,16 +98,15 @@ void TValuesReadWrite::ReadEEClick() {
                 success = false;
                 if (++failures > 3) {
                     ctx_.ui.ShowMessage(QStringLiteral("Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
-                    ShowProgress(0, 0);
                     return;
                 }
             } else {
                 bytes[k] = result;
             }
         }
-        // The values of a list are joined without a separator at the end, so
-        // nothing is cut: a text ending in "," keeps it.
-        ShowReadValue(i, DecodeRegisters(p, bytes));
+        // Nothing is cut from the end of the text: a text ending in ","
+        // keeps it.
+        ShowReadValue(i, DecodeRead(p, bytes));
     }
     ShowProgress(0, 0);
     if (!ctx_.startup.OffsetCalMode && success) {
@@ -101,6 +130,7 @@ void TValuesReadWrite::WriteEEClick() {
         ctx_.ui.ShowMessage(kConnectionFailure);
         return;
     }
+    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
     bool success = true;
     int failures = 0;
     int total = 0;
@@ -117,7 +147,6 @@ void TValuesReadWrite::WriteEEClick() {
                 success = false;
                 if (++failures > 3) {
                     ctx_.ui.ShowMessage(QStringLiteral("Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
-                    ShowProgress(0, 0);
                     return;
                 }
             }

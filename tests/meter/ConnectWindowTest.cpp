@@ -313,6 +313,21 @@ TEST_F(ReadWriteTest, ThreeFailedReadsAreReportedAndTheFourthEndsTheRead) {
     EXPECT_TRUE(Box(1)->text().isEmpty()); // the read ended at once
 }
 
+TEST_F(ReadWriteTest, FailedValueInAListKeepsItsPlace) {
+    meter_->mutableFaults().failRegisters = {75};
+    ConnectNow();
+    ui.clear();
+    Trigger("ReadEE");
+    // The second value of "Flow Alarm Limits" did not arrive: its place stays
+    // empty, so the third register pair is not taken for the second value
+    // and the check refuses the list until it is given again.
+    const QString second = FormatGeneral((meter_->reg(76) * 256 + meter_->reg(77)) * 0.1L);
+    EXPECT_EQ(mw()->AcceptedValues().at(20), "," + second);
+    EXPECT_TRUE(ui.texts().contains("Meter read failure: value 1 in parameter Flow Alarm Limits"));
+    EXPECT_TRUE(ui.texts().contains("Invalid Int16 in Flow Alarm Limits : Not a valid number"));
+    EXPECT_FALSE(Find<QWidget>("ProgressBar")->isVisible());
+}
+
 TEST_F(ReadWriteTest, ReadAsksBeforeOverwritingEditedValues) {
     ConnectNow();
     Box(4)->setText("300");
