@@ -2,6 +2,7 @@
 // A whole program (its state and its five windows) in temporary folders,
 // with scripted user interaction and simulated serial ports.
 #include "ScriptedInteraction.h"
+#include "TempInstallation.h"
 #include "TestApp.h"
 #include "app/Program.h"
 #include "meter/SimMeter.h"
@@ -28,12 +29,7 @@ protected:
         EnsureApplication();
         savedCwd_ = QDir::currentPath();
         ASSERT_TRUE(root.isValid());
-        paths.prefix = root.filePath("prefix");
-        paths.home = root.filePath("home");
-        paths.configHome = root.filePath("home/.config");
-        paths.userName = "tester";
-        paths.oldInstallDir = root.filePath("opt/ZUVMeters/VORDA");
-        QDir().mkpath(paths.home);
+        paths = TempPlatformPaths(root, "tester");
         InstallDataFiles();
     }
     void TearDown() override {
@@ -43,13 +39,7 @@ protected:
 
     // The installed files: display data in the start folder, the read-me and
     // maps in the shared data folder.
-    void InstallDataFiles() {
-        const QString data = QStringLiteral(VORDA_DATA_DIR);
-        QDir().mkpath(paths.StartDir());
-        QDir().mkpath(paths.ProgramDataDir());
-        QFile::copy(data + "/VORDADisplayData.txt", paths.StartDir() + "VORDADisplayData.txt");
-        for (const QString& name : SeedFileNames()) QFile::copy(data + "/" + name, paths.ProgramDataDir() + name);
-    }
+    void InstallDataFiles() { test::InstallDataFiles(paths, QStringLiteral(VORDA_DATA_DIR)); }
 
     // Creates the program; false when start-up ended it.
     bool Create(const QStringList& arguments = {}) { return Create(arguments, serial); }

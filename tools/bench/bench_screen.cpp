@@ -2,7 +2,9 @@
 // building it (CreateFields, SetDataRanges included), deriving it again after
 // a unit change (SetDataRanges alone) and checking 256 values
 // (CheckDataClick). Prints figures; asserts nothing.
+#include "BenchSupport.h"
 #include "app/Program.h"
+#include "tests/support/TempInstallation.h"
 #include "app/ProgramEnd.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
@@ -22,26 +24,8 @@ using namespace vorda;
 
 namespace {
 
-class SilentInteraction : public UserInteraction {
-public:
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString& text) override { fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    bool Confirm(const QString&) override { return true; }
-    bool AskYesNo(const QString&) override { return true; }
-    QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseFolder(const QString&, const QString&) override { return {}; }
-    bool OpenWithDesktop(const QString&) override { return true; }
-};
-
-class SilentEnd : public ProgramEnd {
-public:
-    [[noreturn]] void Terminate(const QString& message) override {
-        fprintf(stderr, "program ended: %s\n", qPrintable(message));
-        throw ProgramTerminated();
-    }
-    bool Terminated() const override { return false; }
-};
+using bench::SilentEnd;
+using bench::SilentInteraction;
 
 // A program with maker access in a temporary installation, holding a map of
 // 256 one-register parameters: Int8, every second one scaled by 0.1, every
@@ -56,17 +40,8 @@ struct ScreenProgram {
     std::unique_ptr<VordaProgram> program;
 
     ScreenProgram() {
-        paths.prefix = root.filePath("prefix");
-        paths.home = root.filePath("home");
-        paths.configHome = root.filePath("home/.config");
-        paths.userName = "bench";
-        paths.oldInstallDir = root.filePath("opt");
-        QDir().mkpath(paths.home);
-        QDir().mkpath(paths.StartDir());
-        QDir().mkpath(paths.ProgramDataDir());
-        QFile::copy(QStringLiteral(VORDA_DATA_DIR "/VORDADisplayData.txt"), paths.StartDir() + "VORDADisplayData.txt");
-        for (const QString& name : SeedFileNames())
-            QFile::copy(QStringLiteral(VORDA_DATA_DIR "/") + name, paths.ProgramDataDir() + name);
+        paths = test::TempPlatformPaths(root, "bench");
+        test::InstallDataFiles(paths, QStringLiteral(VORDA_DATA_DIR));
         program = std::make_unique<VordaProgram>(ui, end, serial, paths, QStringList{"/UserIsZUV"});
         program->Create();
         for (int r = 0; r < 256; ++r) {
