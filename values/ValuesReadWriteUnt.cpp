@@ -408,6 +408,7 @@ int TValuesReadWrite::CreateFields() {
     MeterValues_ = QStringList(n, QString());
     ShownValues_ = QStringList(n, QString());
     ExactValues_ = QStringList(n, QString());
+    Unread_ = QVector<bool>(n, false);
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPointSize(9);
@@ -433,6 +434,7 @@ int TValuesReadWrite::CreateFields() {
         box->setToolTip(p.DescToolTip);
         box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, box] { Guard([this, box] { DataChanged(box); }); });
+        connect(box, &QLineEdit::textEdited, this, [this, i] { Unread_[i] = false; });
         auto* attr = new QLabel(ScrollContent);
         attr->setObjectName(QStringLiteral("AttrLabel%1").arg(i));
         attr->move(20, 60 * r - 3);
@@ -552,6 +554,7 @@ bool TValuesReadWrite::Cleardata() {
         if (i < MeterValues_.size()) MeterValues_[i].clear();
         if (i < ShownValues_.size()) ShownValues_[i].clear();
         if (i < ExactValues_.size()) ExactValues_[i].clear();
+        if (i < Unread_.size()) Unread_[i] = false;
     }
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);

@@ -267,6 +267,9 @@ private:
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
+    // Parameters with a register the last read could not get: such a value
+    // is not the meter's, and the check refuses it until the user types it.
+    QVector<bool> Unread_;
 };
 
 } // namespace vorda
