@@ -230,17 +230,19 @@ void TValuesReadWrite::BuildMaPanel() {
     OldOffsetEdt = new QLineEdit(panel);
     OldOffsetEdt->setObjectName(QStringLiteral("OldOffsetEdt"));
     OldOffsetEdt->setGeometry(120, 36, 110, 22);
+    OldOffsetEdt->setAccessibleName(QStringLiteral("Old mA Offset"));
     MakeLabel(panel, QStringLiteral("MetermACaption"), QStringLiteral("Meter mA Output"), 8, 72);
     MetermAEdt = new QLineEdit(panel);
     MetermAEdt->setObjectName(QStringLiteral("MetermAEdt"));
     MetermAEdt->setGeometry(120, 68, 110, 22);
+    MetermAEdt->setAccessibleName(QStringLiteral("Meter mA Output"));
     OfffsetCalcBtn = new QPushButton(QStringLiteral("Calculate and Write"), panel);
     OfffsetCalcBtn->setObjectName(QStringLiteral("OfffsetCalcBtn"));
     OfffsetCalcBtn->setGeometry(8, 104, 222, 25);
     mAConnectbtn = new QPushButton(QStringLiteral("Connect"), panel);
     mAConnectbtn->setObjectName(QStringLiteral("mAConnectbtn"));
     mAConnectbtn->setGeometry(8, 136, 105, 25);
-    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { AutoMeter(); }); });
+    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { mAConnectbtnClick(); }); });
     NewMeterbtn = new QPushButton(QStringLiteral("New Meter"), panel);
     NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
@@ -482,6 +484,8 @@ int TValuesReadWrite::CreateFields() {
     MarginLabel_->move(20, std::max(lastAttrBottom, lastHeaderBottom) + 10);
     MarginLabel_->show();
     FitScrollContent(ScrollContent, mAPnl);
+    // The rows are created after the panel: it stays above them.
+    mAPnl->raise();
     ctx_.flags.DataEdited = false;
     FieldsCreated = true;
     OldMapParamCount = n;

@@ -93,6 +93,7 @@ public:
     int FindComPorts();
     bool AutoMeter();
     void TestConnbtnClick();
+    void mAConnectbtnClick();
     int EEPROMConnected(bool status);
     void EEPROMResetClick();
     void NewMeterbtnClick();
