@@ -94,6 +94,44 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
     return true;
 }
 
+bool CopyFileReplacing(const QString& from, const QString& to, QString* error) {
+    const QFileInfo target(to);
+    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner)) {
+        if (error) *error = QStringLiteral("Cannot replace \"%1\": the file is read-only.").arg(to);
+        return false;
+    }
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("Cannot open file \"%1\". %2").arg(from, source.errorString());
+        return false;
+    }
+    QSaveFile copy(to);
+    if (!copy.open(QIODevice::WriteOnly)) {
+        if (error) *error = QStringLiteral("Cannot create file \"%1\". %2").arg(to, copy.errorString());
+        return false;
+    }
+    constexpr qint64 kChunk = 1 << 16;
+    while (!source.atEnd()) {
+        const QByteArray bytes = source.read(kChunk);
+        if (bytes.isEmpty() && source.error() != QFileDevice::NoError) {
+            if (error) *error = QStringLiteral("Cannot read file \"%1\". %2").arg(from, source.errorString());
+            copy.cancelWriting();
+            return false;
+        }
+        if (copy.write(bytes) != bytes.size()) break;
+    }
+    if (copy.error() != QFileDevice::NoError || !copy.commit()) {
+        if (error) *error = QStringLiteral("Cannot write file \"%1\". %2").arg(to, copy.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString FileFromPath(const QString& fullPath) {
+    const qsizetype slash = fullPath.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : fullPath.mid(slash + 1);
+}
+
 QString FindFileNoCase(const QString& dir, const QString& name) {
     QDir d(dir.isEmpty() ? QStringLiteral(".") : dir);
     if (QFileInfo(d.filePath(name)).isFile()) return d.absoluteFilePath(name);

@@ -129,6 +129,8 @@ public:
     bool ReadConfigFile();
     bool WriteConfigFile();
     QString FormSettingsPath() const;
+    void DirectorySelection1Click();
+    void UDlblDblClick();
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
 
@@ -264,6 +266,7 @@ private:
     QAction* ReadMapFile = nullptr;
     QAction* MapFiles1 = nullptr;
     QAction* SetDisplayUnits1 = nullptr;
+    QAction* DirectorySelection1 = nullptr;
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
