@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -65,11 +66,37 @@ public:
             tree_->setCurrentIndex(index);
             tree_->expand(index);
             tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+            // The model reads and sorts folders in the background: keep the
+            // start folder in view as they come in, until the user takes over.
+            connect(model_, &QFileSystemModel::rowsInserted, this, [this] { KeepCurrentInView(); });
+            connect(model_, &QFileSystemModel::layoutChanged, this, [this] { KeepCurrentInView(); });
+            connect(model_, &QFileSystemModel::directoryLoaded, this, [this] { KeepCurrentInView(); });
+            for (QObject* part : {static_cast<QObject*>(tree_), static_cast<QObject*>(tree_->viewport()),
+                                  static_cast<QObject*>(tree_->verticalScrollBar())})
+                part->installEventFilter(this);
         }
         name_->setText(start);
     }
 
     QString Chosen() const { return chosen_; }
+
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        KeepCurrentInView();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            settling_ = false;
+            break;
+        default:
+            break;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
 
     void accept() override {
         // A relative name is taken inside the folder picked in the tree.
@@ -82,11 +109,16 @@ public:
     }
 
 private:
+    void KeepCurrentInView() {
+        if (settling_) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    }
+
     UserInteraction& ui_;
     QFileSystemModel* model_ = nullptr;
     QTreeView* tree_ = nullptr;
     QLineEdit* name_ = nullptr;
     QString chosen_;
+    bool settling_ = true;
 };
 
 } // namespace
