@@ -1,18 +1,127 @@
 #include "QtUserInteraction.h"
 
+#include "FolderChoice.h"
 #include "UserError.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollBar>
+#include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace vorda {
 namespace {
 const QString kTitle = QStringLiteral("ZUV Meter Settings");
-}
+
+// A folder chooser with a "Directory Name" field: the folder picked in the
+// tree shows there, and the user may type the name of a folder that does not
+// exist yet, which is created once the user agrees.
+class FolderChooser : public QDialog {
+public:
+    FolderChooser(QWidget* parent, const QString& title, const QString& startDir, UserInteraction& ui)
+        : QDialog(parent), ui_(ui) {
+        setObjectName(QStringLiteral("FolderChooser"));
+        setWindowTitle(title);
+        resize(460, 420);
+        auto* layout = new QVBoxLayout(this);
+        auto* caption = new QLabel(QStringLiteral("Directory Name:"), this);
+        name_ = new QLineEdit(this);
+        name_->setObjectName(QStringLiteral("DirectoryNameEdt"));
+        name_->setAccessibleName(caption->text());
+        caption->setBuddy(name_);
+        model_ = new QFileSystemModel(this);
+        model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+        model_->setRootPath(QDir::rootPath());
+        tree_ = new QTreeView(this);
+        tree_->setObjectName(QStringLiteral("DirectoryTree"));
+        tree_->setAccessibleName(QStringLiteral("Directories"));
+        tree_->setModel(model_);
+        for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+        tree_->header()->hide();
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        layout->addWidget(caption);
+        layout->addWidget(name_);
+        layout->addWidget(tree_, 1);
+        layout->addWidget(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex& current) {
+                    if (current.isValid()) name_->setText(QDir::toNativeSeparators(model_->filePath(current)));
+                });
+        const QString start = QDir::cleanPath(QDir(startDir.isEmpty() ? QDir::homePath() : startDir).absolutePath());
+        const QModelIndex index = model_->index(start);
+        if (index.isValid()) {
+            tree_->setCurrentIndex(index);
+            tree_->expand(index);
+            tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+            // The model reads and sorts folders in the background: keep the
+            // start folder in view as they come in, until the user takes over.
+            connect(model_, &QFileSystemModel::rowsInserted, this, [this] { KeepCurrentInView(); });
+            connect(model_, &QFileSystemModel::layoutChanged, this, [this] { KeepCurrentInView(); });
+            connect(model_, &QFileSystemModel::directoryLoaded, this, [this] { KeepCurrentInView(); });
+            for (QObject* part : {static_cast<QObject*>(tree_), static_cast<QObject*>(tree_->viewport()),
+                                  static_cast<QObject*>(tree_->verticalScrollBar())})
+                part->installEventFilter(this);
+        }
+        name_->setText(start);
+    }
+
+    QString Chosen() const { return chosen_; }
+
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        KeepCurrentInView();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+            settling_ = false;
+            break;
+        default:
+            break;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+    void accept() override {
+        // A relative name is taken inside the folder picked in the tree.
+        const QModelIndex current = tree_->currentIndex();
+        const QDir base(current.isValid() ? model_->filePath(current) : QDir::homePath());
+        const QString typed = name_->text().trimmed();
+        if (typed.isEmpty()) return;
+        chosen_ = SettleChosenFolder(base.absoluteFilePath(typed), ui_);
+        if (!chosen_.isEmpty()) QDialog::accept();
+    }
+
+private:
+    void KeepCurrentInView() {
+        if (settling_) tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    }
+
+    UserInteraction& ui_;
+    QFileSystemModel* model_ = nullptr;
+    QTreeView* tree_ = nullptr;
+    QLineEdit* name_ = nullptr;
+    QString chosen_;
+    bool settling_ = true;
+};
+
+} // namespace
 
 QString QtUserInteraction::ForDisplay(const QString& text) {
     QString out = text;
@@ -64,7 +173,8 @@ QString QtUserInteraction::SaveFileName(const QString& title, const QString& sta
 }
 
 QString QtUserInteraction::ChooseFolder(const QString& title, const QString& startDir) {
-    return QFileDialog::getExistingDirectory(parent_, title, startDir);
+    FolderChooser chooser(parent_, title, startDir, *this);
+    return chooser.exec() == QDialog::Accepted ? chooser.Chosen() : QString();
 }
 
 bool QtUserInteraction::OpenWithDesktop(const QString& target) {

@@ -186,17 +186,9 @@ QStringList SeedFileNames() {
 bool CopyMaps(const StartupState& state, ProgramEnd& end) {
     const QString target = WithSlash(state.UserDir);
     for (const QString& name : SeedFileNames()) {
-        // Copy beside the target first, so a failed copy leaves the user's
-        // file as it was; then the installed copy replaces it.
-        const QString to = target + name;
-        const QString partial = to + QStringLiteral(".part");
-        QFile::remove(partial);
-        const bool copied = QFile::copy(state.ProgramDataDir + name, partial) &&
-                            (!QFileInfo::exists(to) || QFile::remove(to)) && QFile::rename(partial, to);
-        if (!copied) {
-            QFile::remove(partial);
+        // A failed copy leaves the user's file as it was.
+        if (!CopyFileReplacing(state.ProgramDataDir + name, target + name, nullptr))
             end.Terminate(QStringLiteral("Fatal error - unable to copy files from Program Data - Contact ZUV Meters."));
-        }
     }
     return true;
 }

@@ -102,6 +102,31 @@ bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error
     return true;
 }
 
+bool CopyFileReplacing(const QString& from, const QString& to, QString* error) {
+    const QFileInfo target(to);
+    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner)) {
+        if (error) *error = QStringLiteral("Cannot replace \"%1\": the file is read-only.").arg(to);
+        return false;
+    }
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("Cannot open file \"%1\". %2").arg(from, source.errorString());
+        return false;
+    }
+    // The program's files are small: read whole, written by the one writer.
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        if (error) *error = QStringLiteral("Cannot read file \"%1\". %2").arg(from, source.errorString());
+        return false;
+    }
+    return WriteFileBytes(to, bytes, error);
+}
+
+QString FileFromPath(const QString& fullPath) {
+    const qsizetype slash = fullPath.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : fullPath.mid(slash + 1);
+}
+
 QString FindFileNoCase(const QString& dir, const QString& name) {
     QDir d(dir.isEmpty() ? QStringLiteral(".") : dir);
     if (QFileInfo(d.filePath(name)).isFile()) return d.absoluteFilePath(name);

@@ -26,6 +26,17 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
 // here. A failed write leaves the old file byte for byte as it was.
 bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error);
 
+// Copies a file byte for byte through a temporary file beside the target,
+// which replaces the target only when the whole copy is written: a failed
+// copy never leaves a half-written file under the target's name. A target
+// whose owner may not write it (a read-only file) is not replaced, whoever
+// runs the program. Returns false with *error set on failure.
+bool CopyFileReplacing(const QString& from, const QString& to, QString* error);
+
+// The text after the last "/" of fullPath; empty when it holds none, and
+// for a path that ends with "/".
+QString FileFromPath(const QString& fullPath);
+
 // Finds name in dir without regard to letter case. An exact match wins;
 // returns the full path of the file found, or an empty text.
 QString FindFileNoCase(const QString& dir, const QString& name);

@@ -1,9 +1,11 @@
-// The main window's creation step, its settings files and its closing.
+// The main window's creation step, its settings files, the choice of the
+// user directory and its closing.
 #include "values/ValuesReadWriteUnt.h"
 
 #include "app/ConfigFiles.h"
 #include "app/ProgramEnd.h"
 #include "app/TextFiles.h"
+#include "app/UserDirSelection.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
 #include "app/WindowPlacement.h"
@@ -136,6 +138,18 @@ bool TValuesReadWrite::FormClose() {
     if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
     WriteConfigFile();
     return true;
+}
+
+void TValuesReadWrite::DirectorySelection1Click() {
+    if (!SelectUserDir(ctx_.startup, ctx_.ui)) return;
+    UDlbl->setText(ctx_.startup.UserDir);
+    UDlbl->adjustSize();
+}
+
+void TValuesReadWrite::UDlblDblClick() {
+    // Before start-up has shown the user directory there is nothing to open.
+    if (UDlbl->text() == QLatin1String("(not yet set)")) return;
+    ctx_.ui.OpenWithDesktop(UDlbl->text());
 }
 
 void TValuesReadWrite::closeEvent(QCloseEvent* event) {

@@ -81,8 +81,9 @@ void TValuesReadWrite::ReadMapFileClick() {
     }
     const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter map files (*.map)|*.map|"));
     if (chosen.isEmpty()) return;
-    QDir::setCurrent(QFileInfo(chosen).absolutePath());
-    ctx_.map.CurrentMapFile = QFileInfo(chosen).fileName();
+    const QString full = QFileInfo(chosen).absoluteFilePath();
+    QDir::setCurrent(QFileInfo(full).absolutePath());
+    ctx_.map.CurrentMapFile = FileFromPath(full);
     // The screen is rebuilt whatever the read gave, except when the file
     // could not be opened: the command ends there with the system's text.
     DReadMapFile(ctx_.map.CurrentMapFile);

@@ -23,8 +23,9 @@ void TValuesReadWrite::ReadDataClick() {
         return;
     const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
     if (chosen.isEmpty()) return;
-    EnterFolderOf(chosen);
-    CurrentDataFile = QFileInfo(chosen).fileName();
+    const QString full = QFileInfo(chosen).absoluteFilePath();
+    EnterFolderOf(full);
+    CurrentDataFile = FileFromPath(full);
     Cleardata();
     ReadDataFile(CurrentDataFile, ctx_.map.CurrentMapFile);
     CheckDataClick();
@@ -69,7 +70,7 @@ void TValuesReadWrite::SaveAsDataClick() {
         throw UserError(error);
     CurrentDataFile = QFileInfo(path).absoluteFilePath();
     ctx_.flags.DataEdited = false;
-    DataFileNow->setText(QFileInfo(path).fileName());
+    DataFileNow->setText(FileFromPath(CurrentDataFile));
     DataFileNow->adjustSize();
 }
 

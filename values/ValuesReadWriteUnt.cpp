@@ -307,6 +307,9 @@ void TValuesReadWrite::BuildMenus() {
     SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display Units"));
     SetDisplayUnits1->setObjectName(QStringLiteral("SetDisplayUnits1"));
     connect(SetDisplayUnits1, &QAction::triggered, this, [this] { Guard([this] { SetDisplayUnits1Click(); }); });
+    DirectorySelection1 = menuBar()->addAction(QStringLiteral("Directory Selection"));
+    DirectorySelection1->setObjectName(QStringLiteral("DirectorySelection1"));
+    connect(DirectorySelection1, &QAction::triggered, this, [this] { Guard([this] { DirectorySelection1Click(); }); });
 }
 
 void TValuesReadWrite::resizeEvent(QResizeEvent* event) {
@@ -334,7 +337,7 @@ bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::MouseButtonDblClick && watched == UDlbl) {
-        ctx_.ui.OpenWithDesktop(UDlbl->text());
+        UDlblDblClick();
         return true;
     }
     if (auto* box = qobject_cast<QLineEdit*>(watched); box && ValueEdits_.contains(box)) {

@@ -130,6 +130,8 @@ public:
     bool ReadConfigFile();
     bool WriteConfigFile();
     QString FormSettingsPath() const;
+    void DirectorySelection1Click();
+    void UDlblDblClick();
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
 
@@ -265,6 +267,7 @@ private:
     QAction* ReadMapFile = nullptr;
     QAction* MapFiles1 = nullptr;
     QAction* SetDisplayUnits1 = nullptr;
+    QAction* DirectorySelection1 = nullptr;
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;

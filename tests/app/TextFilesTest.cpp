@@ -74,6 +74,18 @@ TEST_F(FullDisk, AFailedSaveReportsTheSystemTextAndLeavesTheOldFileWhole) {
         EXPECT_EQ(ReadBytes(target), old);
         EXPECT_EQ(Files(), files); // no temporary file left behind
     }
+    // A copy into the full disk fails alike.
+    QTemporaryDir elsewhere;
+    const QString source = elsewhere.filePath("source.map");
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("V2\r\n0\r\n0\r\n");
+    f.close();
+    Fill();
+    QString error;
+    EXPECT_FALSE(CopyFileReplacing(source, target, &error));
+    EXPECT_TRUE(error.contains("space", Qt::CaseInsensitive)) << qPrintable(error);
+    EXPECT_EQ(ReadBytes(target), old);
 }
 
 } // namespace

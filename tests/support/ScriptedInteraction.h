@@ -1,5 +1,6 @@
 #pragma once
 #include "QtPrinters.h"
+#include "app/FolderChoice.h"
 #include "app/ProgramEnd.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
@@ -42,16 +43,25 @@ public:
         lastStartDir = startDir;
         return nextPath();
     }
+    // A path scripted with typeFolder goes through the chooser's own
+    // handling of a typed name (the question before creating a folder); one
+    // scripted with choosePath comes back as it is.
     QString ChooseFolder(const QString& title, const QString& startDir) override {
         record("folder", title);
         lastStartDir = startDir;
-        return nextPath();
+        const QString path = nextPath();
+        return typedFolders.removeOne(path) ? SettleChosenFolder(path, *this) : path;
     }
     bool OpenWithDesktop(const QString& target) override { record("desktop", target); return true; }
 
     // Script.
     void answer(bool ok) { answers.push_back(ok); }
     void choosePath(const QString& path) { paths.push_back(path); }
+    // The user types path into the folder chooser's name field.
+    void typeFolder(const QString& path) {
+        paths.push_back(path);
+        typedFolders << path;
+    }
 
     // What was shown, of all kinds, in order.
     QStringList texts() const {
@@ -71,6 +81,7 @@ public:
     std::vector<Shown> shown;
     std::deque<bool> answers;
     std::deque<QString> paths;
+    QStringList typedFolders; // paths that typeFolder scripted
     QString lastStartDir;
     std::function<void()> onQuestion;
 
