@@ -128,6 +128,8 @@ public:
     // ---- Shell (app/) ----
     bool ReadConfigFile();
     bool WriteConfigFile();
+    // Shows the register browser.
+    void PICRW1Click();
     QString FormSettingsPath() const;
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
