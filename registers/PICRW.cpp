@@ -417,4 +417,12 @@ void TPICRWForm::CurrentCellChanged() {
 
 void TPICRWForm::ProcessPendingMessages() { QCoreApplication::processEvents(); }
 
+// The counter's immediate repaint paints everything else waiting in the
+// window too, so the grids collect their changes until the pass is over.
+void TPICRWForm::PassRunning(bool running) {
+    if (!built_) return;
+    RegGridDec->setUpdatesEnabled(!running);
+    ASCIIGridDec->setUpdatesEnabled(!running);
+}
+
 } // namespace vorda

@@ -61,6 +61,7 @@ private:
     void ControlsChanged() override;
     void CurrentCellChanged() override;
     void ProcessPendingMessages() override;
+    void PassRunning(bool running) override;
 
     UserInteraction& ui_;
     RegisterBrowser browser_;

@@ -221,6 +221,7 @@ void RegisterBrowser::ReadAllRegsClick() {
         return;
     }
     int errors = 0;
+    if (view_) view_->PassRunning(true);
     CounterVisible = true;
     OflblText = QStringLiteral("/  ") + QString::number(kRegisterCount - 1);
     for (int r = 0; r < kRegisterCount; ++r) {
@@ -232,12 +233,11 @@ void RegisterBrowser::ReadAllRegsClick() {
         RegCells[col][row].clear();
         Cell(col, row);
         const int v = meter_.GetSetRegister(1, r, 0);
-        if (v < 0 && ++errors > 3) {
-            ui_.ShowMessage(QStringLiteral("Too many errors! Read All Registers terminating."));
-            break;
-        }
+        if (v < 0 && ++errors > 3) break;
         ShowRegisterValue(r, v);
     }
+    if (view_) view_->PassRunning(false);
+    if (errors > 3) ui_.ShowMessage(QStringLiteral("Too many errors! Read All Registers terminating."));
     MoveCurrentCell(1, CurrentRow);
     MoveCurrentCell(1, 1);
 }

@@ -38,6 +38,9 @@ public:
     virtual void CurrentCellChanged() = 0;
     // Handles the window messages waiting now, once.
     virtual void ProcessPendingMessages() = 0;
+    // Read All Registers is reading: nothing but the counter is repainted
+    // until it stops.
+    virtual void PassRunning(bool running) = 0;
 };
 
 // The register browser without its window: the grids as tables of texts and

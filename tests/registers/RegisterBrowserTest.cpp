@@ -24,12 +24,14 @@ public:
     void ControlsChanged() override {}
     void CurrentCellChanged() override { ++moves; }
     void ProcessPendingMessages() override { ++processed; }
+    void PassRunning(bool running) override { passes << running; }
 
     const RegisterBrowser* browser = nullptr;
     int cells = 0;
     QStringList counter;
     int moves = 0;
     int processed = 0;
+    QList<bool> passes;
 };
 
 class RegisterBrowserTest : public ::testing::Test {
@@ -314,6 +316,7 @@ TEST_F(RegisterBrowserTest, ReadAllShowsEveryRegisterAndCountsAlong) {
     meter.clearLog();
     b.ReadAllRegsClick();
     EXPECT_EQ(view.processed, 1);
+    EXPECT_EQ(view.passes, (QList<bool>{true, false}));
     QStringList expected{"hs"};
     for (int r = 0; r < 256; ++r) expected << QStringLiteral("r%1").arg(r);
     EXPECT_EQ(Exchanges(), expected); // already on register 0: no further read
@@ -369,6 +372,7 @@ TEST_F(RegisterBrowserTest, ReadAllStopsAfterTheFourthFailure) {
     expected << "hs" << "r10" << "hs" << "r0"; // the final move
     EXPECT_EQ(Exchanges(), expected);
     EXPECT_EQ(view.counter.last(), "12");
+    EXPECT_EQ(view.passes, (QList<bool>{true, false}));
     EXPECT_EQ(b.RegCells[4][1], "-1");  // a failure within the limit shows as -1
     EXPECT_EQ(b.RegCells[3][2], "");    // the one that ended the pass is left empty
     EXPECT_EQ(b.RegCells[4][2], "");    // and nothing after it was read

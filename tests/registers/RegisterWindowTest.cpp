@@ -4,7 +4,10 @@
 
 #include "registers/PICRW.h"
 
+#include <QApplication>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -232,6 +235,65 @@ TEST_F(RegisterWindowTest, ReadAllThroughTheButtonAndContentsKeptWhenHidden) {
     EXPECT_EQ(CellText("RegGridDec", 10, 10), "63");
     EXPECT_TRUE(Get<QRadioButton>("RadioUnitsHex")->isChecked());
     EXPECT_EQ(Get<QLineEdit>("EditDec8")->text(), "0"); // register 0, read by the final move
+}
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++counts[watched];
+        return false;
+    }
+    QHash<QObject*, int> counts;
+};
+
+TEST_F(RegisterWindowTest, ReadAllRepaintsTheCounterAtEveryRegisterAndNothingElse) {
+    Start();
+    QLabel* counter = Get<QLabel>("Reclbl");
+    QWidget* cells = Grid()->viewport();
+    QApplication::processEvents();
+    PaintCounter paints;
+    counter->installEventFilter(&paints);
+    cells->installEventFilter(&paints);
+    form()->ReadAllRegsClick();
+    EXPECT_EQ(paints.counts.value(counter), 256);
+    EXPECT_EQ(paints.counts.value(cells), 0);
+    QApplication::processEvents();
+    EXPECT_GT(paints.counts.value(cells), 0); // the grid follows once the pass is over
+}
+
+// Looks for a pixel of a colour in a rectangle of a grab.
+bool HasPixel(const QImage& image, const QRect& rect, const std::function<bool(QColor)>& match) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (match(image.pixelColor(x, y))) return true;
+    return false;
+}
+
+TEST_F(RegisterWindowTest, CellsArePaintedInTheirColours) {
+    Start();
+    ClickCell(1, 1);
+    meter->setReg(0, 200);
+    ClickCell(1, 1); // changed: red on silver
+    ClickCell(2, 1); // register 1: black on silver, register 0 back to white
+    meter->setReg(0, 201);
+    form()->Browser().RegGridDecSelectCell(1, 1);
+    form()->Browser().RegGridDecSelectCell(2, 1);
+    QApplication::processEvents();
+    const QImage regs = Grid()->viewport()->grab().toImage();
+    QTableView* ascii = Get<QTableView>("ASCIIGridDec");
+    const QImage chars = ascii->viewport()->grab().toImage();
+    const QRect reg0 = Grid()->visualRect(Grid()->model()->index(1, 1));
+    const QRect reg1 = Grid()->visualRect(Grid()->model()->index(1, 2));
+    const QRect char1 = ascii->visualRect(ascii->model()->index(1, 1));
+    auto isRed = [](QColor c) { return c.red() > 200 && c.green() < 90 && c.blue() < 90; };
+    auto isDark = [](QColor c) { return c.red() < 90 && c.green() < 90 && c.blue() < 90; };
+    EXPECT_EQ(regs.pixelColor(reg0.bottomRight() - QPoint(1, 1)), QColor(Qt::white));
+    EXPECT_TRUE(HasPixel(regs, reg0, isRed));
+    EXPECT_EQ(regs.pixelColor(reg1.bottomRight() - QPoint(1, 1)), QColor(192, 192, 192));
+    EXPECT_TRUE(HasPixel(regs, reg1, isDark));
+    EXPECT_FALSE(HasPixel(regs, reg1, isRed));
+    EXPECT_EQ(chars.pixelColor(char1.bottomRight() - QPoint(1, 1)), QColor(192, 192, 192)); // mirrors register 1
 }
 
 } // namespace
