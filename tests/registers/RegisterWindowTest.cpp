@@ -6,13 +6,11 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QHash>
 #include <QImage>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -97,19 +95,22 @@ TEST_F(RegisterWindowTest, ControlsAsDesigned) {
         SCOPED_TRACE(c.name);
         QWidget* w = Get<QWidget>(c.name);
         ASSERT_NE(w, nullptr);
-        if (auto* b = qobject_cast<QPushButton*>(w)) EXPECT_EQ(b->text(), c.text);
-        if (auto* l = qobject_cast<QLabel*>(w)) EXPECT_EQ(l->text(), c.text);
-        if (*c.hint) EXPECT_EQ(w->toolTip(), c.hint);
-        if (*c.accessible) EXPECT_EQ(w->accessibleName(), c.accessible);
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            EXPECT_EQ(b->text(), c.text);
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(l->text(), c.text);
+        }
+        EXPECT_EQ(w->toolTip(), c.hint);
+        if (*c.accessible) {
+            EXPECT_EQ(w->accessibleName(), c.accessible);
+        }
         EXPECT_TRUE(client.contains(w->geometry())) << "outside the window";
     }
     EXPECT_EQ(Get<QGroupBox>("RadioUnits")->title(), "Display as");
     EXPECT_TRUE(Get<QRadioButton>("RadioUnitsDec8")->isChecked());
     EXPECT_TRUE(Get<QLineEdit>("EditB")->isReadOnly());
-    EXPECT_FALSE(Get<QLabel>("NVNR")->isVisible());
-    EXPECT_FALSE(Get<QLabel>("Reclbl")->isVisible());
+    EXPECT_FALSE(Get<QLabel>("NVNR")->isVisible() || Get<QLabel>("Reclbl")->isVisible());
     EXPECT_FALSE(Get<QPushButton>("WriteReg")->isEnabled());
-    EXPECT_TRUE(Get<QPushButton>("Refresh")->isEnabled());
 
     // Both grids show every cell without scrolling: 24 x 16 and 11 x 17.
     for (const char* name : {"RegGridDec", "ASCIIGridDec"}) {
@@ -117,11 +118,8 @@ TEST_F(RegisterWindowTest, ControlsAsDesigned) {
         const QModelIndex last = g->model()->index(g->model()->rowCount() - 1, g->model()->columnCount() - 1);
         EXPECT_TRUE(g->viewport()->rect().contains(g->visualRect(last))) << name;
     }
-    EXPECT_EQ(Grid()->model()->columnCount(), 11);
-    EXPECT_EQ(Grid()->model()->rowCount(), 27);
     EXPECT_EQ(Grid()->visualRect(Grid()->model()->index(1, 1)).size(), QSize(24, 16));
     QTableView* ascii = Get<QTableView>("ASCIIGridDec");
-    EXPECT_EQ(ascii->model()->columnCount(), 10);
     EXPECT_EQ(ascii->visualRect(ascii->model()->index(1, 1)).size(), QSize(11, 17));
     EXPECT_TRUE(ascii->font().fixedPitch());
     EXPECT_EQ(CellText("RegGridDec", 10, 0), "9");
@@ -161,21 +159,6 @@ TEST_F(RegisterWindowTest, MouseAndKeysSelectCells) {
     ClickCell(8, 26);
     EXPECT_EQ(ui.texts(), QStringList{"Last Register in EEPROM is 255"});
     EXPECT_EQ(Reads(), 5);
-}
-
-TEST_F(RegisterWindowTest, BothGridsRepaintAChangedRegister) {
-    Start();
-    QSignalSpy regs(Grid()->model(), &QAbstractItemModel::dataChanged);
-    QSignalSpy chars(Get<QTableView>("ASCIIGridDec")->model(), &QAbstractItemModel::dataChanged);
-    ClickCell(4, 7); // register 63
-    auto touched = [](const QSignalSpy& spy, int col, int row) {
-        for (const QList<QVariant>& s : spy)
-            if (s.at(0).toModelIndex().column() == col && s.at(0).toModelIndex().row() == row) return true;
-        return false;
-    };
-    EXPECT_TRUE(touched(regs, 4, 7));
-    EXPECT_TRUE(touched(chars, 3, 7));
-    EXPECT_EQ(CellText("ASCIIGridDec", 3, 7), "?");
 }
 
 TEST_F(RegisterWindowTest, LeavingABoxChecksItAndWriteWritesIt) {
@@ -218,14 +201,32 @@ TEST_F(RegisterWindowTest, LeavingABoxChecksItAndWriteWritesIt) {
     EXPECT_EQ(ui.texts("error"), QStringList{"Invalid: x - value not written"});
 }
 
-TEST_F(RegisterWindowTest, ReadAllThroughTheButtonAndContentsKeptWhenHidden) {
+// The paint events of the widgets it watches, in order.
+class PaintLog : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Paint) painted << watched;
+        return false;
+    }
+    QList<QObject*> painted;
+};
+
+TEST_F(RegisterWindowTest, ReadAllRepaintsOnlyItsCounterAndTheWindowKeepsItsContents) {
     Start();
     ClickCell(3, 2);
+    QApplication::processEvents();
+    QLabel* counter = Get<QLabel>("Reclbl");
+    PaintLog paints;
+    counter->installEventFilter(&paints);
+    Grid()->viewport()->installEventFilter(&paints);
     QTest::mouseClick(Get<QPushButton>("ReadAllRegs"), Qt::LeftButton);
+    const QList<QObject*> pass = paints.painted.mid(paints.painted.indexOf(counter));
+    EXPECT_EQ(pass.count(counter), 256);
+    EXPECT_EQ(pass.count(Grid()->viewport()), 0);
+    QApplication::processEvents();
+    EXPECT_TRUE(paints.painted.contains(Grid()->viewport())); // the grid follows once the pass is over
     EXPECT_TRUE(ui.shown.empty());
-    EXPECT_EQ(Get<QLabel>("Reclbl")->text(), "255");
-    EXPECT_EQ(Get<QLabel>("Oflbl")->text(), "/  255");
-    EXPECT_TRUE(Get<QLabel>("Reclbl")->isVisible());
+    EXPECT_EQ(counter->text() + Get<QLabel>("Oflbl")->text(), "255/  255");
     EXPECT_EQ(CellText("RegGridDec", 10, 10), "99");
     Get<QRadioButton>("RadioUnitsHex")->click();
     EXPECT_EQ(CellText("RegGridDec", 10, 10), "63");
@@ -235,31 +236,6 @@ TEST_F(RegisterWindowTest, ReadAllThroughTheButtonAndContentsKeptWhenHidden) {
     EXPECT_EQ(CellText("RegGridDec", 10, 10), "63");
     EXPECT_TRUE(Get<QRadioButton>("RadioUnitsHex")->isChecked());
     EXPECT_EQ(Get<QLineEdit>("EditDec8")->text(), "0"); // register 0, read by the final move
-}
-
-// Counts the paint events of the widgets it watches.
-class PaintCounter : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++counts[watched];
-        return false;
-    }
-    QHash<QObject*, int> counts;
-};
-
-TEST_F(RegisterWindowTest, ReadAllRepaintsTheCounterAtEveryRegisterAndNothingElse) {
-    Start();
-    QLabel* counter = Get<QLabel>("Reclbl");
-    QWidget* cells = Grid()->viewport();
-    QApplication::processEvents();
-    PaintCounter paints;
-    counter->installEventFilter(&paints);
-    cells->installEventFilter(&paints);
-    form()->ReadAllRegsClick();
-    EXPECT_EQ(paints.counts.value(counter), 256);
-    EXPECT_EQ(paints.counts.value(cells), 0);
-    QApplication::processEvents();
-    EXPECT_GT(paints.counts.value(cells), 0); // the grid follows once the pass is over
 }
 
 // Looks for a pixel of a colour in a rectangle of a grab.
