@@ -26,8 +26,9 @@ void VordaProgram::Create() {
     unitsFrm_->FormCreate(startup.StartDir, end_);
 
     mapMaker_ = std::make_unique<TMapMaker>();
-    picrw_ = std::make_unique<TPICRWForm>();
+    picrw_ = std::make_unique<TPICRWForm>(ui_);
     core_ = std::make_unique<TPICCoreForm>(serial_, link);
+    picrw_->AttachCore(core_.get());
     main_->AttachWindows(unitsFrm_.get(), mapMaker_.get(), picrw_.get(), core_.get());
 }
 

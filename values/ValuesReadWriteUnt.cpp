@@ -103,6 +103,13 @@ void TValuesReadWrite::AttachWindows(TDisplayUnitsFrm* units, TMapMaker* mapMake
     if (mapMaker_) mapMaker_->ShowConnected(ctx_.link.MeterConnected);
 }
 
+void TValuesReadWrite::PICRW1Click() {
+    if (!picrw_) return;
+    picrw_->show();
+    picrw_->raise();
+    picrw_->activateWindow();
+}
+
 // ---------------------------------------------------------------- controls
 
 void TValuesReadWrite::BuildWindow() {
@@ -280,12 +287,7 @@ void TValuesReadWrite::BuildMenus() {
     EEPROM1->setObjectName(QStringLiteral("EEPROM1"));
     ReadEE = add(EEPROM1, QStringLiteral("ReadEE"), QStringLiteral("Read Parameters"), QStringLiteral("Read parameter values from the EEPROM"), [this] { ReadEEClick(); });
     WriteEE = add(EEPROM1, QStringLiteral("WriteEE"), QStringLiteral("Write Parameters"), QStringLiteral("Write parameter values to the EEPROM"), [this] { WriteEEClick(); });
-    PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Registers"), QString(), [this] {
-        if (picrw_) {
-            picrw_->show();
-            picrw_->raise();
-        }
-    });
+    PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Registers"), QString(), [this] { PICRW1Click(); });
     Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
     RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });

@@ -129,6 +129,8 @@ public:
     // ---- Shell (app/) ----
     bool ReadConfigFile();
     bool WriteConfigFile();
+    // Shows the register browser.
+    void PICRW1Click();
     QString FormSettingsPath() const;
     void DirectorySelection1Click();
     void UDlblDblClick();
