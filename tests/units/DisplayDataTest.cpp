@@ -1,6 +1,7 @@
 #include "units/DisplayData.h"
 
 #include "app/TextFiles.h"
+#include "app/UserError.h"
 #include "tests/support/ScriptedInteraction.h"
 #include "tests/units/LocaleGuard.h"
 #include "units/Equations.h"
@@ -85,36 +86,47 @@ TEST(DisplayDataFileTest, MissingFileMessage) {
                              "Contact ZUV Meters Inc.  Application closing.\n\rVORDA Version: 3.9.5"));
 }
 
-// The installed file: every unit's two equations must undo each other.
-TEST(InstalledDisplayDataTest, EquationsAreInverse) {
-    test::LocaleGuard g(test::English());
-    QList<DisplayDataType> data;
-    ASSERT_TRUE(ReadDisplayDataFile(QStringLiteral(VORDA_DATA_DIR), &data));
-    QStringList types;
-    for (const DisplayDataType& d : data) {
-        ASSERT_FALSE(d.PType.isEmpty());
-        ASSERT_FALSE(d.Units.isEmpty());
-        if (!types.contains(d.PType)) types << d.PType;
-    }
-    EXPECT_EQ(types, QStringList({"Flow", "Volume", "Temperature", "Pressure", "Length"}));
-
-    // With 15 figures the round trip is exact but for binary noise; with 5
-    // it is within the two roundings, measured on the larger magnitude.
-    test::ScriptedInteraction ui;
-    for (const auto& [figures, tolerance] : {std::pair{15, 1e-12}, std::pair{5, 1.1e-4}}) {
-        SigFigRounder rounder(figures, ui);
-        EquationEvaluator eval(rounder, ui);
+// The installed file: every unit's two equations must undo each other, in a
+// locale whose decimal separator is a point and in one where it is a comma
+// (the equations hold whole numbers only, so they read alike in both).
+TEST(InstalledDisplayDataTest, EquationsAreInverseInEveryLocale) {
+    for (const QLocale& locale : {test::English(), test::German()}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        test::LocaleGuard g(locale);
+        QList<DisplayDataType> data;
+        ASSERT_TRUE(ReadDisplayDataFile(QStringLiteral(VORDA_DATA_DIR), &data));
+        QStringList types;
         for (const DisplayDataType& d : data) {
-            for (double m : {0.0, 0.5, 1.0, 12.5, 100.0, 1234.0, 65535.0, 4294967.0}) {
-                const double shown = eval.ParseMtoD(m, d.MtoD);
-                const double back = eval.ParseMtoD(shown, d.DtoM);
-                const double expected = double(rounder.SigFigs(m));
-                EXPECT_NEAR(back, expected, tolerance * std::max({std::fabs(m), std::fabs(shown), 1e-9}))
-                    << figures << " " << d.PType.toStdString() << " " << d.MtoD.toStdString() << " " << m;
+            ASSERT_FALSE(d.PType.isEmpty());
+            ASSERT_FALSE(d.Units.isEmpty());
+            if (!types.contains(d.PType)) types << d.PType;
+        }
+        EXPECT_EQ(types, QStringList({"Flow", "Volume", "Temperature", "Pressure", "Length"}));
+
+        // With 15 figures the round trip is exact but for binary noise; with 5
+        // it is within the two roundings, measured on the larger magnitude.
+        test::ScriptedInteraction ui;
+        for (const auto& [figures, tolerance] : {std::pair{15, 1e-12}, std::pair{5, 1.1e-4}}) {
+            SigFigRounder rounder(figures, ui);
+            EquationEvaluator eval(rounder, ui);
+            for (const DisplayDataType& d : data) {
+                for (double m : {0.0, 0.5, 1.0, 12.5, 100.0, 1234.0, 65535.0, 4294967.0}) {
+                    double shown = 0, back = 0;
+                    try {
+                        shown = eval.ParseMtoD(m, d.MtoD);
+                        back = eval.ParseMtoD(shown, d.DtoM);
+                    } catch (const UserError& e) {
+                        ADD_FAILURE() << d.MtoD.toStdString() << ": " << e.text().toStdString();
+                        continue;
+                    }
+                    const double expected = double(rounder.SigFigs(m));
+                    EXPECT_NEAR(back, expected, tolerance * std::max({std::fabs(m), std::fabs(shown), 1e-9}))
+                        << figures << " " << d.PType.toStdString() << " " << d.MtoD.toStdString() << " " << m;
+                }
             }
         }
+        EXPECT_TRUE(ui.shown.empty());
     }
-    EXPECT_TRUE(ui.shown.empty());
 }
 
 } // namespace
