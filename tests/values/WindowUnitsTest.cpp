@@ -73,7 +73,7 @@ TEST_F(UnitsWindowTest, TypingAUnitNameTakesItWhenItIsComplete) {
     QTest::keyClicks(box->lineEdit(), "i");
     const UnitRow& row = program->units.CurrentUnits[Units()->GetComboNumber("Pressure")];
     EXPECT_EQ(row.Units, "psi");
-    EXPECT_EQ(row.MtoD, "M*0.14503774");
+    EXPECT_EQ(row.MtoD, "M*14503774/100000000");
     EXPECT_EQ(mw()->NameLabels()[0]->text(), "Level [Pressure in psi]");
     EXPECT_EQ(mw()->AttrLabels()[0]->text(), "1 integer value 0 - 9505");
 }
