@@ -181,7 +181,11 @@ TMapMaker::TMapMaker(MapMakerContext context, QWidget* parent)
     BuildWindow();
 }
 
-TMapMaker::~TMapMaker() = default;
+TMapMaker::~TMapMaker() {
+    // The grids read the editor, which goes before the widgets do.
+    destroying_ = true;
+    delete Client;
+}
 
 void TMapMaker::BuildWindow() {
     Client = new QWidget(this);
@@ -640,6 +644,7 @@ void TMapMaker::PlaceResizingControls() {
 }
 
 bool TMapMaker::eventFilter(QObject* watched, QEvent* event) {
+    if (destroying_) return false;
     if (watched == Client && event->type() == QEvent::Resize) PlaceResizingControls();
 
     if (watched == Selector->viewport()) {

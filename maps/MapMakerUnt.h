@@ -96,6 +96,7 @@ private:
     SelectorTableModel* selectorModel_ = nullptr;
     LayoutTableModel* layoutModel_ = nullptr;
     bool syncing_ = false;
+    bool destroying_ = false;
     bool selectorMousePress_ = false;
     int layoutDragFrom_ = 0;
 
