@@ -156,7 +156,7 @@ QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& it
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->addItems(items);
-    combo->setGeometry(x, y, 170, 20);
+    combo->setGeometry(x, y, 166, 20);
     combo->setAccessibleName(accessible);
     return combo;
 }
@@ -197,11 +197,12 @@ void TMapMaker::BuildWindow() {
                                     8, 4, true);
     SelectorInstruction->setWordWrap(true);
     SelectorInstruction->setGeometry(8, 4, 470, 28);
-    MakeLabel(Client, QStringLiteral("MapFileCaption"), QStringLiteral("Current Map File:"), 8, 34);
-    MapFileNow = MakeLabel(Client, QStringLiteral("MapFileNow"), QStringLiteral("(none)"), 100, 34);
+    QLabel* mapFileCaption = MakeLabel(Client, QStringLiteral("MapFileCaption"), QStringLiteral("Current Map File:"), 8, 34);
+    const int mapFileLeft = mapFileCaption->geometry().right() + 8;
+    MapFileNow = MakeLabel(Client, QStringLiteral("MapFileNow"), QStringLiteral("(none)"), mapFileLeft, 34);
     MapFileNow->setToolTip(QStringLiteral("Name of the current Map file"));
     MapFileNow->setAccessibleName(QStringLiteral("Current Map File:"));
-    MapFileNow->setFixedWidth(378);
+    MapFileNow->setFixedWidth(478 - mapFileLeft);
 
     Selector = new QTableView(Client);
     Selector->setObjectName(QStringLiteral("Selector"));
@@ -264,7 +265,7 @@ void TMapMaker::BuildWindow() {
                                   QStringLiteral("Page layout grid - Add item descriptions.  Click and drag rows to set the order on the page.  Add rows to insert headings"),
                                   8, 374, true);
     LayoutInstruction->setWordWrap(true);
-    LayoutInstruction->setGeometry(8, 372, 560, 28);
+    LayoutInstruction->setGeometry(8, 372, 486, 28);
     AddHdrBtn = new QPushButton(QStringLiteral("Add Header Row"), Client);
     AddHdrBtn->setObjectName(QStringLiteral("AddHdrBtn"));
     AddHdrBtn->setGeometry(576, 376, 94, 24);
@@ -318,44 +319,46 @@ void TMapMaker::BuildWindow() {
 
 void TMapMaker::BuildDefinitionControls(QWidget* client) {
     constexpr int kLeft = 502;
-    constexpr int kBox = 596;
+    constexpr int kBox = 602;
     auto* guide = MakeLabel(client, QStringLiteral("SetValuesGuide"),
-                            QStringLiteral("Set these values by clicking in the selector grid ..."), kLeft, 6, true);
+                            QStringLiteral("Set these values by clicking in the selector grid ..."), kLeft, 4, true);
+    guide->setWordWrap(true);
+    guide->setGeometry(kLeft, 4, 264, 28);
     guide->setToolTip(QStringLiteral("If you click on a current parameter its values will be loaded"));
 
     const QString clickHint = QStringLiteral("Click in the grid to select");
-    MakeLabel(client, QStringLiteral("StartRegCaption"), QStringLiteral("Start Register"), kLeft, 28)->setToolTip(clickHint);
-    StartRowLbl = MakeBox(client, QStringLiteral("StartRowLbl"), kBox, 26, QStringLiteral("Start Register"));
+    MakeLabel(client, QStringLiteral("StartRegCaption"), QStringLiteral("Start Register"), kLeft, 36)->setToolTip(clickHint);
+    StartRowLbl = MakeBox(client, QStringLiteral("StartRowLbl"), kBox, 34, QStringLiteral("Start Register"));
     StartRowLbl->setToolTip(clickHint);
-    MakeLabel(client, QStringLiteral("EndRegCaption"), QStringLiteral("End Register"), kLeft, 50)->setToolTip(clickHint);
-    EndRowLbl = MakeBox(client, QStringLiteral("EndRowLbl"), kBox, 48, QStringLiteral("End Register"));
+    MakeLabel(client, QStringLiteral("EndRegCaption"), QStringLiteral("End Register"), kLeft, 58)->setToolTip(clickHint);
+    EndRowLbl = MakeBox(client, QStringLiteral("EndRowLbl"), kBox, 56, QStringLiteral("End Register"));
     EndRowLbl->setToolTip(clickHint);
 
     Clear = new QCheckBox(client);
     Clear->setObjectName(QStringLiteral("Clear"));
-    Clear->setGeometry(kLeft, 72, 16, 18);
+    Clear->setGeometry(kLeft, 79, 16, 18);
     Clear->setToolTip(QStringLiteral("Delete a selected Parameter"));
     Clear->setAccessibleName(QStringLiteral("Clear selected range"));
     connect(Clear, &QCheckBox::toggled, this, [this](bool checked) {
         if (!syncing_) ClearClick(checked);
     });
-    MakeLabel(client, QStringLiteral("ClearCaption"), QStringLiteral("Clear selected range"), kLeft + 20, 74)
+    MakeLabel(client, QStringLiteral("ClearCaption"), QStringLiteral("Clear selected range"), kLeft + 20, 80)
         ->setToolTip(QStringLiteral("Will clear the Selector grid from Start Row to End Row"));
 
-    MakeLabel(client, QStringLiteral("AddTheseGuide"), QStringLiteral("... then add these ..."), kLeft, 98, true);
+    MakeLabel(client, QStringLiteral("AddTheseGuide"), QStringLiteral("... then add these ..."), kLeft, 102, true);
 
-    MakeLabel(client, QStringLiteral("ParamNameCaption"), QStringLiteral("Parameter Name"), kLeft, 120)
+    MakeLabel(client, QStringLiteral("ParamNameCaption"), QStringLiteral("Parameter Name"), kLeft, 124)
         ->setToolTip(QStringLiteral("(Units), e.g. scfm, is optional"));
     ParamNameInput = new QLineEdit(client);
     ParamNameInput->setObjectName(QStringLiteral("ParamNameInput"));
-    ParamNameInput->setGeometry(kBox, 117, 170, 20);
+    ParamNameInput->setGeometry(kBox, 121, 166, 20);
     ParamNameInput->setToolTip(QStringLiteral("Select a name - any string - add the units in brackets if required"));
     ParamNameInput->setAccessibleName(QStringLiteral("Parameter Name"));
     connect(ParamNameInput, &QLineEdit::textEdited, this,
             [this](const QString& text) { editor_.controls.ParamNameInput = text; });
 
-    MakeLabel(client, QStringLiteral("FormatCaption"), QStringLiteral("Format"), kLeft, 144);
-    Format = MakeCombo(client, QStringLiteral("Format"), FormatNames(), kBox, 141, QStringLiteral("Format"));
+    MakeLabel(client, QStringLiteral("FormatCaption"), QStringLiteral("Format"), kLeft, 148);
+    Format = MakeCombo(client, QStringLiteral("Format"), FormatNames(), kBox, 145, QStringLiteral("Format"));
     Format->setEditable(true);
     Format->setInsertPolicy(QComboBox::NoInsert);
     Format->setToolTip(QStringLiteral("Format for your display of the parameter"));
@@ -366,38 +369,38 @@ void TMapMaker::BuildDefinitionControls(QWidget* client) {
     });
     Format->lineEdit()->installEventFilter(this);
 
-    MultiLabel = MakeLabel(client, QStringLiteral("MultiLabel"), QStringLiteral("Multiplier"), kLeft, 168);
+    MultiLabel = MakeLabel(client, QStringLiteral("MultiLabel"), QStringLiteral("Multiplier"), kLeft, 172);
     Multiplier = new QLineEdit(client);
     Multiplier->setObjectName(QStringLiteral("Multiplier"));
-    Multiplier->setGeometry(kBox, 165, 170, 20);
+    Multiplier->setGeometry(kBox, 169, 166, 20);
     Multiplier->setToolTip(QStringLiteral("Stored value (must be integer) x Multiplier  =  Displayed value"));
     Multiplier->setAccessibleName(QStringLiteral("Multiplier"));
     Multiplier->installEventFilter(this);
     connect(Multiplier, &QLineEdit::textEdited, this, [this](const QString& text) { editor_.controls.Multiplier = text; });
 
-    MakeLabel(client, QStringLiteral("AccessCaption"), QStringLiteral("Access"), kLeft, 192);
+    MakeLabel(client, QStringLiteral("AccessCaption"), QStringLiteral("Access"), kLeft, 196);
     AccessCombo = MakeCombo(client, QStringLiteral("AccessCombo"), {QString(), QStringLiteral("C"), QStringLiteral("R")},
-                            kBox, 189, QStringLiteral("Access"));
+                            kBox, 193, QStringLiteral("Access"));
     AccessCombo->setToolTip(QStringLiteral("C - accessible ony by ZUV; R - User will see this, but it's Read-only; <blank> - user can read/write"));
     connect(AccessCombo, &QComboBox::textActivated, this,
             [this](const QString& text) { Run([this, text] { editor_.AccessComboChange(text); }); });
 
-    PTypeLbl = MakeLabel(client, QStringLiteral("PTypeLbl"), QStringLiteral("Type"), kLeft, 216);
-    PTypeCombo = MakeCombo(client, QStringLiteral("PTypeCombo"), {}, kBox, 213, QStringLiteral("Type"));
+    PTypeLbl = MakeLabel(client, QStringLiteral("PTypeLbl"), QStringLiteral("Type"), kLeft, 220);
+    PTypeCombo = MakeCombo(client, QStringLiteral("PTypeCombo"), {}, kBox, 217, QStringLiteral("Type"));
     connect(PTypeCombo, &QComboBox::textActivated, this, [this](const QString& text) { editor_.controls.PTypeCombo = text; });
 
-    Rulelbl = MakeLabel(client, QStringLiteral("Rulelbl"), QStringLiteral("Rule"), kLeft, 240);
+    Rulelbl = MakeLabel(client, QStringLiteral("Rulelbl"), QStringLiteral("Rule"), kLeft, 244);
     RuleCombo = MakeCombo(client, QStringLiteral("RuleCombo"), {QString(), QStringLiteral("A"), QStringLiteral("D")},
-                          kBox, 237, QStringLiteral("Rule"));
+                          kBox, 241, QStringLiteral("Rule"));
     RuleCombo->setToolTip(QStringLiteral("For multi value Parameters - rule is A(scending) or D(escending) or , blank (no checks)"));
     connect(RuleCombo, &QComboBox::textActivated, this,
             [this](const QString& text) { Run([this, text] { editor_.RuleComboChange(text); }); });
 
-    MakeLabel(client, QStringLiteral("NoteThisGuide"), QStringLiteral("... note this ..."), kLeft, 264, true);
-    DataCount = MakeLabel(client, QStringLiteral("DataCount"), QStringLiteral("DataCount"), kLeft, 282);
+    MakeLabel(client, QStringLiteral("NoteThisGuide"), QStringLiteral("... note this ..."), kLeft, 266, true);
+    DataCount = MakeLabel(client, QStringLiteral("DataCount"), QStringLiteral("DataCount"), kLeft, 284);
     DataCount->setFixedWidth(266);
 
-    MakeLabel(client, QStringLiteral("WhenOKGuide"), QStringLiteral("... when all OK ..."), kLeft, 302, true);
+    MakeLabel(client, QStringLiteral("WhenOKGuide"), QStringLiteral("... when all OK ..."), kLeft, 303, true);
     Store = new QPushButton(QStringLiteral("Add to grid"), client);
     Store->setObjectName(QStringLiteral("Store"));
     Store->setGeometry(kLeft, 320, 86, 24);
@@ -422,7 +425,9 @@ void TMapMaker::BuildDefinitionControls(QWidget* client) {
     Previewbtn->setToolTip(QStringLiteral("Se what the current edit looks like"));
     connect(Previewbtn, &QPushButton::clicked, this, [this] { PreviewbtnClick(); });
     CanPreviewlbl = MakeLabel(client, QStringLiteral("CanPreviewlbl"), QStringLiteral("Cannot Preview with meter connnected"),
-                              kLeft + 92, 353);
+                              kLeft + 92, 347);
+    CanPreviewlbl->setWordWrap(true);
+    CanPreviewlbl->setGeometry(kLeft + 92, 346, 172, 28);
     CanPreviewlbl->hide();
 }
 

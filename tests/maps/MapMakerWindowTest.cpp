@@ -282,9 +282,16 @@ TEST_F(MapMakerWindowTest, ArrowsLeadToParametersOutOfView) {
     // A range being chosen in map 5, as the maker sees it.
     ClickRegister(250);
     ClickRegister(252);
-    if (qEnvironmentVariableIsSet("VORDA_EDITOR_SHOT"))
-        mm()->grab().save(qEnvironmentVariable("VORDA_EDITOR_SHOT"));
     EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "252");
+    // Pictures to look at by hand: the range, then a loaded parameter with a meter connected.
+    if (qEnvironmentVariableIsSet("VORDA_EDITOR_SHOT")) {
+        mm()->grab().save(qEnvironmentVariable("VORDA_EDITOR_SHOT") + "-range.png");
+        W<QCheckBox>("Clear")->click();
+        ClickRegister(26);
+        mw()->EEPROMConnected(true);
+        QApplication::processEvents();
+        mm()->grab().save(qEnvironmentVariable("VORDA_EDITOR_SHOT") + "-loaded.png");
+    }
 }
 
 TEST_F(MapMakerWindowTest, PreviewWithAndWithoutAMeter) {
