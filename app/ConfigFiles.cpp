@@ -72,4 +72,60 @@ bool WritePlacement(const QString& iniPath, const QString& section, const Placem
     return settings.status() == QSettings::NoError;
 }
 
+namespace {
+
+// The part of a window's title strip that must lie on a screen for the user
+// to reach it and drag the window.
+constexpr qint64 kTitleStripHeight = 24;
+constexpr qint64 kReachableWidth = 100;
+constexpr qint64 kReachableHeight = 16;
+
+qint64 Overlap(qint64 a0, qint64 a1, qint64 b0, qint64 b1) { return std::max<qint64>(0, std::min(a1, b1) - std::max(a0, b0)); }
+
+bool TitleReachable(qint64 left, qint64 top, qint64 width, const QRect& screen) {
+    const qint64 w = Overlap(left, left + width, screen.left(), qint64(screen.left()) + screen.width());
+    const qint64 h = Overlap(top, top + kTitleStripHeight, screen.top(), qint64(screen.top()) + screen.height());
+    return w >= std::min(width, kReachableWidth) && h >= kReachableHeight;
+}
+
+// The screen whose centre lies nearest the window's top-left corner.
+QRect NearestScreen(qint64 left, qint64 top, const QList<QRect>& screens) {
+    QRect best = screens.first();
+    long double bestDistance = -1;
+    for (const QRect& screen : screens) {
+        const long double dx = (long double)left - (screen.left() + screen.width() / 2);
+        const long double dy = (long double)top - (screen.top() + screen.height() / 2);
+        const long double d = dx * dx + dy * dy;
+        if (bestDistance < 0 || d < bestDistance) {
+            best = screen;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+Placement FitPlacement(const Placement& placement, QSize designed, const QList<QRect>& screens) {
+    Placement fitted = placement;
+    fitted.height = placement.height > 0 ? placement.height : designed.height();
+    fitted.width = placement.width > 0 ? placement.width : designed.width();
+    if (screens.isEmpty()) return fitted;
+    const qint64 left = placement.left;
+    const qint64 top = placement.top;
+    const QRect* home = nullptr;
+    for (const QRect& screen : screens)
+        if (TitleReachable(left, top, fitted.width, screen)) {
+            home = &screen;
+            break;
+        }
+    const QRect screen = home ? *home : NearestScreen(left, top, screens);
+    fitted.width = std::max(1, std::min(fitted.width, screen.width()));
+    fitted.height = std::max(1, std::min(fitted.height, screen.height()));
+    if (home) return fitted;
+    fitted.left = int(std::clamp<qint64>(left, screen.left(), qint64(screen.left()) + screen.width() - fitted.width));
+    fitted.top = int(std::clamp<qint64>(top, screen.top(), qint64(screen.top()) + screen.height() - fitted.height));
+    return fitted;
+}
+
 } // namespace vorda

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -47,5 +48,13 @@ std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& se
 // Writes SaveSettings = 1 and the window's keys, leaving other keys as they
 // are. False when the file cannot be written.
 bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement);
+
+// The placement a window is given on screens whose usable areas are
+// screens (the first is the primary screen): a height or width below 1
+// takes the designed size; a size larger than the screen shrinks to it; a
+// position from which the window's title strip cannot be reached (off every
+// screen, or values so large they would overflow) moves the window onto the
+// nearest screen. A placement that is reachable stays as written.
+Placement FitPlacement(const Placement& placement, QSize designed, const QList<QRect>& screens);
 
 } // namespace vorda

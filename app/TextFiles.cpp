@@ -77,18 +77,26 @@ bool ReadTextLines(const QString& path, QStringList* lines, QString* error) {
 }
 
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += EncodeCp1252(line);
         bytes += "\r\n";
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    return WriteFileBytes(path, bytes, error);
+}
+
+bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    // Unbuffered, so that a write the disk refuses (no space left) fails
+    // here; QSaveFile's buffered path can lose that error on commit and then
+    // replace the old file with an empty one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (error) *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         if (error) *error = QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString());
+        file.cancelWriting();
         return false;
     }
     return true;

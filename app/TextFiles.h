@@ -22,6 +22,9 @@ bool ReadTextLines(const QString& path, QStringList* lines, QString* error);
 // Writes lines, each ended by CR LF, through a temporary file that replaces
 // the target only when complete. Returns false with *error set on failure.
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error);
+// The same for bytes as they are: every file the program writes goes through
+// here. A failed write leaves the old file byte for byte as it was.
+bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error);
 
 // Finds name in dir without regard to letter case. An exact match wins;
 // returns the full path of the file found, or an empty text.

@@ -6,6 +6,7 @@
 #include "app/TextFiles.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
+#include "app/WindowPlacement.h"
 #include "maps/MapMakerUnt.h"
 #include "units/SigFigs.h"
 
@@ -61,35 +62,6 @@ void TValuesReadWrite::FormCreate() {
         ctx_.ui.ShowError(e.text());
     }
 }
-
-namespace {
-
-// A window's placement as "FormSettings.ini" keeps it: the position of its
-// frame and the size inside the frame, of its normal (not maximized) state.
-// Saving and restoring the same measures keeps a window from growing by its
-// frame at every start, since the frame is unknown before it is shown.
-Placement PlacementOf(const QWidget& window) {
-    const QRect frame = window.frameGeometry();
-    const QRect inner = window.geometry();
-    const QRect normal = (window.isMaximized() || window.isFullScreen() || window.isMinimized())
-                             ? window.normalGeometry()
-                             : inner;
-    return Placement{normal.top() - (inner.top() - frame.top()), normal.left() - (inner.left() - frame.left()),
-                     normal.height(), normal.width()};
-}
-
-// Top and Left are set as read, -1 included; a height or width below 1 (a
-// missing key reads -1) leaves the designed size rather than a window too
-// small to see.
-void ApplyPlacement(QWidget& window, const Placement& placement) {
-    window.move(placement.left, placement.top);
-    QSize size = window.size();
-    if (placement.height > 0) size.setHeight(placement.height);
-    if (placement.width > 0) size.setWidth(placement.width);
-    window.resize(size);
-}
-
-} // namespace
 
 void TValuesReadWrite::RestoreValuesWindowPlacement() {
     const auto placement = ReadPlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"));

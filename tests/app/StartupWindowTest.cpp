@@ -8,10 +8,13 @@
 #include "units/SigFigs.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <functional>
+#include <tuple>
 
 namespace vorda::test {
 namespace {
@@ -315,6 +318,48 @@ TEST_F(StartupTest, SaveSettingsWithoutTheWindowSectionPlacesAtMinusOne) {
     ASSERT_TRUE(Create());
     EXPECT_EQ(mw()->pos(), QPoint(-1, -1));
     EXPECT_EQ(mw()->size(), designed); // no window of size -1
+}
+
+// Saved placements that would put a window out of reach, on one screen or
+// two side by side; reachable ones stay as written.
+TEST(FitPlacementTest, KeepsTheWindowWhereTheUserCanReachIt) {
+    const QList<QRect> one{QRect(0, 0, 1280, 1024)};
+    const QList<QRect> two{QRect(0, 0, 1280, 1024), QRect(1280, 0, 1920, 1080)};
+    struct Case {
+        QList<QRect> screens;
+        Placement saved;
+        Placement fitted;
+    };
+    const Case cases[] = {
+        {one, {40, 30, 600, 700}, {40, 30, 600, 700}},
+        {one, {-1, -1, -1, -1}, {-1, -1, 480, 640}},                 // designed size
+        {one, {5000, 9000, 600, 700}, {424, 580, 600, 700}},         // off the right and bottom
+        {one, {-3000, -3000, 600, 700}, {0, 0, 600, 700}},
+        {one, {2147483647, 2147483647, 2147483647, 2147483647}, {0, 0, 1024, 1280}},
+        {one, {-2147483647 - 1, -2147483647 - 1, 600, 700}, {0, 0, 600, 700}},
+        {one, {-5, 1150, 600, 700}, {-5, 1150, 600, 700}},          // title strip still reachable: kept
+        {two, {100, 1500, 600, 700}, {100, 1500, 600, 700}},         // on the second screen
+        {two, {2000, 5000, 900, 700}, {180, 2500, 900, 700}},        // below the second screen
+    };
+    for (const Case& c : cases) {
+        const Placement got = FitPlacement(c.saved, QSize(640, 480), c.screens);
+        EXPECT_EQ(std::tie(got.top, got.left, got.height, got.width),
+                  std::tie(c.fitted.top, c.fitted.left, c.fitted.height, c.fitted.width))
+            << "saved " << c.saved.top << "," << c.saved.left << " " << c.saved.height << "x" << c.saved.width;
+    }
+}
+
+TEST_F(StartupTest, AnExtremeSavedPlacementStillShowsTheWindowOnScreen) {
+    ASSERT_TRUE(Create());
+    program.reset();
+    const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
+    ASSERT_TRUE(WritePlacement(ini, "ValuesReadWrite", Placement{2147483647, -2147483647, 2147483647, 99999}));
+    ASSERT_TRUE(Create());
+    mw()->show();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(mw()->frameGeometry().topLeft()));
+    EXPECT_LE(mw()->width(), screen.width());
+    EXPECT_LE(mw()->height(), screen.height());
 }
 
 TEST_F(StartupTest, ConfigurationChoosesTheUnitsShown) {
