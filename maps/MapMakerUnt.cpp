@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
+#include "app/WindowPlacement.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -313,6 +314,8 @@ void TMapMaker::BuildWindow() {
 
     BuildMenus();
     Client->installEventFilter(this);
+    // The designed place and size: a client area of 775 x 639 below the menu.
+    move(51, 113);
     resize(775, 639 + menuBar()->sizeHint().height());
     setMinimumSize(515, 560);
 }
@@ -454,6 +457,8 @@ void TMapMaker::BuildMenus() {
 }
 
 void TMapMaker::FormCreate() {
+    if (const auto placement = ReadPlacement(ctx_.formSettingsPath(), QStringLiteral("MapMaker")))
+        ApplyPlacement(*this, *placement);
     Version->setText(QStringLiteral("Version: ") + QLatin1String(kVersionText));
     Version->adjustSize();
     Selector->setFixedWidth(470);
@@ -629,7 +634,17 @@ void TMapMaker::ShowConnected(bool connected) {
 }
 
 bool TMapMaker::FormClose() {
-    return editor_.ConfirmClose();
+    if (!editor_.ConfirmClose()) return false;
+    // The normal bounds are taken before leaving the maximized state: the
+    // window manager may apply that change later.
+    const Placement placement = PlacementOf(*this);
+    if (isMaximized()) showNormal();
+    const QString path = ctx_.formSettingsPath();
+    if (!WritePlacement(path, QStringLiteral("MapMaker"), placement)) {
+        ctx_.ui.ShowMessage(QStringLiteral("Unable to write to ") + path);
+        return false;
+    }
+    return true;
 }
 
 void TMapMaker::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 // The map editor window driven by its controls' names, inside the whole program.
 #include "maps/MapMakerUnt.h"
 
+#include "app/ConfigFiles.h"
 #include "app/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -346,6 +348,62 @@ TEST_F(MapMakerWindowTest, MainWindowCloseAsksTheEditorFirst) {
     EXPECT_FALSE(mm()->isVisible());
     EXPECT_TRUE(mm()->MapChanged());
     EXPECT_EQ(Selector()->model()->index(0, 1).data().toString(), "Flow (l/s)");
+}
+
+TEST_F(MapMakerWindowTest, CloseAsksAboutChangesAndKeepsThePlacement) {
+    Open();
+    const QString ini = UserFile("FormSettings.ini");
+    QFile::remove(ini);
+    BuildMap();
+    ui.clear();
+    ui.answer(false);
+    EditorAction("Exit1")->trigger();
+    EXPECT_EQ(Said(), QStringList{"About to exit\n\rCurrent data has not been saved, and will be lost. (No undo!)\n\r\n\r            Are you sure?"});
+    EXPECT_TRUE(mm()->isVisible());
+    EXPECT_FALSE(QFile::exists(ini));
+
+    mm()->move(70, 90);
+    mm()->resize(640, 600);
+    QApplication::processEvents();
+    const QRect normal = mm()->geometry();
+    mm()->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(mm()->isMaximized());
+    ui.answer(true);
+    mm()->close();
+    EXPECT_FALSE(mm()->isVisible());
+    const auto saved = ReadPlacement(ini, "MapMaker");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->width, normal.width());
+    EXPECT_EQ(saved->height, normal.height());
+
+    // Shown again: as it was left, map and all.
+    Trigger("MapFiles1");
+    EXPECT_FALSE(mm()->isMaximized());
+    EXPECT_TRUE(mm()->MapChanged());
+    EXPECT_EQ(Selector()->model()->index(10, 1).data().toString(), "Tag");
+}
+
+TEST_F(MapMakerWindowTest, PlacementIsRestoredOnlyWhenSaved) {
+    ASSERT_TRUE(Create());
+    const QSize designed = mm()->size();
+    EXPECT_EQ(mm()->pos(), QPoint(51, 113));
+    program.reset();
+    const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
+    ASSERT_TRUE(WritePlacement(ini, "MapMaker", Placement{100, 80, 600, 700}));
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mm()->pos(), QPoint(80, 100));
+    EXPECT_EQ(mm()->size(), QSize(700, 600));
+    program.reset();
+    QSettings(ini, QSettings::IniFormat).setValue("Preferences/SaveSettings", 0);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mm()->size(), designed);
+    EXPECT_EQ(mm()->pos(), QPoint(51, 113));
+    // Never smaller than the smallest window.
+    program.reset();
+    ASSERT_TRUE(WritePlacement(ini, "MapMaker", Placement{100, 80, 200, 300}));
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(mm()->size(), QSize(515, 560));
 }
 
 } // namespace
