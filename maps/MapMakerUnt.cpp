@@ -221,6 +221,7 @@ void TMapMaker::BuildWindow() {
     Selector->verticalHeader()->setDefaultSectionSize(kRowHeight);
     Selector->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     Selector->horizontalHeader()->setHighlightSections(false);
+    Selector->horizontalHeader()->setSectionsClickable(false);
     Selector->horizontalHeader()->setFixedHeight(kRowHeight + 2);
     Selector->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Selector->horizontalHeader()->setStyleSheet(kWhiteHeader);
@@ -291,6 +292,7 @@ void TMapMaker::BuildWindow() {
     PageLayout->verticalHeader()->setDefaultSectionSize(kRowHeight + 2);
     PageLayout->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     PageLayout->horizontalHeader()->setHighlightSections(false);
+    PageLayout->horizontalHeader()->setSectionsClickable(false);
     PageLayout->horizontalHeader()->setFixedHeight(kRowHeight + 2);
     PageLayout->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     PageLayout->horizontalHeader()->setStyleSheet(kWhiteHeader);
@@ -674,8 +676,13 @@ bool TMapMaker::eventFilter(QObject* watched, QEvent* event) {
             else SelectorMouseWheelUp();
             return true;
         }
-        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
-            selectorMousePress_ = true;
+        if (event->type() == QEvent::MouseButtonPress) selectorMousePress_ = true;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            // A quick second click on a row is a second click, as a slow one is.
+            const QModelIndex index = Selector->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (index.isValid()) SelectorSelectCell(index.row() + 1);
+            return true;
+        }
         if (event->type() == QEvent::MouseButtonRelease) selectorMousePress_ = false;
     }
 

@@ -230,11 +230,21 @@ TEST_F(MapMakerWindowTest, MapBuiltThroughTheWindowSavesAndReopensTheSame) {
 
 TEST_F(MapMakerWindowTest, SelectorRowsByMouseAndKeysNotByWheel) {
     Open();
+    // A double click (a click, then the second press as a double click) is
+    // two clicks: a range of one register.
+    ClickRegister(3);
+    QTest::mouseDClick(Selector()->viewport(), Qt::LeftButton, {},
+                       Selector()->visualRect(Selector()->model()->index(3, 1)).center());
+    EXPECT_EQ(Selector()->model()->index(3, 1).data().toString(), "selection start / end");
+    W<QCheckBox>("Clear")->click();
+    EXPECT_EQ(Selector()->model()->index(3, 1).data().toString(), "");
+
     ClickRegister(5);
     EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "5");
     EXPECT_EQ(CellColour(5, MapEditor::NameCol), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_EQ(CellColour(6, MapEditor::NameCol), QColor(Qt::white));
     EXPECT_EQ(CellColour(5, MapEditor::FormatCol), QColor(Qt::white));
+
 
     // The arrow key moves the current row, which ends the range there.
     QTest::keyClick(Selector(), Qt::Key_Down);
