@@ -74,35 +74,33 @@ TEST_F(MapEditorTest, ChoosingARange) {
     EXPECT_TRUE(ed.IsSilver(Row(7)));
     ed.SelectorSelectCell(Row(7));
     EXPECT_EQ(Name(7), "selection start / end");
-    EXPECT_TRUE(ed.StartSet && ed.EndSet);
-    EXPECT_EQ(ed.controls.StartRowLbl, "7");
     EXPECT_EQ(ed.controls.EndRowLbl, "7");
-    EXPECT_TRUE(ed.controls.ClearEnabled);
-    EXPECT_FALSE(ed.SelDiv2);
+    EXPECT_TRUE(ed.EndSet && ed.controls.ClearEnabled && !ed.SelDiv2);
 
-    // An end above the start is refused and the start stays chosen.
-    ed.ClearSelectorSelections();
+    // An end above the start is refused; the start stays and the next click ends the range.
     ed.ClearSelector();
     ed.SelectorSelectCell(Row(10));
     ed.SelectorSelectCell(Row(4));
     EXPECT_EQ(Messages(), QStringList{"End Row must be >= Start Row - please re-enter"});
-    EXPECT_TRUE(ed.StartSet);
-    EXPECT_FALSE(ed.EndSet);
+    EXPECT_TRUE(ed.StartSet && !ed.EndSet);
     ed.SelectorSelectCell(Row(13));
     EXPECT_EQ(Name(13), "selection end");
     EXPECT_TRUE(ed.SelDiv2 && ed.SelDiv4);
-    EXPECT_EQ(ed.SelEndRow - ed.SelStartRow + 1, 4);
-}
 
-TEST_F(MapEditorTest, RangeEnclosingAStoredParameterIsRefused) {
+    // With values pending, a free row is refused.
+    ed.FormatChange("Int8");
+    ui.clear();
+    ed.SelectorSelectCell(Row(20));
+    EXPECT_EQ(Messages(), QStringList{"Please write chosen values to grid or clear selected range"});
+    EXPECT_EQ(Name(20), "");
+
+    // A range enclosing a stored parameter is refused and both markers go.
+    ed.ClearSelector();
     Add(5, 6, "Flow");
     Select(2, 9);
     EXPECT_EQ(Messages().last(), "Please select parameters between Selection Start / End and delete them");
-    EXPECT_EQ(Name(2), "");
-    EXPECT_EQ(Name(9), "");
-    EXPECT_FALSE(ed.IsSilver(Row(2)) || ed.IsSilver(Row(9)));
-    EXPECT_FALSE(ed.StartSet || ed.EndSet);
-    EXPECT_EQ(Name(5), "Flow");
+    EXPECT_EQ(Name(2) + Name(9), "");
+    EXPECT_FALSE(ed.IsSilver(Row(2)) || ed.IsSilver(Row(9)) || ed.StartSet);
 }
 
 TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
@@ -112,7 +110,7 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         bool ruleShown;
     } cases[] = {
         {20, 23, "Int32", "Flow: 1 Int32 value(s)", false},
-        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false},
+        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false}, // refused as a format, stored all the same
         {20, 23, "Int16", "Flow: 2 Int16 value(s)", true},
         {20, 25, "ASCII", "Flow: 6 ASCII value(s)", false},
     };
@@ -129,52 +127,39 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         ed.controls.AccessCombo = "R";
         ed.StoreClick();
         ed.SelectorSelectCell(Row(c.start + 1));
-        EXPECT_EQ(ed.controls.StartRowLbl, QString::number(c.start));
-        EXPECT_EQ(ed.controls.EndRowLbl, QString::number(c.end));
+        EXPECT_EQ(ed.controls.StartRowLbl + "-" + ed.controls.EndRowLbl, QString("%1-%2").arg(c.start).arg(c.end));
         EXPECT_EQ(ed.controls.DataCount, c.dataCount);
-        EXPECT_EQ(ed.controls.ParamNameInput, "Flow");
         EXPECT_EQ(ed.controls.Format, c.format);
         EXPECT_EQ(ed.controls.AccessCombo, "R");
         EXPECT_EQ(ed.controls.PTypeCombo, integer ? "Temperature" : "");
         EXPECT_EQ(ed.controls.RuleVisible, c.ruleShown);
         EXPECT_EQ(ed.controls.MultiplierVisible, integer);
         EXPECT_EQ(ed.controls.TypeVisible, integer);
-        EXPECT_TRUE(ed.ParamLoaded && ed.StartSet && ed.EndSet && ed.controls.ClearEnabled);
+        EXPECT_TRUE(ed.ParamLoaded && ed.StartSet && ed.EndSet);
     }
 }
 
-TEST_F(MapEditorTest, LoadedParameterIsStoredBeforeTheNextRowAndRenamedInItsLayoutRow) {
+TEST_F(MapEditorTest, LoadedParameterIsStoredBeforeTheNextRow) {
     WriteMap("ZUVMAP1.map", {Param(0, 1, "Flow", "Int16", "1", 1, "1", "", "", "", "tip", "always")});
     ed.ReadMapFile("ZUVMAP1.map");
     ed.SelectorSelectCell(Row(1));
     ed.controls.ParamNameInput = "Flow rate";
     ed.SelectorSelectCell(Row(30));
-    EXPECT_EQ(Name(0), "Flow rate");
-    EXPECT_EQ(Name(1), "Flow rate");
-    EXPECT_EQ(Order(0), "1");
+    EXPECT_EQ(Name(0) + "|" + Name(1) + "|" + Order(0), "Flow rate|Flow rate|1");
+    // Renamed in its own layout row; order and descriptions stay.
     EXPECT_EQ(ed.LayoutRowCount(), 2);
     EXPECT_EQ(ed.LayoutCell(E::LayParamCol, 1), "Flow rate, Int16");
     EXPECT_EQ(ed.LayoutCell(E::LayAlwaysCol, 1), "always");
-    EXPECT_FALSE(ed.ParamLoaded);
-    // The click after the store starts a new range.
     EXPECT_EQ(Name(30), "selection start");
-}
-
-TEST_F(MapEditorTest, FreeRowWithPendingValuesIsRefused) {
-    Select(3, 4);
-    ed.FormatChange("Int8");
-    ed.SelectorSelectCell(Row(9));
-    EXPECT_EQ(Messages(), QStringList{"Please write chosen values to grid or clear selected range"});
-    EXPECT_EQ(Name(9), "");
 }
 
 TEST_F(MapEditorTest, ArrowTargets) {
     Add(0, 0, "A");
     Add(200, 201, "B");
     EXPECT_FALSE(ed.NamedRowAbove(1));
+    EXPECT_TRUE(ed.NamedRowAbove(2));
     EXPECT_TRUE(ed.NamedRowBelow(1, 17));
     EXPECT_FALSE(ed.NamedRowBelow(190, 17));
-    EXPECT_TRUE(ed.NamedRowAbove(2));
     // Steps of 18 rows until a named row shows; never past top row 238.
     EXPECT_EQ(ed.DownArrowTarget(1), 199);
     EXPECT_EQ(ed.UpArrowTarget(199), 1);
@@ -182,8 +167,7 @@ TEST_F(MapEditorTest, ArrowTargets) {
     Add(256, 256, "Z");
     EXPECT_EQ(ed.DownArrowTarget(1), 238);
     EXPECT_EQ(ed.DownArrowTarget(230), 238);
-    // With no named row above, the up arrow ends at the top.
-    EXPECT_EQ(ed.UpArrowTarget(100), 1);
+    EXPECT_EQ(ed.UpArrowTarget(100), 1); // nothing above: ends at the top
 }
 
 // ------------------------------------------------------------ definition
@@ -206,8 +190,7 @@ TEST_F(MapEditorTest, FormatRefusalsLeaveTheFormatAndFlags) {
         ed.FormatChange(c.format);
         EXPECT_EQ(Messages(), QStringList{c.message});
         EXPECT_EQ(ed.controls.Format, c.format);
-        EXPECT_FALSE(ed.ValuesPending);
-        EXPECT_FALSE(ed.MapChanged);
+        EXPECT_FALSE(ed.ValuesPending || ed.MapChanged);
         EXPECT_EQ(ed.controls.DataCount, "DataCount");
     }
     // Int32 before any range: one register.
@@ -215,17 +198,6 @@ TEST_F(MapEditorTest, FormatRefusalsLeaveTheFormatAndFlags) {
     ui.clear();
     fresh.FormatChange("Int32");
     EXPECT_EQ(Messages(), QStringList{"Int32 requires 4 registers per number - your selection has 1 registers"});
-}
-
-TEST_F(MapEditorTest, RefusedInt16IsStillStoredAsInt16) {
-    Select(40, 42);
-    ed.controls.ParamNameInput = "Odd";
-    ed.FormatChange("Int16");
-    ed.StoreClick();
-    EXPECT_EQ(ed.Cell(E::FormatCol, Row(41)), "Int16");
-    ed.CheckGridClick();
-    ASSERT_TRUE(ed.GridIsOK);
-    EXPECT_EQ(ed.EditorMap[0].Capacity, 1);
 }
 
 TEST_F(MapEditorTest, AsciiAfterInt16HidesTheMultiplierAndStoresNoType) {
@@ -236,30 +208,22 @@ TEST_F(MapEditorTest, AsciiAfterInt16HidesTheMultiplierAndStoresNoType) {
     EXPECT_EQ(ed.controls.Multiplier, "1");
     ed.controls.PTypeCombo = "Temperature";
     ed.FormatChange("ASCII");
-    EXPECT_FALSE(ed.controls.MultiplierVisible);
-    EXPECT_FALSE(ed.controls.TypeVisible);
-    EXPECT_EQ(ed.controls.Multiplier, "");
+    EXPECT_FALSE(ed.controls.MultiplierVisible || ed.controls.TypeVisible);
     EXPECT_EQ(ed.controls.DataCount, "Tag: 4 ASCII value(s)");
     ed.StoreClick();
-    EXPECT_EQ(ed.Cell(E::TypeCol, Row(0)), "");
-    EXPECT_EQ(ed.Cell(E::MultiplierCol, Row(0)), "");
+    EXPECT_EQ(ed.Cell(E::TypeCol, Row(0)) + ed.Cell(E::MultiplierCol, Row(0)), "");
 }
 
 TEST_F(MapEditorTest, MultiplierMustBeANumber) {
-    for (const QString& text : {QString(), QString("abc"), QString("1.5.2")}) {
+    for (const QString& text : {QString(), QString("abc"), QString("1.5.2"), QString("0.01")}) {
         ui.clear();
         ed.controls.Multiplier = text;
         ed.MultiplierExit();
-        EXPECT_EQ(Messages(), QStringList{"Multiplier must be decimal number, not: " + text});
-        EXPECT_EQ(ed.controls.Multiplier, "1");
-        EXPECT_EQ(ed.focusRequest, E::Focus::Multiplier);
+        const bool number = text == "0.01";
+        EXPECT_EQ(Messages(), number ? QStringList{} : QStringList{"Multiplier must be decimal number, not: " + text});
+        EXPECT_EQ(ed.controls.Multiplier, number ? text : "1");
+        EXPECT_TRUE(ed.ValuesPending && ed.MapChanged);
     }
-    ui.clear();
-    ed.controls.Multiplier = "0.01";
-    ed.MultiplierExit();
-    EXPECT_TRUE(Messages().isEmpty());
-    EXPECT_EQ(ed.controls.Multiplier, "0.01");
-    EXPECT_TRUE(ed.ValuesPending && ed.MapChanged);
 }
 
 TEST_F(MapEditorTest, AddToGridRefusals) {
@@ -288,84 +252,61 @@ TEST_F(MapEditorTest, AddToGridRefusals) {
         ui.clear();
         ed.StoreClick();
         EXPECT_EQ(Messages(), QStringList{c.message});
-        EXPECT_EQ(Name(5).startsWith("selection") || Name(5).isEmpty(), true);
+        EXPECT_TRUE(Name(5).startsWith("selection"));
     }
 }
 
-TEST_F(MapEditorTest, AddingFillsAndAppendsLayoutRows) {
-    Add(0, 1, "Flow", "Int16");
-    EXPECT_EQ(ed.LayoutRowCount(), 2);
-    EXPECT_EQ(LayoutColumn(E::LayOrderCol), QStringList{"1"});
-    EXPECT_EQ(LayoutColumn(E::LayParamCol), QStringList{"Flow, Int16"});
-    EXPECT_EQ(Order(0), "1");
-    EXPECT_TRUE(ed.controls.HeaderButtonsEnabled);
-    Add(4, 7, "Total", "Int32");
-    EXPECT_EQ(LayoutColumn(E::LayOrderCol), (QStringList{"1", "2"}));
-    EXPECT_EQ(LayoutColumn(E::LayStartCol), (QStringList{"0", "4"}));
-    EXPECT_EQ(LayoutColumn(E::LayEndCol), (QStringList{"1", "7"}));
-    EXPECT_EQ(Order(7), "2");
-    EXPECT_FALSE(ed.ValuesPending);
-    EXPECT_TRUE(ed.MapChanged);
-}
+// ------------------------------------------------------------ add and clear
 
-TEST_F(MapEditorTest, ClearingTheMiddleOfThreeRenumbers) {
+TEST_F(MapEditorTest, AddingAndClearingRenumbers) {
     Add(0, 0, "A");
-    Add(1, 2, "B");
+    EXPECT_EQ(LayoutColumn(E::LayOrderCol), QStringList{"1"});
+    EXPECT_TRUE(ed.controls.HeaderButtonsEnabled);
+    Add(1, 2, "B", "Int16");
     Add(3, 5, "C");
+    EXPECT_EQ(LayoutColumn(E::LayStartCol), (QStringList{"0", "1", "3"}));
+    EXPECT_EQ(LayoutColumn(E::LayEndCol), (QStringList{"0", "2", "5"}));
+    EXPECT_EQ(LayoutColumn(E::LayParamCol), (QStringList{"A, Int8", "B, Int16", "C, Int8"}));
+
+    // A range never added loses only its markers.
+    Select(10, 12);
+    ed.ClearClick(true);
+    EXPECT_EQ(Name(10) + Name(12), "");
+    EXPECT_EQ(ed.LayoutRowCount(), 4);
+
+    // The middle one of three: the third takes its row and order.
     ed.SelectorSelectCell(Row(1));
     ed.ClearClick(true);
     EXPECT_EQ(LayoutColumn(E::LayParamCol), (QStringList{"A, Int8", "C, Int8"}));
     EXPECT_EQ(LayoutColumn(E::LayOrderCol), (QStringList{"1", "2"}));
-    EXPECT_EQ(Name(1), "");
-    EXPECT_EQ(Order(1), "");
+    EXPECT_EQ(Name(1) + Order(1), "");
     for (int reg = 3; reg <= 5; ++reg) EXPECT_EQ(Order(reg), "2");
-    EXPECT_EQ(Order(0), "1");
-    EXPECT_FALSE(ed.controls.ClearChecked);
-    EXPECT_FALSE(ed.StartSet);
+    EXPECT_FALSE(ed.controls.ClearChecked || ed.StartSet);
     ed.CheckGridClick();
     EXPECT_TRUE(ed.GridIsOK);
-}
 
-TEST_F(MapEditorTest, ClearingAnUnaddedRangeRemovesOnlyMarkers) {
-    Add(0, 0, "A");
-    Add(1, 1, "B");
-    Select(10, 12);
+    // The last ones: the title row and one blank row, which the next parameter fills.
+    ed.SelectorSelectCell(Row(3));
     ed.ClearClick(true);
-    EXPECT_EQ(Name(10), "");
-    EXPECT_EQ(Name(12), "");
-    EXPECT_EQ(LayoutColumn(E::LayOrderCol), (QStringList{"1", "2"}));
-    EXPECT_EQ(Order(1), "2");
-}
-
-TEST_F(MapEditorTest, ClearingTheOnlyParameterEmptiesTheLayout) {
-    Add(8, 9, "Only");
-    ed.SelectorSelectCell(Row(8));
+    ed.SelectorSelectCell(Row(0));
     ed.ClearClick(true);
-    EXPECT_EQ(ed.LayoutRowCount(), 2);
-    EXPECT_TRUE(ed.LayoutEmpty);
     EXPECT_EQ(LayoutColumn(E::LayParamCol), QStringList{""});
+    EXPECT_TRUE(ed.LayoutEmpty);
     Add(20, 20, "Next");
-    EXPECT_EQ(ed.LayoutRowCount(), 2);
     EXPECT_EQ(Order(20), "1");
     EXPECT_EQ(LayoutColumn(E::LayParamCol), QStringList{"Next, Int8"});
 }
 
 // ------------------------------------------------------------ grid check
 
-TEST_F(MapEditorTest, EmptyEditorFailsTheCheck) {
-    ed.CheckGridClick();
-    EXPECT_EQ(Messages(), QStringList{"Not Got Sequence Number: 1\n\rThis must be corrected - at present it's a manual edit of the data file!"});
-    EXPECT_FALSE(ed.GridIsOK);
-    EXPECT_TRUE(ed.controls.GridNOTOKVisible);
-    EXPECT_FALSE(ed.controls.GridOKVisible);
-}
-
-TEST_F(MapEditorTest, CheckMessagesOfMapsFromFiles) {
+TEST_F(MapEditorTest, CheckMessages) {
+    const QString notGot = "\n\rThis must be corrected - at present it's a manual edit of the data file!";
     struct Case {
         const char* what;
-        QList<DMap> params;
+        QList<DMap> params; // empty: an empty editor
         QStringList messages;
     } cases[] = {
+        {"empty editor", {}, {"Not Got Sequence Number: 1" + notGot}},
         {"name again after another parameter",
          {Param(0, 1, "Flow", "Int8", "1", 2, "1"), Param(2, 3, "Level", "Int8", "1", 2, "2"),
           Param(5, 6, "Flow", "Int8", "1", 2, "3")},
@@ -379,28 +320,28 @@ TEST_F(MapEditorTest, CheckMessagesOfMapsFromFiles) {
          {"Flow: Mixed Formats", "Flow: Mixed Formats"}},
         {"two parameters with one order",
          {Param(0, 0, "A", "Int8", "1", 1, "3"), Param(1, 1, "B", "Int8", "1", 1, "1"), Param(2, 2, "C", "Int8", "1", 1, "3")},
-         {"Not Got Sequence Number: 2\n\rThis must be corrected - at present it's a manual edit of the data file!",
-          "Same Order number (3) for A and C"}},
+         {"Not Got Sequence Number: 2" + notGot, "Same Order number (3) for A and C"}},
         {"orders 1, 2, 4, 4",
          {Param(0, 0, "A", "Int8", "1", 1, "1"), Param(1, 1, "B", "Int8", "1", 1, "2"), Param(2, 2, "C", "Int8", "1", 1, "4"),
           Param(3, 3, "D", "Int8", "1", 1, "4")},
-         {"Not Got Sequence Number: 3\n\rThis must be corrected - at present it's a manual edit of the data file!",
-          "Same Order number (4) for C and D"}},
+         {"Not Got Sequence Number: 3" + notGot, "Same Order number (4) for C and D"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ed.ClearSelector();
-        WriteMap("ZUVMAP2.map", c.params);
-        ed.ReadMapFile("ZUVMAP2.map");
+        if (!c.params.isEmpty()) {
+            WriteMap("ZUVMAP2.map", c.params);
+            ed.ReadMapFile("ZUVMAP2.map");
+        }
         ui.clear();
         ed.CheckGridClick();
         EXPECT_EQ(Messages(), c.messages);
-        EXPECT_FALSE(ed.GridIsOK);
+        EXPECT_FALSE(ed.GridIsOK || ed.controls.GridOKVisible);
         EXPECT_TRUE(ed.controls.GridNOTOKVisible);
     }
 }
 
-TEST_F(MapEditorTest, ParameterToTheLastRowClosesAtRegister256) {
+TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {
     Select(255, 256);
     ed.controls.ParamNameInput = "Edge";
     ed.FormatChange("Int16");
@@ -412,23 +353,20 @@ TEST_F(MapEditorTest, ParameterToTheLastRowClosesAtRegister256) {
     EXPECT_FALSE(ed.GridIsOK);
 }
 
-TEST_F(MapEditorTest, CapacityFollowsTheFormat) {
+TEST_F(MapEditorTest, CapacityFollowsTheFormatAndDescriptionsComeFromTheLayout) {
     Add(10, 13, "I16", "Int16");
-    Add(20, 25, "I32", "Int16");   // changed to Int32 through a file below
+    Add(20, 22, "Odd", "Int16"); // refused as a format, stored all the same
     Add(30, 37, "Text", "ASCII");
     Add(40, 42, "Hex", "Hex");
+    ed.PageLayoutSetEditText(E::LayAlwaysCol, 3, "shown");
+    ed.PageLayoutSetEditText(E::LayToolTipCol, 3, "tip");
     ed.CheckGridClick();
     ASSERT_TRUE(ed.GridIsOK);
     ASSERT_EQ(ed.EditorMapCount, 4);
-    EXPECT_EQ(ed.EditorMap[0].Capacity, 2);
-    EXPECT_EQ(ed.EditorMap[2].Capacity, 8);
-    EXPECT_EQ(ed.EditorMap[3].Capacity, 3);
-    WriteMap("ZUVMAP3.map", {Param(20, 23, "I32", "Int32", "1", 1, "1")});
-    ed.ClearSelector();
-    ed.ReadMapFile("ZUVMAP3.map");
-    ed.CheckGridClick();
-    ASSERT_TRUE(ed.GridIsOK);
-    EXPECT_EQ(ed.EditorMap[0].Capacity, 1);
+    QList<int> capacities;
+    for (const Map& m : ed.EditorMap) capacities << m.Capacity;
+    EXPECT_EQ(capacities, (QList<int>{2, 1, 8, 3}));
+    EXPECT_EQ(ed.EditorMap[2].DescAlways + "|" + ed.EditorMap[2].DescToolTip, "shown|tip");
 }
 
 TEST_F(MapEditorTest, CheckWithPendingValuesAddsThemFirst) {
@@ -445,22 +383,10 @@ TEST_F(MapEditorTest, CheckWithPendingValuesAddsThemFirst) {
     ed.FormatChange("Int8");
     ed.CheckGridClick();
     ASSERT_GE(Messages().size(), 3);
-    EXPECT_EQ(Messages()[0], "Please enter a Parameter Name");
-    EXPECT_EQ(Messages()[1], "Range selection in progress, Parameter values incomplete");
-    EXPECT_EQ(Messages()[2], "Range selection in progress, Parameter values incomplete");
-    EXPECT_FALSE(ed.GridIsOK);
-    EXPECT_FALSE(ed.ValuesPending);
-}
-
-TEST_F(MapEditorTest, DescriptionsReachTheMapThroughTheCheck) {
-    Add(0, 1, "Flow");
-    ed.PageLayoutSetEditText(E::LayAlwaysCol, 1, "shown");
-    ed.PageLayoutSetEditText(E::LayToolTipCol, 1, "tip");
-    EXPECT_TRUE(ed.MapChanged);
-    ed.CheckGridClick();
-    ASSERT_EQ(ed.EditorMapCount, 1);
-    EXPECT_EQ(ed.EditorMap[0].DescAlways, "shown");
-    EXPECT_EQ(ed.EditorMap[0].DescToolTip, "tip");
+    EXPECT_EQ(Messages().mid(0, 3), (QStringList{"Please enter a Parameter Name",
+                                                 "Range selection in progress, Parameter values incomplete",
+                                                 "Range selection in progress, Parameter values incomplete"}));
+    EXPECT_FALSE(ed.GridIsOK || ed.ValuesPending);
 }
 
 // ------------------------------------------------------------ page layout
@@ -471,28 +397,20 @@ TEST_F(MapEditorTest, HeaderDraggedToTheTopRenumbersEverything) {
     Add(4, 5, "C");
     ed.AddHdrBtnClick();
     EXPECT_EQ(ed.LayoutSelRow, 4);
-    EXPECT_EQ(ed.LayoutCell(E::LayOrderCol, 4), "4");
-    EXPECT_EQ(ed.LayoutCell(E::LayParamCol, 4), "Header");
-    EXPECT_EQ(ed.LayoutCell(E::LayToolTipCol, 4), "(Not in Use)");
-    ed.PageLayoutSetEditText(E::LayAlwaysCol, 4, "Section");
+    EXPECT_EQ(QStringList(ed.LayoutCell(E::LayOrderCol, 4)) << ed.LayoutCell(E::LayParamCol, 4) << ed.LayoutCell(E::LayToolTipCol, 4),
+              (QStringList{"4", "Header", "(Not in Use)"}));
     ed.PageLayoutRowMoved(4, 1);
     EXPECT_EQ(LayoutColumn(E::LayParamCol), (QStringList{"Header", "A, Int8", "B, Int8", "C, Int8"}));
     EXPECT_EQ(LayoutColumn(E::LayOrderCol), (QStringList{"1", "2", "3", "4"}));
-    EXPECT_EQ(LayoutColumn(E::LayAlwaysCol)[0], "Section");
-    for (int reg : {0, 1}) EXPECT_EQ(Order(reg), "2");
-    for (int reg : {2, 3}) EXPECT_EQ(Order(reg), "3");
-    for (int reg : {4, 5}) EXPECT_EQ(Order(reg), "4");
+    EXPECT_EQ(Order(0) + Order(1) + Order(2) + Order(3) + Order(4) + Order(5), "223344");
     EXPECT_EQ(ed.LayoutSelRow, 1);
-    ed.CheckGridClick();
-    ASSERT_TRUE(ed.GridIsOK);
-    EXPECT_EQ(ed.EditorMap[0].Sequence, "2");
 
     // Moving a parameter up keeps every order unique and equal to its row.
     ed.PageLayoutRowMoved(4, 2);
     EXPECT_EQ(LayoutColumn(E::LayParamCol), (QStringList{"Header", "C, Int8", "A, Int8", "B, Int8"}));
-    EXPECT_EQ(Order(4), "2");
-    EXPECT_EQ(Order(0), "3");
-    EXPECT_EQ(Order(2), "4");
+    EXPECT_EQ(Order(4) + Order(0) + Order(2), "234");
+    ed.CheckGridClick();
+    EXPECT_TRUE(ed.GridIsOK);
 }
 
 TEST_F(MapEditorTest, DelHeaderRowRefusalsAndDeletion) {
@@ -549,21 +467,16 @@ TEST_F(MapEditorTest, ReadingPlacesHeadersAndParametersByOrder) {
     EXPECT_EQ(LayoutColumn(E::LayAlwaysCol), (QStringList{"First", "", "a3", "Second", ""}));
     EXPECT_EQ(LayoutColumn(E::LayToolTipCol)[2], "t3");
     EXPECT_EQ(ed.controls.MapFileNow, "ZUVMAP4.map");
-    EXPECT_TRUE(ed.controls.HeaderButtonsEnabled);
-    EXPECT_FALSE(ed.LayoutEmpty);
-    ed.CheckGridClick();
-    EXPECT_TRUE(ed.GridIsOK);
-}
+    EXPECT_TRUE(ed.controls.HeaderButtonsEnabled && !ed.LayoutEmpty);
 
-TEST_F(MapEditorTest, FileWithoutHeaderSectionGetsOneLayoutRowPerParameter) {
+    // Without a header section: one layout row per parameter, and a new parameter a new row.
     QStringList lines = MapFileLines({Param(0, 0, "A", "Int8", "1", 1, "1")}, {});
     lines.removeLast();
     WriteLines("ZUVMAP6.map", lines);
+    ed.ClearSelector();
     ed.ReadMapFile("ZUVMAP6.map");
     EXPECT_EQ(ed.LayoutRowCount(), 2);
-    // A new parameter then gets a new row.
     Add(5, 5, "B");
-    EXPECT_EQ(ed.LayoutRowCount(), 3);
     EXPECT_EQ(Order(5), "2");
 }
 
@@ -582,6 +495,7 @@ TEST_F(MapEditorTest, BadMapFilesLeaveTheEditorEmpty) {
         {"sequence no integer", with({{9, "x"}}), "'x' is not a valid integer value"},
         {"order beyond the rows", with({{9, "7"}}), "A: order 7 lies outside the page layout's rows 1 to 2"},
         {"overlapping ranges", with({{14, "1"}, {15, "1"}}), "A (registers 0 to 1) overlaps B (registers 1 to 1)"},
+        {"header on a parameter's row", with({{26, "1"}}) << "2" << "Heading" << "", "B: order 2 is also the order of a header"},
         {"start above 256", with({{14, "300"}}), ""},
         {"huge count", with({{1, "2000000000"}}), ""},
         {"count no number", with({{1, "many"}}), ""},
@@ -597,17 +511,13 @@ TEST_F(MapEditorTest, BadMapFilesLeaveTheEditorEmpty) {
             ed.ReadMapFile(name);
             ADD_FAILURE() << "read without error";
         } catch (const UserError& e) {
-            if (!c.message.isEmpty()) {
-                EXPECT_EQ(e.text(), c.message);
-            }
+            EXPECT_EQ(e.text(), c.message.isEmpty() ? e.text() : c.message);
             EXPECT_FALSE(e.text().isEmpty());
         }
-        for (int reg = 0; reg < 3; ++reg) EXPECT_EQ(Name(reg), "");
-        EXPECT_EQ(ed.LayoutRowCount(), 2);
+        EXPECT_EQ(Name(0) + Name(1) + Name(2), "");
         EXPECT_TRUE(ed.LayoutEmpty);
     }
     // An old format is a message, not an error.
-    ed.ClearSelector();
     ui.clear();
     WriteLines("ZUVMAP8.map", with({{0, "V1.99"}}));
     ed.ReadMapFile("ZUVMAP8.map");
@@ -615,60 +525,38 @@ TEST_F(MapEditorTest, BadMapFilesLeaveTheEditorEmpty) {
     EXPECT_EQ(Name(0), "");
 }
 
-TEST_F(MapEditorTest, HeaderSharingARowWithAParameterIsRefused) {
-    WriteMap("ZUVMAP8.map", {Param(0, 0, "A", "Int8", "1", 1, "1")}, {{"1", "Heading", ""}});
-    EXPECT_THROW(ed.ReadMapFile("ZUVMAP8.map"), UserError);
-    EXPECT_EQ(Name(0), "");
-}
-
-TEST_F(MapEditorTest, SaveAsFollowsTheNamingRule) {
+TEST_F(MapEditorTest, SaveAs) {
     Add(0, 1, "Flow");
-    struct Case {
-        QString chosen, written;
-    } cases[] = {
-        {"ZUVMAP9", "ZUVMAP9.map"},
-        {"zuvmap5.map", "zuvmap5.map"},
-        {"ZUVMAP127.Map", "ZUVMAP127.Map"},
-    };
-    for (const Case& c : cases) {
-        ed.MapChanged = true;
-        ui.clear();
-        ui.choosePath(dir.filePath(c.chosen));
-        ed.SaveFile1Click();
-        EXPECT_EQ(ui.texts("save"), QStringList{"Save Parameter Map|Meter map files (*.Map)|*.Map|map"});
-        EXPECT_TRUE(QFile::exists(dir.filePath(c.written))) << c.written.toStdString();
-        EXPECT_EQ(ed.controls.MapFileNow, c.written);
-        EXPECT_FALSE(ed.MapChanged);
-    }
-    for (const char* bad : {"ZUVMAP128.map", "ZUVMAP-1.map", "ZUVMAPx.map", "MyMap.map"}) {
-        ed.MapChanged = true;
-        ui.clear();
-        ui.choosePath(dir.filePath(bad));
-        ed.SaveFile1Click();
-        EXPECT_EQ(Messages(), QStringList{"Map file name must be of the form ZUVMAPnnn where nnn is integer 0 - 127.  Please reenter"});
-        EXPECT_FALSE(QFile::exists(dir.filePath(bad)));
-        EXPECT_TRUE(ed.MapChanged);
-    }
-}
+    // A name without extension gets ".map"; the dialog's title, filter and extension.
+    ui.choosePath(dir.filePath("ZUVMAP9"));
+    ed.SaveFile1Click();
+    EXPECT_EQ(ui.texts("save"), QStringList{"Save Parameter Map|Meter map files (*.Map)|*.Map|map"});
+    EXPECT_TRUE(QFile::exists(dir.filePath("ZUVMAP9.map")));
+    EXPECT_EQ(ed.controls.MapFileNow, "ZUVMAP9.map");
+    EXPECT_FALSE(ed.MapChanged);
 
-TEST_F(MapEditorTest, SaveWithARangeBeingChosenWritesNothing) {
-    Add(0, 1, "Flow");
+    ed.MapChanged = true;
+    ui.clear();
+    ui.choosePath(dir.filePath("ZUVMAP128.map"));
+    ed.SaveFile1Click();
+    EXPECT_EQ(Messages(), QStringList{"Map file name must be of the form ZUVMAPnnn where nnn is integer 0 - 127.  Please reenter"});
+    EXPECT_FALSE(QFile::exists(dir.filePath("ZUVMAP128.map")));
+
+    // A range being chosen fails the check: nothing written.
     ed.SelectorSelectCell(Row(5));
     ui.choosePath(dir.filePath("ZUVMAP3.map"));
     ed.SaveFile1Click();
     EXPECT_FALSE(QFile::exists(dir.filePath("ZUVMAP3.map")));
-    EXPECT_TRUE(ed.MapChanged);
-    EXPECT_TRUE(ed.controls.GridNOTOKVisible);
-}
+    EXPECT_TRUE(ed.MapChanged && ed.controls.GridNOTOKVisible);
 
-TEST_F(MapEditorTest, FailedSaveKeepsTheChangesUnsaved) {
+    // A folder where the map should be: the write fails and nothing counts as saved.
+    ed.ClearSelector();
     Add(0, 1, "Flow");
-    // A folder where the map file should be: it cannot be replaced.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("ZUVMAP3.map"));
-    ui.choosePath(dir.filePath("ZUVMAP3.map"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ZUVMAP4.map"));
+    ui.choosePath(dir.filePath("ZUVMAP4.map"));
     EXPECT_THROW(ed.SaveFile1Click(), UserError);
     EXPECT_TRUE(ed.MapChanged);
-    EXPECT_EQ(ed.controls.MapFileNow, "(none)");
+    EXPECT_EQ(ed.controls.MapFileNow, "ZUVMAP9.map");
 }
 
 TEST_F(MapEditorTest, QuestionsOnlyWithUnsavedChanges) {
@@ -680,18 +568,16 @@ TEST_F(MapEditorTest, QuestionsOnlyWithUnsavedChanges) {
     ui.clear();
 
     Add(0, 1, "Flow");
-    ui.answer(false);
+    for (int i = 0; i < 3; ++i) ui.answer(false);
     ed.New1Click();
-    EXPECT_EQ(Name(0), "Flow");
-    ui.answer(false);
     ed.ReadMapFile1Click();
-    ui.answer(false);
     EXPECT_FALSE(ed.ConfirmClose());
     EXPECT_EQ(ui.texts("confirm"),
               (QStringList{"About clear selector Grid\n\rCurrent data has not been saved, and will be lost. (No undo!)\n\r\n\r            Are you sure?",
                            "About to read a new Map file\n\rCurrent data has not been saved, and will be overwritten. (No undo!)\n\r\n\r            Are you sure?",
                            "About to exit\n\rCurrent data has not been saved, and will be lost. (No undo!)\n\r\n\r            Are you sure?"}));
     EXPECT_TRUE(ui.texts("open").isEmpty());
+    EXPECT_EQ(Name(0), "Flow");
     ed.New1Click();
     EXPECT_EQ(Name(0), "");
     EXPECT_FALSE(ed.MapChanged);
@@ -707,40 +593,18 @@ TEST_F(MapEditorTest, OpenReadsAndChecksAndMovesTheWorkingFolder) {
     EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.filePath("maps")).canonicalPath());
     EXPECT_EQ(ed.EditorMapFile, "ZUVMAP7.map");
     EXPECT_EQ(Name(3), "Total");
-    EXPECT_TRUE(ed.GridIsOK);
-    EXPECT_TRUE(ed.controls.GridOKVisible);
+    EXPECT_TRUE(ed.GridIsOK && ed.controls.GridOKVisible);
     EXPECT_FALSE(ed.MapChanged);
-}
-
-TEST_F(MapEditorTest, PreviewMapLeavesTheSavedState) {
-    Add(0, 1, "Flow");
-    ed.controls.MapFileNow = "ZUVMAP1.map";
-    EXPECT_TRUE(ed.WritePreviewMap());
-    EXPECT_TRUE(QFile::exists(QString::fromLatin1(kTempMapFileName)));
-    EXPECT_TRUE(ed.MapChanged);
-    EXPECT_EQ(ed.controls.MapFileNow, "ZUVMAP1.map");
-    QFile::remove(QString::fromLatin1(kTempMapFileName));
-    ed.SelectorSelectCell(Row(9));
-    EXPECT_FALSE(ed.WritePreviewMap());
-    EXPECT_FALSE(QFile::exists(QString::fromLatin1(kTempMapFileName)));
 }
 
 // Every shipped map reads into the editor and saves back as the same map.
 TEST_F(MapEditorTest, ShippedMapsRoundTrip) {
     const QDir data(QStringLiteral(VORDA_DATA_DIR));
-    const QStringList maps = data.entryList({"*.map", "*.Map"}, QDir::Files);
+    const QStringList maps = data.entryList({"*.map"}, QDir::Files);
     ASSERT_GE(maps.size(), 4);
-    const auto byStart = [](QList<DMap> l) {
-        std::stable_sort(l.begin(), l.end(), [](const DMap& a, const DMap& b) { return a.Startreg < b.Startreg; });
-        return l;
-    };
-    const auto byOrder = [](QList<MapHeader> l) {
-        std::stable_sort(l.begin(), l.end(), [](const MapHeader& a, const MapHeader& b) { return a.Order.toInt() < b.Order.toInt(); });
-        return l;
-    };
     for (const QString& name : maps) {
         SCOPED_TRACE(name.toStdString());
-        const MapReadResult original = ReadMapFileContent(data.filePath(name), name);
+        MapReadResult original = ReadMapFileContent(data.filePath(name), name);
         ASSERT_EQ(original.status, MapReadStatus::Ok);
         ed.ClearSelector();
         ed.ReadMapFile(data.filePath(name));
@@ -748,8 +612,13 @@ TEST_F(MapEditorTest, ShippedMapsRoundTrip) {
         ASSERT_TRUE(ed.GridIsOK) << ui.texts().join(" / ").toStdString();
         const MapReadResult again = ReadMapFileContent("ZUVMAP1.map", name);
         ASSERT_EQ(again.status, MapReadStatus::Ok);
-        EXPECT_EQ(again.params, byStart(original.params));
-        EXPECT_EQ(again.headers, byOrder(original.headers));
+        // Written by start register and by order.
+        std::stable_sort(original.params.begin(), original.params.end(),
+                         [](const DMap& a, const DMap& b) { return a.Startreg < b.Startreg; });
+        std::stable_sort(original.headers.begin(), original.headers.end(),
+                         [](const MapHeader& a, const MapHeader& b) { return a.Order.toInt() < b.Order.toInt(); });
+        EXPECT_EQ(again.params, original.params);
+        EXPECT_EQ(again.headers, original.headers);
     }
 }
 

@@ -116,67 +116,44 @@ protected:
 
 TEST_F(MapMakerWindowTest, TheWindowAsDesigned) {
     Open();
-    EXPECT_EQ(mm()->windowTitle(), "ZUV Meter Settings - Parameter Maps");
     EXPECT_EQ(W<QWidget>("Client")->size(), QSize(775, 639));
     EXPECT_EQ(mm()->minimumSize(), QSize(515, 560));
-    EXPECT_EQ(Find<QAction>("MapFiles1")->toolTip(), "Open the Maps Form");
-
     QStringList captions;
     for (QAction* a : W<QMenu>("MapFileMenu")->actions()) captions << a->text();
     EXPECT_EQ(captions, (QStringList{"Open ...", "Save As ...", "New", "Exit"}));
-    EXPECT_EQ(EditorAction("ReadMapFile1")->toolTip(), "Read a map file");
     EXPECT_EQ(W<QLabel>("Version")->text(), "Version: 3.9.5");
-    EXPECT_EQ(W<QLabel>("MapFileNow")->text(), "(none)");
 
     QTableView* grid = Selector();
-    ASSERT_EQ(grid->model()->columnCount(), 8);
     ASSERT_EQ(grid->model()->rowCount(), 257);
     EXPECT_EQ(grid->width(), 470);
     const int widths[] = {40, 100, 40, 100, 40, 40, 40, 40};
-    const char* titles[] = {"Reg", "Parameter", "Format", "Multiplier", "Access", "Order", "Rule", "Type"};
-    for (int c = 0; c < 8; ++c) {
-        EXPECT_EQ(grid->columnWidth(c), widths[c]);
-        EXPECT_EQ(grid->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-    }
-    EXPECT_EQ(grid->model()->index(5, 0).data().toString(), "      5");
-    EXPECT_EQ(grid->model()->index(42, 0).data().toString(), "  42");
-    EXPECT_EQ(grid->model()->index(256, 0).data().toString(), "256");
-    EXPECT_EQ(grid->rowHeight(3), 16);
-    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(2), QHeaderView::Interactive);
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(grid->columnWidth(c), widths[c]);
+    EXPECT_EQ(grid->model()->headerData(5, Qt::Horizontal).toString(), "Order");
+    EXPECT_EQ(QStringList({grid->model()->index(5, 0).data().toString(), grid->model()->index(42, 0).data().toString(),
+                           grid->model()->index(256, 0).data().toString()}),
+              (QStringList{"      5", "  42", "256"}));
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_EQ(Layout()->model()->columnCount(), 6);
-    EXPECT_EQ(Layout()->model()->rowCount(), 1);
 
     // The type list: an empty entry, then the display units dialog's types.
     QStringList types{QString()};
     for (const QComboBox* chooser : program->unitsDialog()->UnitCombos()) types << chooser->objectName();
     QStringList offered;
-    QComboBox* typeBox = W<QComboBox>("PTypeCombo");
-    for (int i = 0; i < typeBox->count(); ++i) offered << typeBox->itemText(i);
+    for (int i = 0; i < W<QComboBox>("PTypeCombo")->count(); ++i) offered << W<QComboBox>("PTypeCombo")->itemText(i);
     EXPECT_EQ(offered, types);
     EXPECT_GT(types.size(), 1);
 
-    EXPECT_FALSE(W<QWidget>("GridNOTOK")->isVisible());
-    EXPECT_FALSE(W<QWidget>("GridOK")->isVisible());
-    EXPECT_FALSE(W<QWidget>("UpArrow")->isVisible());
-    EXPECT_FALSE(W<QWidget>("Multiplier")->isVisible());
-    EXPECT_FALSE(W<QWidget>("AddHdrBtn")->isEnabled());
-    EXPECT_FALSE(W<QWidget>("Clear")->isEnabled());
-    EXPECT_TRUE(W<QWidget>("Previewbtn")->isEnabled());
-    EXPECT_FALSE(W<QWidget>("CanPreviewlbl")->isVisible());
+    EXPECT_FALSE(W<QWidget>("GridNOTOK")->isVisible() || W<QWidget>("Multiplier")->isVisible() ||
+                 W<QWidget>("AddHdrBtn")->isEnabled() || W<QWidget>("Clear")->isEnabled());
     EXPECT_EQ(W<QComboBox>("Format")->currentText(), "Select ...");
 
     // Every box and grid has an accessible name.
     for (QWidget* w : mm()->findChildren<QWidget*>()) {
-        if (qobject_cast<QLineEdit*>(w) && qobject_cast<QComboBox*>(w->parentWidget())) continue;
+        if (qobject_cast<QComboBox*>(w->parentWidget())) continue;
         if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QTableView*>(w) ||
             qobject_cast<QCheckBox*>(w)) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
         }
     }
-    // The main window stays usable beside it.
-    EXPECT_FALSE(mm()->isModal());
-    EXPECT_TRUE(mw()->isEnabled());
 
     // The page layout grows with the window.
     const int before = Layout()->height();
