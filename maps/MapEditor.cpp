@@ -313,14 +313,14 @@ void MapEditor::RuleComboChange(const QString& text) {
     ValuesPending = MapChanged = true;
 }
 
-// The name of another parameter's row that already bears name, or an empty
-// text. The rows of the chosen range are the parameter being stored.
-QString MapEditor::NameUsedElsewhere(const QString& name) const {
+// True when a row outside the chosen range (the title row included) bears
+// name; the rows of the range are the parameter being stored.
+bool MapEditor::NameUsedElsewhere(const QString& name) const {
     for (int r = 0; r < kSelectorRows; ++r) {
         if (r >= SelStartRow && r <= SelEndRow) continue;
-        if (selector_[r][NameCol] == name) return name;
+        if (selector_[r][NameCol] == name) return true;
     }
-    return QString();
+    return false;
 }
 
 int MapEditor::LayoutRowOfOrder(const QString& order) const {
@@ -354,7 +354,7 @@ void MapEditor::StoreClick() {
     }
     // A name borne by another parameter would merge with it or split it.
     const bool renamed = !ParamLoaded || selector_[SelStartRow][NameCol] != c.ParamNameInput;
-    if (renamed && !NameUsedElsewhere(c.ParamNameInput).isEmpty()) {
+    if (renamed && NameUsedElsewhere(c.ParamNameInput)) {
         ui_.ShowMessage(c.ParamNameInput + QStringLiteral(": Already used"));
         return;
     }

@@ -159,7 +159,7 @@ private:
     void SetLayoutRowCount(int rows);
     void RemoveLayoutRow(int row);
     void CheckLoadable(const QList<Map>& params, const QList<MapHeader>& headers) const;
-    QString NameUsedElsewhere(const QString& name) const;
+    bool NameUsedElsewhere(const QString& name) const;
     int LayoutRowOfOrder(const QString& order) const;
 
     UserInteraction& ui_;
