@@ -13,4 +13,18 @@ bool IsIntegerFormat(const QString& format) {
     return format.startsWith(QLatin1String("Int"));
 }
 
+QString RegisterRangeFault(const DMap& p) {
+    const QString name = QStringLiteral("Parameter \"%1\"").arg(p.Parameter);
+    if (p.Startreg < 0 || p.Startreg > kLastRegister || p.EndReg < 0 || p.EndReg > kLastRegister)
+        return name + QStringLiteral(" uses registers %1 to %2; the meter has registers 0 to %3")
+                          .arg(p.Startreg).arg(p.EndReg).arg(kLastRegister);
+    if (p.EndReg < p.Startreg)
+        return name + QStringLiteral(" ends at register %1, before its first register %2").arg(p.EndReg).arg(p.Startreg);
+    const qint32 room = (p.EndReg - p.Startreg + 1) / RegistersPerValue(p.Format);
+    if (p.Capacity < 0 || p.Capacity > room)
+        return name + QStringLiteral(" holds %1 values; registers %2 to %3 hold at most %4 %5 values")
+                          .arg(p.Capacity).arg(p.Startreg).arg(p.EndReg).arg(room).arg(p.Format);
+    return QString();
+}
+
 } // namespace vorda

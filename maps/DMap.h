@@ -37,4 +37,13 @@ int RegistersPerValue(const QString& format);
 // True for formats whose first three characters are "Int".
 bool IsIntegerFormat(const QString& format);
 
+// The meter's registers are numbered 0 to 255.
+inline constexpr qint32 kLastRegister = 255;
+
+// Why a parameter's registers cannot be used: a range outside the meter's
+// registers, an end before the start, or more values (Capacity) than the
+// range holds in its format. Empty when they agree. Every register a
+// command sends for the parameter then lies between Startreg and EndReg.
+QString RegisterRangeFault(const DMap& param);
+
 } // namespace vorda

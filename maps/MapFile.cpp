@@ -122,6 +122,13 @@ MapReadResult ParseMapLines(const QStringList& lines, const QString& nameAsPasse
     for (qint32 i = 0; i < count; ++i) {
         DMap p;
         if (!ReadBlock(body, &p)) return result;
+        // A map that addresses registers its parameter does not own would
+        // have commands overwrite other values, or run past the meter.
+        if (const QString fault = RegisterRangeFault(p); !fault.isEmpty()) {
+            result.status = MapReadStatus::BadRegisters;
+            result.message = nameAsPassed + QStringLiteral(": ") + fault;
+            return result;
+        }
         result.params.append(p);
     }
 

@@ -16,6 +16,8 @@ enum class MapReadStatus {
     BadContent,   // a malformed integer or a file that ends early;
                   // message = the conversion error's text. Negative counts
                   // and header order lines that are no integer count too.
+    BadRegisters, // a parameter whose registers do not agree with its format
+                  // or lie outside the meter's; message names the parameter
 };
 
 struct MapReadResult {

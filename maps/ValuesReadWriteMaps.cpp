@@ -27,6 +27,10 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
         ctx_.ui.ShowMessage(MapFileName + QStringLiteral(" has file version ") + r.versionLine +
                             QStringLiteral(" and cannot be read - contact ZUV Meters"));
         return false;
+    case MapReadStatus::BadRegisters:
+        // Says which parameter is at fault, then fails as a damaged file.
+        ctx_.ui.ShowMessage(r.message);
+        break;
     case MapReadStatus::Ok:
     case MapReadStatus::BadContent:
         break;
@@ -79,13 +83,9 @@ void TValuesReadWrite::ReadMapFileClick() {
     if (chosen.isEmpty()) return;
     QDir::setCurrent(QFileInfo(chosen).absolutePath());
     ctx_.map.CurrentMapFile = QFileInfo(chosen).fileName();
-    // The screen is rebuilt whatever the read gave.
-    try {
-        DReadMapFile(ctx_.map.CurrentMapFile);
-    } catch (const UserError&) {
-        ShowLoadedMap(false);
-        throw;
-    }
+    // The screen is rebuilt whatever the read gave, except when the file
+    // could not be opened: the command ends there with the system's text.
+    DReadMapFile(ctx_.map.CurrentMapFile);
     ShowLoadedMap(false);
     const QString name = ctx_.map.CurrentMapFile;
     bool ok = false;
@@ -106,13 +106,7 @@ void TValuesReadWrite::ShowLoadedMap(bool preview) {
 }
 
 bool TValuesReadWrite::ReadTempMapFile(const QString& TempMapFile) {
-    bool result = false;
-    try {
-        result = DReadMapFile(TempMapFile);
-    } catch (const UserError&) {
-        ShowLoadedMap(true);
-        throw;
-    }
+    const bool result = DReadMapFile(TempMapFile);
     ShowLoadedMap(true);
     return result;
 }

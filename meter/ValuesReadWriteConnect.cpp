@@ -103,7 +103,20 @@ bool TValuesReadWrite::AutoMeter() {
 
 void TValuesReadWrite::TestConnbtnClick() {
     AutoMeter();
-    if (ctx_.startup.OffsetCalMode && !ValueEdits_.isEmpty()) ValueEdits_.first()->setFocus();
+    if (!ctx_.startup.OffsetCalMode || ValueEdits_.isEmpty()) return;
+    // The first field of the screen is the top one, whatever its place in
+    // the map's register order.
+    int top = 0;
+    for (int i = 1; i < ValueEdits_.size(); ++i)
+        if (GetScreenOrder(i) < GetScreenOrder(top)) top = i;
+    ValueEdits_[top]->setFocus();
+}
+
+void TValuesReadWrite::mAConnectbtnClick() {
+    // The panel's Connect serves the next meter of a series: it leaves the
+    // focus where the main Connect does, so the first click into the panel
+    // fills it from the offset field again.
+    TestConnbtnClick();
 }
 
 int TValuesReadWrite::EEPROMConnected(bool status) {

@@ -228,6 +228,13 @@ ParamCheck CheckParameter(const DMap& param, const QString& boxText, const UnitR
     return out;
 }
 
+void RefuseUnread(ParamCheck* check) {
+    check->verdict = false;
+    check->reason = QStringLiteral("not all of it could be read from the meter - enter the value again");
+    check->registers.RegCount = 0;
+    check->registers.Values.clear();
+}
+
 QString InvalidMessage(const DMap& param, const QString& reason) {
     return QStringLiteral("Invalid ") + param.Format + QStringLiteral(" in ") + param.Parameter +
            QStringLiteral(" : ") + reason;

@@ -37,6 +37,11 @@ ParamCheck CheckParameter(const DMap& param, const QString& boxText, const UnitR
                           const QString* exactMeterValue, const EquationEvaluator& eval,
                           const SigFigRounder& rounder);
 
+// Refuses a value some register of which could not be read from the meter:
+// what the box shows is not the meter's value, and writing it would put bytes
+// nobody read or typed into the meter. Nothing of it is to be written.
+void RefuseUnread(ParamCheck* check);
+
 // "Invalid " + Format + " in " + Parameter + " : " + reason
 QString InvalidMessage(const DMap& param, const QString& reason);
 

@@ -24,8 +24,9 @@ void TValuesReadWrite::CheckDataClick() {
             // A value nobody touched since it was read or loaded keeps its
             // exact meter value, whatever its rounded display shows.
             const bool untouched = !ShownValues_[i].isEmpty() && box->text() == ShownValues_[i];
-            const ParamCheck r = CheckParameter(p, box->text(), UnitOf(p), untouched ? &ExactValues_[i] : nullptr,
-                                                *evaluator_, *rounder_);
+            ParamCheck r = CheckParameter(p, box->text(), UnitOf(p), untouched ? &ExactValues_[i] : nullptr,
+                                          *evaluator_, *rounder_);
+            if (Unread_.value(i)) RefuseUnread(&r);
             MeterValues_[i] = r.meterValue;
             if (r.boxChanged) SetBoxText(i, r.boxText);
             dataFound = dataFound || r.dataFound;

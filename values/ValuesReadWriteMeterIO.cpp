@@ -62,6 +62,7 @@ void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
     SetBoxText(index, shown);
     ShownValues_[index] = shown;
     ExactValues_[index] = meterText;
+    Unread_[index] = false;
 }
 
 void TValuesReadWrite::ReadEEClick() {
@@ -80,6 +81,9 @@ void TValuesReadWrite::ReadEEClick() {
     bool success = true;
     int failures = 0;
     const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
+    // Until a parameter has been read whole, its box holds nothing of the
+    // meter's, also when the read ends early.
+    Unread_.fill(true);
     int totalRegisters = 0;
     for (int i = 0; i < n; ++i) totalRegisters += std::max(0, ctx_.map.MapParams.at(i).EndReg - ctx_.map.MapParams.at(i).Startreg + 1);
     int done = 0;
@@ -107,6 +111,7 @@ void TValuesReadWrite::ReadEEClick() {
         // Nothing is cut from the end of the text: a text ending in ","
         // keeps it.
         ShowReadValue(i, DecodeRead(p, bytes));
+        Unread_[i] = bytes.contains(-1);
     }
     ShowProgress(0, 0);
     if (!ctx_.startup.OffsetCalMode && success) {

@@ -230,17 +230,19 @@ void TValuesReadWrite::BuildMaPanel() {
     OldOffsetEdt = new QLineEdit(panel);
     OldOffsetEdt->setObjectName(QStringLiteral("OldOffsetEdt"));
     OldOffsetEdt->setGeometry(120, 36, 110, 22);
+    OldOffsetEdt->setAccessibleName(QStringLiteral("Old mA Offset"));
     MakeLabel(panel, QStringLiteral("MetermACaption"), QStringLiteral("Meter mA Output"), 8, 72);
     MetermAEdt = new QLineEdit(panel);
     MetermAEdt->setObjectName(QStringLiteral("MetermAEdt"));
     MetermAEdt->setGeometry(120, 68, 110, 22);
+    MetermAEdt->setAccessibleName(QStringLiteral("Meter mA Output"));
     OfffsetCalcBtn = new QPushButton(QStringLiteral("Calculate and Write"), panel);
     OfffsetCalcBtn->setObjectName(QStringLiteral("OfffsetCalcBtn"));
     OfffsetCalcBtn->setGeometry(8, 104, 222, 25);
     mAConnectbtn = new QPushButton(QStringLiteral("Connect"), panel);
     mAConnectbtn->setObjectName(QStringLiteral("mAConnectbtn"));
     mAConnectbtn->setGeometry(8, 136, 105, 25);
-    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { AutoMeter(); }); });
+    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { mAConnectbtnClick(); }); });
     NewMeterbtn = new QPushButton(QStringLiteral("New Meter"), panel);
     NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
@@ -408,6 +410,7 @@ int TValuesReadWrite::CreateFields() {
     MeterValues_ = QStringList(n, QString());
     ShownValues_ = QStringList(n, QString());
     ExactValues_ = QStringList(n, QString());
+    Unread_ = QVector<bool>(n, false);
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPointSize(9);
@@ -433,6 +436,7 @@ int TValuesReadWrite::CreateFields() {
         box->setToolTip(p.DescToolTip);
         box->installEventFilter(this);
         connect(box, &QLineEdit::textChanged, this, [this, box] { Guard([this, box] { DataChanged(box); }); });
+        connect(box, &QLineEdit::textEdited, this, [this, i] { Unread_[i] = false; });
         auto* attr = new QLabel(ScrollContent);
         attr->setObjectName(QStringLiteral("AttrLabel%1").arg(i));
         attr->move(20, 60 * r - 3);
@@ -480,6 +484,8 @@ int TValuesReadWrite::CreateFields() {
     MarginLabel_->move(20, std::max(lastAttrBottom, lastHeaderBottom) + 10);
     MarginLabel_->show();
     FitScrollContent(ScrollContent, mAPnl);
+    // The rows are created after the panel: it stays above them.
+    mAPnl->raise();
     ctx_.flags.DataEdited = false;
     FieldsCreated = true;
     OldMapParamCount = n;
@@ -552,6 +558,7 @@ bool TValuesReadWrite::Cleardata() {
         if (i < MeterValues_.size()) MeterValues_[i].clear();
         if (i < ShownValues_.size()) ShownValues_[i].clear();
         if (i < ExactValues_.size()) ExactValues_[i].clear();
+        if (i < Unread_.size()) Unread_[i] = false;
     }
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);

@@ -93,6 +93,7 @@ public:
     int FindComPorts();
     bool AutoMeter();
     void TestConnbtnClick();
+    void mAConnectbtnClick();
     int EEPROMConnected(bool status);
     void EEPROMResetClick();
     void NewMeterbtnClick();
@@ -267,6 +268,9 @@ private:
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
+    // Parameters with a register the last read could not get: such a value
+    // is not the meter's, and the check refuses it until the user types it.
+    QVector<bool> Unread_;
 };
 
 } // namespace vorda

@@ -28,6 +28,7 @@ const char* StatusName(MapReadStatus s) {
     case MapReadStatus::OldFormat: return "OldFormat";
     case MapReadStatus::BadVersion: return "BadVersion";
     case MapReadStatus::BadContent: return "BadContent";
+    case MapReadStatus::BadRegisters: return "BadRegisters";
     }
     return "?";
 }
@@ -59,6 +60,12 @@ const QByteArray kBlockA =
     "0\r\n3\r\n1\r\nSerial Number\r\nInt32\r\n1\r\nR\r\n2\r\n\r\n\r\nnote A\r\ntip A\r\n";
 const QByteArray kBlockB =
     "4\r\n7\r\n2\r\nLimits\r\nInt16\r\n0.1\r\n\r\n3\r\nA\r\nFlow\r\nnote B\r\ntip B\r\n";
+
+// One parameter block with the given registers, capacity and format.
+QByteArray Block(const char* start, const char* end, const char* capacity, const char* format) {
+    return QByteArray(start) + "\r\n" + end + "\r\n" + capacity + "\r\nName\r\n" + format +
+           "\r\n1\r\n\r\n2\r\n\r\n\r\n\r\n\r\n";
+}
 
 // ---------------------------------------------------------------------------
 // Reading: the failure paths and the accepted variants, one table.
@@ -164,6 +171,25 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"nul_byte_in_integer_line",
                  QByteArray("V2\r\n1\r\n0\r\n3") + QByteArray(1, '\0') + "\r\n",
                  MapReadStatus::BadContent, nullptr, 0, 0, false},
+        // Registers that the parameter does not own, or the meter does not
+        // have: the map is refused, naming the parameter.
+        ReadCase{"capacity_beyond_range", "V2\r\n2\r\n" + kBlockA + Block("4", "7", "2147483647", "Int16"),
+                 MapReadStatus::BadRegisters,
+                 "ZUVMAP9.Map: Parameter \"Name\" holds 2147483647 values; registers 4 to 7 hold at most 2 Int16 values",
+                 1, 0, false},
+        ReadCase{"capacity_one_too_many", "V2\r\n1\r\n" + Block("8", "23", "17", "ASCII"), MapReadStatus::BadRegisters,
+                 "ZUVMAP9.Map: Parameter \"Name\" holds 17 values; registers 8 to 23 hold at most 16 ASCII values",
+                 0, 0, false},
+        ReadCase{"capacity_negative", "V2\r\n1\r\n" + Block("8", "9", "-1", "Hex"), MapReadStatus::BadRegisters, nullptr, 0, 0, false},
+        ReadCase{"end_before_start", "V2\r\n1\r\n" + Block("9", "8", "0", "Int8"), MapReadStatus::BadRegisters,
+                 "ZUVMAP9.Map: Parameter \"Name\" ends at register 8, before its first register 9", 0, 0, false},
+        ReadCase{"end_at_integer_limit", "V2\r\n1\r\n" + Block("2147483644", "2147483647", "1", "Int32"),
+                 MapReadStatus::BadRegisters,
+                 "ZUVMAP9.Map: Parameter \"Name\" uses registers 2147483644 to 2147483647; the meter has registers 0 to 255",
+                 0, 0, false},
+        ReadCase{"start_negative", "V2\r\n1\r\n" + Block("-2147483648", "0", "1", "Int8"), MapReadStatus::BadRegisters, nullptr, 0, 0, false},
+        ReadCase{"register_256", "V2\r\n1\r\n" + Block("255", "256", "1", "Int16"), MapReadStatus::BadRegisters, nullptr, 0, 0, false},
+        ReadCase{"fewer_values_than_room", "V2\r\n1\r\n" + Block("252", "255", "1", "Int16") + "0\r\n", MapReadStatus::Ok, "", 1, 0, true},
         ReadCase{"unused_cp1252_codes_in_text",
                  "V2\r\n1\r\n0\r\n0\r\n1\r\nOdd \x81\x8d\x8f\x90\x9d name\r\nInt8\r\n1\r\n\r\n1\r\n"
                  "\r\n\r\n\xff\xfe\r\n\r\n0\r\n",

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace vorda::test {
 namespace {
@@ -302,7 +303,7 @@ TEST_F(ReadWriteTest, ThreeFailedReadsAreReportedAndTheFourthEndsTheRead) {
                                                  "Meter read failure: value 2 in parameter Serial Number"}));
     EXPECT_FALSE(ui.texts().contains("Meter read successfully"));
     EXPECT_EQ(Box(0)->text(), "error"); // no whole value was read, and the check says so
-    EXPECT_TRUE(ui.texts().contains("Invalid Int32 in Serial Number : Not a valid number"));
+    EXPECT_TRUE(ui.texts().contains("Invalid Int32 in Serial Number : not all of it could be read from the meter - enter the value again"));
     EXPECT_FALSE(Box(1)->text().isEmpty());
 
     ui.clear();
@@ -324,8 +325,49 @@ TEST_F(ReadWriteTest, FailedValueInAListKeepsItsPlace) {
     const QString second = FormatGeneral((meter_->reg(76) * 256 + meter_->reg(77)) * 0.1L);
     EXPECT_EQ(mw()->AcceptedValues().at(20), "," + second);
     EXPECT_TRUE(ui.texts().contains("Meter read failure: value 1 in parameter Flow Alarm Limits"));
-    EXPECT_TRUE(ui.texts().contains("Invalid Int16 in Flow Alarm Limits : Not a valid number"));
+    EXPECT_TRUE(ui.texts().contains("Invalid Int16 in Flow Alarm Limits : not all of it could be read from the meter - enter the value again"));
     EXPECT_FALSE(Find<QWidget>("ProgressBar")->isVisible());
+}
+
+// A value with a register that did not answer is not the meter's: text and
+// hex values would lose a byte and shift the rest, and a write would put
+// the shift into the meter. The check refuses such values, and the values
+// the read never reached, until the user types them again.
+TEST_F(ReadWriteTest, ValuesWithUnreadRegistersAreRefusedUntilTyped) {
+    meter_->mutableFaults().failRegisters = {8, 101}; // inside the tag and the hex value
+    const QString unread = QStringLiteral(" : not all of it could be read from the meter - enter the value again");
+    ConnectNow();
+    const QString tagName = program->map.MapParams.at(3).Parameter;
+    const QString hexName = program->map.MapParams.at(25).Parameter;
+    const int writes = meter_->registerWrites();
+    Trigger("WriteEE");
+    EXPECT_EQ(ui.texts(), (QStringList{"Invalid ASCII in " + tagName + unread, "Invalid Hex in " + hexName + unread,
+                                       "Please correct Data errors"}));
+    EXPECT_EQ(meter_->registerWrites(), writes);
+
+    // Typed again, even as the same text, the values are the user's.
+    meter_->mutableFaults().failRegisters = {};
+    for (auto [index, text] : {std::pair{3, "AB"}, std::pair{25, "0AFF00"}}) {
+        Box(index)->selectAll();
+        QTest::keyClicks(Box(index), text);
+    }
+    ui.clear();
+    Trigger("WriteEE");
+    EXPECT_TRUE(ui.texts().contains("Meter written successfully")) << ui.texts().join(" | ").toStdString();
+    EXPECT_EQ(Regs(8, 16), QByteArray("AB") + QByteArray(14, '\0'));
+    EXPECT_EQ(Regs(100, 3), QByteArray::fromHex("0aff00"));
+
+    // A read that ends early leaves the rest unread: even the empty text
+    // value, which would write zeros, is refused.
+    meter_->mutableFaults().failRegisters = {8, 9, 10, 11};
+    ui.clear();
+    Trigger("ReadEE");
+    const int before = meter_->registerWrites();
+    ui.clear();
+    Trigger("WriteEE");
+    EXPECT_TRUE(ui.texts().contains("Invalid ASCII in " + tagName + unread));
+    EXPECT_EQ(ui.texts().last(), "Please correct Data errors");
+    EXPECT_EQ(meter_->registerWrites(), before);
 }
 
 TEST_F(ReadWriteTest, ReadAsksBeforeOverwritingEditedValues) {

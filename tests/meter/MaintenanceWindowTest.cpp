@@ -1,6 +1,7 @@
 // Factory defaults and the mA output offset calibration.
 #include "tests/support/ProgramFixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -82,6 +83,58 @@ TEST_F(MaintenanceTest, CalibrationWritesTheNewOffsetWithoutQuestions) {
     EXPECT_EQ(Offset(), 1273);
     EXPECT_TRUE(Find<QLineEdit>("OldOffsetEdt")->text().isEmpty());
     EXPECT_TRUE(Find<QLineEdit>("MetermAEdt")->text().isEmpty());
+}
+
+// The series of the calibration mode on the shipped map, as the technician
+// works it: Connect, click into "Meter mA Output" (the offset field, first
+// on screen and focused by Connect, fills the panel as it loses the focus),
+// type the current, Calculate and Write, New Meter, the next meter, Connect.
+TEST_F(MaintenanceTest, ASeriesOfMetersIsCalibratedOnTheShippedMap) {
+    meter_ = &AttachMeter(0, "ZUVMAP127.Map", 127);
+    SetOffset(1000);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    mw()->show();
+    QApplication::setActiveWindow(mw());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mw()));
+    auto* measured = Find<QLineEdit>("MetermAEdt");
+    auto* old = Find<QLineEdit>("OldOffsetEdt");
+    EXPECT_EQ(measured->accessibleName(), "Meter mA Output");
+    EXPECT_EQ(old->accessibleName(), "Old mA Offset");
+    Find<QPushButton>("TestConnbtn")->click();
+    for (const int start : {1000, 2000}) {
+        SCOPED_TRACE(start);
+        ASSERT_EQ(Box(2)->toolTip(), "Calculation 1");
+        for (QLineEdit* box : mw()->ValueEdits()) EXPECT_LE(Box(2)->y(), box->y()); // first on screen
+        EXPECT_TRUE(Box(2)->hasFocus());
+        QTest::mouseClick(measured, Qt::LeftButton);
+        EXPECT_EQ(old->text(), QString::number(start));
+        EXPECT_TRUE(Find<QWidget>("mAPnl")->isVisible());
+        QTest::keyClicks(measured, "3.9");
+        Find<QPushButton>("OfffsetCalcBtn")->click();
+        EXPECT_EQ(Offset(), start + 273);
+        EXPECT_TRUE(ui.texts().isEmpty()) << ui.texts().join("|").toStdString();
+        // The next meter.
+        Find<QPushButton>("NewMeterbtn")->click();
+        EXPECT_FALSE(program->link.MeterConnected);
+        meter_ = &AttachMeter(0, "ZUVMAP127.Map", 127);
+        SetOffset(2000);
+        Find<QPushButton>("mAConnectbtn")->click();
+        ASSERT_TRUE(program->link.MeterConnected);
+    }
+}
+
+// Rows created after the panel are not drawn over it.
+TEST_F(MaintenanceTest, TheOffsetPanelLiesAboveTheRows) {
+    Connect("ZUVMAP127.Map", 127, {"/MaOfs"});
+    QWidget* panel = Find<QWidget>("mAPnl");
+    ASSERT_TRUE(panel->isVisible() || panel->isVisibleTo(mw()));
+    const QObjectList siblings = panel->parentWidget()->children();
+    const qsizetype at = siblings.indexOf(panel);
+    for (qsizetype i = at + 1; i < siblings.size(); ++i) {
+        auto* w = qobject_cast<QWidget*>(siblings[i]);
+        if (w && w->isVisibleTo(mw()))
+            EXPECT_FALSE(w->geometry().intersects(panel->geometry())) << w->objectName().toStdString();
+    }
 }
 
 TEST_F(MaintenanceTest, CalibrationWithoutAMeasuredValueWritesNothing) {

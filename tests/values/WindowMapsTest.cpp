@@ -52,14 +52,36 @@ TEST_F(MapsWindowTest, AnOldFormatLeavesThePreviousMapOnScreenWithoutValues) {
 
 TEST_F(MapsWindowTest, AMissingFileEndsTheCommandWithTheSystemsText) {
     StartMaker();
+    OpenMap(UserFile("ZUVMAP11.map")); // chosen, then gone, before any map
+    ASSERT_EQ(ui.texts("error").size(), 1);
+    EXPECT_FALSE(program->map.MapLoaded);
+    EXPECT_TRUE(mw()->ValueEdits().isEmpty());
+
     OpenMap("ZUVMAP12.map", TwoParams());
+    QLineEdit* const first = Box(0);
     ui.clear();
-    OpenMap(UserFile("ZUVMAP15.map")); // chosen, then gone
+    OpenMap(UserFile("ZUVMAP15.map"));
     ASSERT_EQ(ui.texts("error").size(), 1);
     EXPECT_FALSE(ui.texts("error")[0].isEmpty());
     EXPECT_FALSE(end.terminated);
     EXPECT_EQ(program->map.MapParamCount(), 2);
     EXPECT_EQ(mw()->ValueEdits().size(), 2);
+    EXPECT_EQ(Box(0), first); // the screen was not built again
+    EXPECT_EQ(program->map.MapFileNumber, 12);
+}
+
+TEST_F(MapsWindowTest, AMapWhoseRegistersDisagreeIsRefusedNamingTheParameter) {
+    StartMaker();
+    QStringList lines{"V2", "2"};
+    lines << Block(0, "A", 1);
+    QStringList wide = Block(1, "B", 2);
+    wide[2] = "100000000"; // Capacity far beyond its one register
+    lines << wide << QStringList{"0"};
+    OpenMap(WriteRaw("ZUVMAP19.map", lines));
+    EXPECT_EQ(Said(), (QStringList{"ZUVMAP19.map: Parameter \"B\" holds 100000000 values; registers 1 to 1 hold at most 1 Int8 values",
+                                   "Error reading Map File ZUVMAP19.map"}));
+    EXPECT_EQ(program->map.MapParamCount(), 1);
+    EXPECT_EQ(Find<QLabel>("MapFileNow")->text(), "");
 }
 
 TEST_F(MapsWindowTest, HeadersAreOptionalButAnEmptyLineIsNoCount) {
