@@ -527,10 +527,8 @@ void MapEditor::CheckGridClick() {
     // A map must not address a register the meter lacks, nor carry a format
     // the readers do not know.
     for (const Map& m : EditorMap) {
-        if (m.EndReg > kLastMeterRegister) {
-            ui_.ShowMessage(m.Parameter + QStringLiteral(": register %1 does not exist - the meter's registers are 0 to %2")
-                                              .arg(m.EndReg)
-                                              .arg(kLastMeterRegister));
+        if (const QString fault = RegisterRangeFault(m); !fault.isEmpty()) {
+            ui_.ShowMessage(fault);
             verdict = false;
         }
         if (!FormatNames().contains(m.Format)) {
@@ -618,8 +616,9 @@ void MapEditor::PageLayoutRowMoved(int from, int to) {
 
 // Refuses a map that the grids cannot show as it is: orders that are no
 // integer or lie beyond the page layout, headings that share a row with
-// another heading or a parameter, registers outside the Selector, and
-// overlapping register ranges (the later one would hide the earlier).
+// another heading or a parameter, and overlapping register ranges (the later
+// one would hide the earlier). The reader has refused registers outside the
+// meter's already.
 void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& headers) const {
     const int rows = int(params.size() + headers.size() + 1);
     QVector<int> headerRow(rows, 0);
@@ -639,10 +638,6 @@ void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& 
                                 .arg(m.Parameter, m.Sequence, LayoutRangeText(rows)));
         if (headerRow[s] > 0)
             throw UserError(QStringLiteral("%1: order %2 is also the order of a header").arg(m.Parameter, m.Sequence));
-        if (m.Startreg < 0 || m.EndReg < m.Startreg || m.EndReg + 1 >= kSelectorRows)
-            throw UserError(QStringLiteral("%1: registers %2 to %3 lie outside the Selector's registers 0 to %4")
-                                .arg(m.Parameter, QString::number(m.Startreg), QString::number(m.EndReg),
-                                     QString::number(kSelectorRows - 2)));
         byStart << &m;
     }
     std::stable_sort(byStart.begin(), byStart.end(),
@@ -659,18 +654,13 @@ void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& 
 
 int MapEditor::ReadMapFile(const QString& MapFileName) {
     const MapReadResult r = ReadMapFileContent(ResolveFileNoCase(MapFileName), MapFileName);
-    switch (r.status) {
-    case MapReadStatus::OldFormat:
+    if (r.status == MapReadStatus::OldFormat) {
         ui_.ShowMessage(r.message);
         return 0;
-    case MapReadStatus::OpenFailed:
-    case MapReadStatus::BadVersion:
-    case MapReadStatus::BadContent:
-        // The grids are filled only from a whole file: the editor stays empty.
-        throw UserError(r.message);
-    case MapReadStatus::Ok:
-        break;
     }
+    // The grids are filled only from a whole file that the reader accepted:
+    // otherwise the editor stays empty.
+    if (r.status != MapReadStatus::Ok) throw UserError(r.message);
     CheckLoadable(r.params, r.headers);
     EditorMap = r.params;
     EditorMapCount = int(r.params.size());

@@ -43,9 +43,8 @@ public:
     // Page layout: title row 0, then one row per parameter or heading.
     static constexpr int kLayoutCols = 6;
     enum LayoutColumn { LayOrderCol = 0, LayStartCol, LayEndCol, LayParamCol, LayAlwaysCol, LayToolTipCol };
-    // The last register the meter has; row 257 (register 256) is offered but
-    // refused by the grid check.
-    static constexpr int kLastMeterRegister = 255;
+    // Row 257 (register 256, which the meter lacks) is offered but refused by
+    // the grid check.
 
     // Where a command asks the window to put the input focus.
     enum class Focus { None, Selector, Name, Format, Multiplier, Layout };

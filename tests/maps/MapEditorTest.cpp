@@ -349,7 +349,7 @@ TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {
     ed.CheckGridClick();
     ASSERT_EQ(ed.EditorMapCount, 1);
     EXPECT_EQ(ed.EditorMap[0].EndReg, 256);
-    EXPECT_EQ(Messages(), QStringList{"Edge: register 256 does not exist - the meter's registers are 0 to 255"});
+    EXPECT_EQ(Messages(), QStringList{"Parameter \"Edge\" uses registers 255 to 256; the meter has registers 0 to 255"});
     EXPECT_FALSE(ed.GridIsOK);
 }
 
