@@ -8,6 +8,9 @@
 #include <QSerialPort>
 
 #include <algorithm>
+#include <vector>
+
+#include <poll.h>
 
 namespace vorda {
 
@@ -35,6 +38,12 @@ void ApplyLineDefaults(QSerialPort& port) {
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::TwoStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+// The next stretch of a wait: up to the time-out, but no longer than until
+// the wait hook is due.
+int WaitSlice(qint64 left, const QDeadlineTimer& nextHook) {
+    return static_cast<int>(std::clamp<qint64>(std::min(left, nextHook.remainingTime()), 1, left));
 }
 
 // Pulls whatever the device has already delivered into the port's buffer.
@@ -211,15 +220,55 @@ int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
     if (!p) return kSioBadPort;
     Poll(*p);
     const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    QDeadlineTimer nextHook(0);
     while (p->bytesAvailable() < count) {
+        // The hook runs first while the reply is still on its way, so that
+        // what it does costs no time of its own.
+        if (nextHook.hasExpired()) {
+            WhileWaiting();
+            nextHook.setRemainingTime(kWaitHookIntervalMs);
+            if (!(p = openPort(port))) return kSioBadPort;
+            continue;
+        }
         const qint64 left = deadline.remainingTime();
         if (left <= 0) return kSioTimeout;
         // A device that went away (unplugged, simulator ended) fails at once
         // instead of spinning until the time-out.
-        if (!p->waitForReadyRead(static_cast<int>(left)) && p->error() == QSerialPort::ResourceError)
+        if (!p->waitForReadyRead(WaitSlice(left, nextHook)) && p->error() == QSerialPort::ResourceError)
             return kSioTimeout;
     }
     return static_cast<int>(p->bytesAvailable());
+}
+
+QList<int> QtSerialLayer::SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) {
+    const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    QDeadlineTimer nextHook(0);
+    QList<int> gone; // devices that went away cannot answer any more
+    for (;;) {
+        QList<int> ready;
+        std::vector<pollfd> waiting;
+        for (int port : ports) {
+            QSerialPort* p = openPort(port);
+            if (!p || gone.contains(port)) continue;
+            Poll(*p);
+            if (p->bytesAvailable() >= count)
+                ready << port;
+            else if (p->error() == QSerialPort::ResourceError)
+                gone << port;
+            else
+                waiting.push_back(pollfd{static_cast<int>(p->handle()), POLLIN, 0});
+        }
+        if (!ready.isEmpty() || waiting.empty()) return ready;
+        if (nextHook.hasExpired()) {
+            WhileWaiting();
+            nextHook.setRemainingTime(kWaitHookIntervalMs);
+            continue;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) return ready;
+        // One wait for all of them; whichever delivers first ends it.
+        ::poll(waiting.data(), waiting.size(), WaitSlice(left, nextHook));
+    }
 }
 
 int QtSerialLayer::SioGetc(int port) {

@@ -73,6 +73,8 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     : QMainWindow(parent), ctx_(std::move(context)) {
     rounder_ = std::make_unique<SigFigRounder>(ctx_.startup.SigFigCount, ctx_.ui);
     evaluator_ = std::make_unique<EquationEvaluator>(*rounder_, ctx_.ui);
+    activity_ = std::make_unique<MeterActivity>(ctx_.serial);
+    activity_->SetRefresh([this] { RefreshProgress(); });
     setObjectName(QStringLiteral("ValuesReadWrite"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
     QFont f(QStringLiteral("Tahoma"));
@@ -92,6 +94,13 @@ void TValuesReadWrite::Guard(const std::function<void()>& handler) {
         // The program end seam has shown the message and asked the program
         // to end; nothing more runs in this command.
     }
+}
+
+void TValuesReadWrite::RunCommand(const std::function<void()>& handler) {
+    // A command started otherwise than by the user (a queued call, say)
+    // waits its turn no more than the user's input does: it is dropped.
+    if (activity_->Running()) return;
+    Guard(handler);
 }
 
 void TValuesReadWrite::AttachWindows(TDisplayUnitsFrm* units, TMapMaker* mapMaker, TPICRWForm* picrw,
@@ -118,12 +127,12 @@ void TValuesReadWrite::BuildWindow() {
     TestConnbtn->setObjectName(QStringLiteral("TestConnbtn"));
     TestConnbtn->setToolTip(QStringLiteral("Atttach meter and press connect"));
     TestConnbtn->setGeometry(8, 8, 90, 30);
-    connect(TestConnbtn, &QPushButton::clicked, this, [this] { Guard([this] { TestConnbtnClick(); }); });
+    connect(TestConnbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { TestConnbtnClick(); }); });
     CheckData = new QPushButton(QStringLiteral("Check Data"), TopPanel);
     CheckData->setObjectName(QStringLiteral("CheckData"));
     CheckData->setToolTip(QStringLiteral("See if the current data is valid"));
     CheckData->setGeometry(146, 3, 69, 21);
-    connect(CheckData, &QPushButton::clicked, this, [this] { Guard([this] { CheckDataClick(); }); });
+    connect(CheckData, &QPushButton::clicked, this, [this] { RunCommand([this] { CheckDataClick(); }); });
     CheckDataResult = new QLabel(QStringLiteral("Data Status"), TopPanel);
     CheckDataResult->setObjectName(QStringLiteral("CheckDataResult"));
     CheckDataResult->setGeometry(143, 27, 80, 16);
@@ -240,16 +249,16 @@ void TValuesReadWrite::BuildMaPanel() {
     mAConnectbtn = new QPushButton(QStringLiteral("Connect"), panel);
     mAConnectbtn->setObjectName(QStringLiteral("mAConnectbtn"));
     mAConnectbtn->setGeometry(8, 136, 105, 25);
-    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { AutoMeter(); }); });
+    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { AutoMeter(); }); });
     NewMeterbtn = new QPushButton(QStringLiteral("New Meter"), panel);
     NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
     NewMeterbtn->setGeometry(125, 136, 105, 25);
-    connect(NewMeterbtn, &QPushButton::clicked, this, [this] { Guard([this] { NewMeterbtnClick(); }); });
+    connect(NewMeterbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { NewMeterbtnClick(); }); });
     NewOffsetedt = new QLineEdit(panel);
     NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
     NewOffsetedt->hide();
-    connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { Guard([this] { OfffsetCalcBtnClick(); }); });
+    connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { RunCommand([this] { OfffsetCalcBtnClick(); }); });
     NewMeterbtn->hide();
     panel->hide();
 }
@@ -264,7 +273,7 @@ void TValuesReadWrite::BuildMenus() {
         a->setObjectName(name);
         a->setStatusTip(hint);
         a->setToolTip(hint);
-        connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
+        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
         return a;
     };
     ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
@@ -304,7 +313,7 @@ void TValuesReadWrite::BuildMenus() {
 
     SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display Units"));
     SetDisplayUnits1->setObjectName(QStringLiteral("SetDisplayUnits1"));
-    connect(SetDisplayUnits1, &QAction::triggered, this, [this] { Guard([this] { SetDisplayUnits1Click(); }); });
+    connect(SetDisplayUnits1, &QAction::triggered, this, [this] { RunCommand([this] { SetDisplayUnits1Click(); }); });
 }
 
 void TValuesReadWrite::resizeEvent(QResizeEvent* event) {
