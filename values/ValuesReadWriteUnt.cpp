@@ -62,6 +62,18 @@ void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
     content->resize(right, bottom);
 }
 
+// Runs a step however the scope ends.
+class ScopeExit {
+public:
+    explicit ScopeExit(std::function<void()> step) : step_(std::move(step)) {}
+    ~ScopeExit() { step_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    std::function<void()> step_;
+};
+
 void SetBold(QWidget* w, bool bold = true) {
     QFont f = w->font();
     f.setBold(bold);
@@ -403,6 +415,11 @@ void TValuesReadWrite::DestroyFields() {
 }
 
 int TValuesReadWrite::CreateFields() {
+    // The rows are made while their area is out of sight, so that they
+    // appear together with it instead of one at a time among their siblings.
+    const bool contentShown = !ScrollContent->isHidden();
+    ScrollContent->hide();
+    const ScopeExit showContent([this, contentShown] { ScrollContent->setVisible(contentShown); });
     ScrollToTop();
     const int n = ctx_.map.MapParamCount();
     EEValues_.fill(EEValue{}, n);
