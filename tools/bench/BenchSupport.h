@@ -72,14 +72,18 @@ inline void SetShown(QWidget* w, bool shown) {
 // time) or, when none is given, the row's first column.
 class Figures {
 public:
-    static void Record(const std::string& row, const std::string& column, double ms, double referenceMs = 0) {
+    static void Record(const std::string& row, const std::string& column, double ms, double referenceMs = 0,
+                       const std::string& referenceName = "wire time") {
         Table& t = table();
         if (!t.cells.count(row)) t.rows.push_back(row);
         std::vector<Cell>& cells = t.cells[row];
         auto it = std::find_if(cells.begin(), cells.end(), [&](const Cell& c) { return c.column == column; });
         if (it == cells.end()) it = cells.insert(cells.end(), Cell{column, {}});
         it->samples.push_back(ms);
-        if (referenceMs > 0) t.reference[row] = referenceMs;
+        if (referenceMs > 0) {
+            t.reference[row] = referenceMs;
+            t.referenceName[row] = referenceName;
+        }
     }
     static void Print() {
         const Table& t = table();
@@ -91,7 +95,7 @@ public:
             const bool own = t.reference.count(row) > 0;
             const double reference = own ? t.reference.at(row) : Median(cells.front().samples);
             const double referenceLeast = own ? reference : Least(cells.front().samples);
-            std::printf("  %s: reference %.1f ms (%s)\n", row.c_str(), reference, own ? "wire time" : cells.front().column.c_str());
+            std::printf("  %s: reference %.1f ms (%s)\n", row.c_str(), reference, own ? t.referenceName.at(row).c_str() : cells.front().column.c_str());
             for (const Cell& c : cells) {
                 const double ms = Median(c.samples);
                 const double least = Least(c.samples);
@@ -111,6 +115,7 @@ private:
         std::vector<std::string> rows;
         std::map<std::string, std::vector<Cell>> cells;
         std::map<std::string, double> reference;
+        std::map<std::string, std::string> referenceName;
     };
     static double Median(std::vector<double> v) {
         std::sort(v.begin(), v.end());
