@@ -66,7 +66,11 @@ int TValuesReadWrite::FindComPorts() {
         ctx_.link.ComPortNumber = ComPorts_.at(k) - 1;
         testPorts << ctx_.link.ComPortNumber;
     }
+    // The ports are tested together, so there is no count to show: the bar
+    // says the scan goes on.
+    ShowProgress(0, -1);
     const QList<int> answered = TestConnections(testPorts);
+    ShowProgress(0, 0);
     for (int k = 0; k < ComPorts_.size(); ++k) {
         if (answered.contains(ComPorts_.at(k) - 1)) {
             ++found;

@@ -44,21 +44,26 @@ QString DecodeRead(const DMap& p, const QVector<int>& bytes) {
 void TValuesReadWrite::ShowProgress(int done, int total) {
     progressDone_ = done;
     progressTotal_ = total;
-    if (total <= 0) {
+    if (total == 0) {
         ProgressBar->hide();
         return;
     }
     // Painting the bar at every register would cost more than the register
     // itself: it follows when the windows next paint, at a human rate, and
-    // once more at the end.
-    if (done >= total) activity_->KeepAlive(true);
+    // once more at the end (or at once for work without a count).
+    if (total < 0 || done >= total) activity_->KeepAlive(true);
 }
 
 void TValuesReadWrite::RefreshProgress() {
-    if (progressTotal_ <= 0) return;
-    ProgressBar->setRange(0, progressTotal_);
+    if (progressTotal_ == 0) return;
+    // A work without a count shows the bar's busy indicator.
+    const bool appears = ProgressBar->isHidden();
+    ProgressBar->setRange(0, std::max(0, progressTotal_));
     ProgressBar->setValue(progressDone_);
     ProgressBar->show();
+    // A change of value paints the bar at once; so does its appearance,
+    // which otherwise would wait for the next round of paints.
+    if (appears) ProgressBar->repaint();
 }
 
 void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {

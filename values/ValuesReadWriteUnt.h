@@ -182,7 +182,8 @@ private:
     // Builds the screen of a map just read by hand or for preview.
     void ShowLoadedMap(bool preview);
     void ScrollToTop();
-    // Progress of a long command: done of total registers; total 0 hides it.
+    // Progress of a long command: done of total registers; total 0 hides it,
+    // a negative total shows work without a count.
     // The bar follows when the windows next paint and at the end.
     void ShowProgress(int done, int total);
     void RefreshProgress();

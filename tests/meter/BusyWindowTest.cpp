@@ -18,6 +18,7 @@ public:
         bool waitCursor;
         bool progressShown;
         int progressValue;
+        int progressMaximum;
     };
     PaintWatch(TValuesReadWrite* window) : window_(window) { qApp->installEventFilter(this); }
     ~PaintWatch() override { qApp->removeEventFilter(this); }
@@ -30,7 +31,7 @@ protected:
         if (event->type() == QEvent::Paint && w && w->window() == window_ && window_->MeterBusy()) {
             const auto* bar = window_->findChild<QProgressBar*>("ProgressBar");
             busyPaints << Paint{w->objectName(), QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor,
-                                bar->isVisible(), bar->value()};
+                                bar->isVisible(), bar->value(), bar->maximum()};
         }
         return QObject::eventFilter(watched, event);
     }
@@ -67,7 +68,11 @@ TEST_F(BusyTest, ASlowMeterLeavesTheWindowPaintingWithBusyCursorAndProgress) {
     ASSERT_TRUE(program->link.MeterConnected);
     ASSERT_FALSE(watch.busyPaints.isEmpty()) << "the window never painted while the meter was busy";
     for (const PaintWatch::Paint& p : watch.busyPaints) EXPECT_TRUE(p.waitCursor) << p.widget.toStdString();
-    // The read after connecting shows its progress, and in the end all of it.
+    // The scan shows that it goes on; the read after connecting shows its
+    // progress, and in the end all of it.
+    EXPECT_TRUE(std::any_of(watch.busyPaints.begin(), watch.busyPaints.end(), [](const PaintWatch::Paint& p) {
+        return p.widget == "ProgressBar" && p.progressShown && p.progressMaximum == 0;
+    }));
     EXPECT_TRUE(std::any_of(watch.busyPaints.begin(), watch.busyPaints.end(), [this](const PaintWatch::Paint& p) {
         return p.widget == "ProgressBar" && p.progressShown && p.progressValue == ReadRegisters();
     }));
