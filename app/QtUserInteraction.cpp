@@ -121,6 +121,22 @@ private:
     bool settling_ = true;
 };
 
+// A message or question in the middle of a long command shows the normal
+// cursor, not the busy one, for as long as it is open.
+class NormalCursor {
+public:
+    NormalCursor() : active_(QApplication::overrideCursor() != nullptr) {
+        if (active_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~NormalCursor() {
+        if (active_) QApplication::restoreOverrideCursor();
+    }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+private:
+    bool active_;
+};
 } // namespace
 
 QString QtUserInteraction::ForDisplay(const QString& text) {
@@ -141,29 +157,35 @@ QString QtUserInteraction::QtFilter(const QString& filter) {
 }
 
 void QtUserInteraction::ShowMessage(const QString& text) {
+    const NormalCursor cursor;
     QMessageBox::information(parent_, kTitle, ForDisplay(text));
 }
 
 void QtUserInteraction::ShowError(const QString& text) {
+    const NormalCursor cursor;
     QMessageBox::critical(parent_, kTitle, ForDisplay(text));
 }
 
 bool QtUserInteraction::Confirm(const QString& text) {
+    const NormalCursor cursor;
     return QMessageBox::question(parent_, kTitle, ForDisplay(text), QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 bool QtUserInteraction::AskYesNo(const QString& text) {
+    const NormalCursor cursor;
     return QMessageBox::question(parent_, kTitle, ForDisplay(text), QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 QString QtUserInteraction::OpenFileName(const QString& startDir, const QString& filter) {
+    const NormalCursor cursor;
     return QFileDialog::getOpenFileName(parent_, kTitle, startDir, QtFilter(filter));
 }
 
 QString QtUserInteraction::SaveFileName(const QString& title, const QString& startDir, const QString& filter,
                                         const QString& defaultExt) {
+    const NormalCursor cursor;
     QFileDialog dialog(parent_, title, startDir, QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultExt);
@@ -173,6 +195,7 @@ QString QtUserInteraction::SaveFileName(const QString& title, const QString& sta
 }
 
 QString QtUserInteraction::ChooseFolder(const QString& title, const QString& startDir) {
+    const NormalCursor cursor;
     FolderChooser chooser(parent_, title, startDir, *this);
     return chooser.exec() == QDialog::Accepted ? chooser.Chosen() : QString();
 }

@@ -2,6 +2,10 @@
 
 #include "SerialLayer.h"
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
+
 namespace vorda {
 
 TPICCoreForm::TPICCoreForm(SerialLayer& serial, MeterLinkState& link, QWidget* parent)
@@ -21,14 +25,42 @@ bool TPICCoreForm::DisconnectPort(int TempPort) {
     return serial_.SioDone(TempPort) >= 0;
 }
 
-int TPICCoreForm::getChar(int Sent) {
-    const int port = link_.ComPortNumber;
+void TPICCoreForm::sendByte(int port, int Sent) {
     const unsigned char b = static_cast<unsigned char>(Sent & 0xFF);
     serial_.SioReset(port, 1, 1);
     serial_.SioPuts(port, &b, 1);
     if (serial_.SioTxQue(port) > 1) serial_.SioEvent(port, 4);
+}
+
+int TPICCoreForm::getChar(int Sent) {
+    const int port = link_.ComPortNumber;
+    sendByte(port, Sent);
     if (serial_.SioRxWait(port, 1, link_.ReceiveTimeout) < 0) return kGetCharTimeout;
     return serial_.SioGetc(port);
+}
+
+QHash<int, int> TPICCoreForm::getChars(const QList<int>& ports, int Sent) {
+    QHash<int, int> replies;
+    QList<int> waiting;
+    for (int port : ports) {
+        if (replies.contains(port)) continue;
+        replies.insert(port, kGetCharTimeout);
+        sendByte(port, Sent);
+        waiting << port;
+    }
+    // The ports answer in any order; each reply is read as it comes, until
+    // all have answered or the time-out has passed for all of them.
+    const QDeadlineTimer deadline(link_.ReceiveTimeout);
+    while (!waiting.isEmpty()) {
+        const int left = static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
+        const QList<int> ready = serial_.SioRxWaitAny(waiting, 1, left);
+        if (ready.isEmpty()) break;
+        for (int port : ready) {
+            if (!waiting.removeOne(port)) continue;
+            replies[port] = serial_.SioGetc(port);
+        }
+    }
+    return replies;
 }
 
 int TPICCoreForm::GetSetRegister(int FnCode, int RegisterNumber, int Value) {

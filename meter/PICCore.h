@@ -1,4 +1,6 @@
 #pragma once
+#include <QHash>
+#include <QList>
 #include <QWidget>
 
 namespace vorda {
@@ -30,6 +32,10 @@ public:
     // Sends the low byte of Sent to ComPortNumber; the byte received, -31 on a
     // receive time-out, or the layer's negative code.
     int getChar(int Sent);
+    // getChar on several ports at once: Sent goes to each port, then one
+    // wait of ReceiveTimeout serves them all. Each port's answer as getChar
+    // gives it.
+    QHash<int, int> getChars(const QList<int>& ports, int Sent);
     // One register command; byte 2 of the reply, or -1 on any failure.
     // A register outside 0..255 sends nothing and gives -1.
     int GetSetRegister(int FnCode, int RegisterNumber, int Value);
@@ -39,6 +45,9 @@ public:
     MeterLinkState& Link() { return link_; }
 
 private:
+    // The sending half of getChar.
+    void sendByte(int port, int Sent);
+
     SerialLayer& serial_;
     MeterLinkState& link_;
 };

@@ -4,10 +4,20 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 
 #include <algorithm>
+#include <vector>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace vorda {
 
@@ -35,6 +45,30 @@ void ApplyLineDefaults(QSerialPort& port) {
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::TwoStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+// The next stretch of a wait: up to the time-out, but no longer than until
+// the wait hook is due.
+int WaitSlice(qint64 left, const QDeadlineTimer& nextHook) {
+    return static_cast<int>(std::clamp<qint64>(std::min(left, nextHook.remainingTime()), 1, left));
+}
+
+// Whether another program holds the device as serial programs agree to: a
+// lock file "LCK..<name>" naming a running process, in one of the usual
+// folders. (The system lets a privileged user open a port held by another
+// program, so the open alone does not tell.)
+bool LockedByAnotherProgram(const QString& device) {
+    QString name = device.startsWith(QStringLiteral("/dev/")) ? device.mid(5) : device;
+    name.replace(u'/', u'_');
+    for (const char* dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp",
+                            "/var/lock/lockdev", "/run/lock"}) {
+        QFile lock(QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly)) continue;
+        bool ok = false;
+        const qint64 pid = lock.readLine(32).trimmed().toLongLong(&ok);
+        if (ok && pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return true;
+    }
+    return false;
 }
 
 // Pulls whatever the device has already delivered into the port's buffer.
@@ -211,15 +245,55 @@ int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
     if (!p) return kSioBadPort;
     Poll(*p);
     const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    QDeadlineTimer nextHook(0);
     while (p->bytesAvailable() < count) {
+        // The hook runs first while the reply is still on its way, so that
+        // what it does costs no time of its own.
+        if (nextHook.hasExpired()) {
+            WhileWaiting();
+            nextHook.setRemainingTime(kWaitHookIntervalMs);
+            if (!(p = openPort(port))) return kSioBadPort;
+            continue;
+        }
         const qint64 left = deadline.remainingTime();
         if (left <= 0) return kSioTimeout;
         // A device that went away (unplugged, simulator ended) fails at once
         // instead of spinning until the time-out.
-        if (!p->waitForReadyRead(static_cast<int>(left)) && p->error() == QSerialPort::ResourceError)
+        if (!p->waitForReadyRead(WaitSlice(left, nextHook)) && p->error() == QSerialPort::ResourceError)
             return kSioTimeout;
     }
     return static_cast<int>(p->bytesAvailable());
+}
+
+QList<int> QtSerialLayer::SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) {
+    const QDeadlineTimer deadline(std::max(0, timeoutMs));
+    QDeadlineTimer nextHook(0);
+    QList<int> gone; // devices that went away cannot answer any more
+    for (;;) {
+        QList<int> ready;
+        std::vector<pollfd> waiting;
+        for (int port : ports) {
+            QSerialPort* p = openPort(port);
+            if (!p || gone.contains(port)) continue;
+            Poll(*p);
+            if (p->bytesAvailable() >= count)
+                ready << port;
+            else if (p->error() == QSerialPort::ResourceError)
+                gone << port;
+            else
+                waiting.push_back(pollfd{static_cast<int>(p->handle()), POLLIN, 0});
+        }
+        if (!ready.isEmpty() || waiting.empty()) return ready;
+        if (nextHook.hasExpired()) {
+            WhileWaiting();
+            nextHook.setRemainingTime(kWaitHookIntervalMs);
+            continue;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) return ready;
+        // One wait for all of them; whichever delivers first ends it.
+        ::poll(waiting.data(), waiting.size(), WaitSlice(left, nextHook));
+    }
 }
 
 int QtSerialLayer::SioGetc(int port) {
@@ -242,19 +316,26 @@ int QtSerialLayer::ProbeDevice(const QString& deviceName) {
     if (com == 0) return kProbeNotFound;
     const QString device = DevicePath(com);
     if (device.isEmpty()) return kProbeNotFound;
-    if (heldOpen(device)) return kProbeAccessDenied;
-    QSerialPort probe;
-    probe.setPortName(device);
-    if (probe.open(QIODevice::ReadWrite)) {
-        probe.close();
-        return 0;
+    if (heldOpen(device) || LockedByAnotherProgram(device)) return kProbeAccessDenied;
+    // A plain open and close: the port is opened properly when it is tested,
+    // and a probe without the lock file a full open writes costs next to
+    // nothing, however many ports there are.
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO: return kProbeNotFound;
+        case EACCES:
+        case EPERM:
+        case EBUSY: return kProbeAccessDenied;
+        default: return kProbeFailed;
+        }
     }
-    switch (probe.error()) {
-    case QSerialPort::DeviceNotFoundError: return kProbeNotFound;
-    case QSerialPort::PermissionError:
-    case QSerialPort::OpenError: return kProbeAccessDenied;
-    default: return kProbeFailed;
-    }
+    termios settings;
+    const bool terminal = ::tcgetattr(fd, &settings) == 0;
+    ::close(fd);
+    return terminal ? 0 : kProbeFailed;
 }
 
 } // namespace vorda

@@ -37,6 +37,7 @@ public:
     int SioTxQue(int port) override;
     int SioEvent(int port, int mask) override;
     int SioRxWait(int port, int count, int timeoutMs) override;
+    QList<int> SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) override;
     int SioGetc(int port) override;
     int SioTxClear(int port) override;
     int ProbeDevice(const QString& deviceName) override;

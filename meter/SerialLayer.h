@@ -1,5 +1,8 @@
 #pragma once
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace vorda {
 
@@ -24,6 +27,10 @@ public:
     virtual int SioEvent(int port, int mask) = 0;
     // Waits until count bytes can be read or timeoutMs passes (negative then).
     virtual int SioRxWait(int port, int count, int timeoutMs) = 0;
+    // Waits until at least one of ports has count bytes to read, or timeoutMs
+    // passes; the ports that have them, none after the time-out. Ports that
+    // are not open never become ready.
+    virtual QList<int> SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) = 0;
     // The next received byte 0..255, or a negative code when none is there.
     virtual int SioGetc(int port) = 0;
     virtual int SioTxClear(int port) = 0;
@@ -32,7 +39,22 @@ public:
     // ("COM5", "\\.\COM10"): 0 when it could be opened (and is closed again),
     // otherwise a positive system error code.
     virtual int ProbeDevice(const QString& deviceName) = 0;
+
+    // Called while a call waits on the line, about every kWaitHookIntervalMs
+    // of waiting, so that the caller can keep its window alive. None by
+    // default.
+    void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+
+protected:
+    void WhileWaiting() {
+        if (waitHook_) waitHook_();
+    }
+
+private:
+    std::function<void()> waitHook_;
 };
+
+inline constexpr int kWaitHookIntervalMs = 40;
 
 // Library codes and the line settings they stand for.
 inline constexpr int kBaudCode19200 = 6;  // SioBaud code: 19200 baud

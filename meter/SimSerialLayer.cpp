@@ -148,22 +148,60 @@ int SimSerialLayer::SioEvent(int port, int mask) {
     return 0;
 }
 
+bool SimSerialLayer::arrivesWithin(Port& p, int count, int timeoutMs) {
+    // A late reply arrives within this wait when its delay fits in the
+    // time-out; otherwise only after the wait has given up.
+    if (!p.late.isEmpty() && p.lateMs <= timeoutMs) {
+        p.rx += p.late;
+        p.late.clear();
+    }
+    return p.rx.size() >= count;
+}
+
+void SimSerialLayer::giveUp(Port& p) {
+    p.rx += p.late;
+    p.late.clear();
+}
+
 int SimSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
     log(QStringLiteral("SioRxWait(%1)").arg(Args({port, count, timeoutMs})));
     if (int f = failure(QStringLiteral("SioRxWait"))) return f;
     Port* p = openPort(port);
     if (!p) return kSioBadPort;
-    // A late reply arrives within this wait when its delay fits in the
-    // time-out; otherwise only after the wait has given up.
-    const bool lateInTime = !p->late.isEmpty() && p->lateMs <= timeoutMs;
-    if (lateInTime) {
-        p->rx += p->late;
-        p->late.clear();
+    if (p->rx.size() >= count) {
+        arrivesWithin(*p, count, timeoutMs);
+        return p->rx.size();
     }
-    if (p->rx.size() >= count) return p->rx.size();
-    p->rx += p->late;
-    p->late.clear();
+    // No time passes here, but a wait that would have lasted lets the
+    // caller keep its window alive, as the real layer does.
+    WhileWaiting();
+    if (!(p = openPort(port))) return kSioBadPort;
+    if (arrivesWithin(*p, count, timeoutMs)) return p->rx.size();
+    giveUp(*p);
     return kSioTimeout;
+}
+
+QList<int> SimSerialLayer::SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) {
+    QStringList names;
+    for (int port : ports) names << QString::number(port);
+    log(QStringLiteral("SioRxWaitAny(%1;%2)").arg(names.join(u','), Args({count, timeoutMs})));
+    QList<int> ready, open;
+    for (int port : ports) {
+        const Port* p = openPort(port);
+        if (!p) continue;
+        open << port;
+        if (p->rx.size() >= count) ready << port;
+    }
+    if (!ready.isEmpty() || open.isEmpty()) return ready;
+    WhileWaiting();
+    // Whatever arrives in time ends the wait; otherwise the late replies
+    // come after it has given up.
+    for (int port : open)
+        if (Port* p = openPort(port); p && arrivesWithin(*p, count, timeoutMs)) ready << port;
+    if (ready.isEmpty())
+        for (int port : open)
+            if (Port* p = openPort(port)) giveUp(*p);
+    return ready;
 }
 
 int SimSerialLayer::SioGetc(int port) {

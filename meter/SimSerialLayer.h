@@ -10,7 +10,8 @@ class SimMeter;
 
 // Serial layer for tests: library ports (0 = COM1) lead to simulated meters in
 // the same process. A wait that no reply can end returns at once, so no test
-// sleeps through a receive time-out. Every call is recorded.
+// sleeps through a receive time-out; a wait that would have lasted (a late
+// reply or a time-out) calls the wait hook once. Every call is recorded.
 class SimSerialLayer : public SerialLayer {
 public:
     enum class PortKind {
@@ -58,6 +59,7 @@ public:
     int SioTxQue(int port) override;
     int SioEvent(int port, int mask) override;
     int SioRxWait(int port, int count, int timeoutMs) override;
+    QList<int> SioRxWaitAny(const QList<int>& ports, int count, int timeoutMs) override;
     int SioGetc(int port) override;
     int SioTxClear(int port) override;
     int ProbeDevice(const QString& deviceName) override;
@@ -79,6 +81,11 @@ private:
     void log(const QString& entry) { calls_.append(entry); }
     int failure(const QString& function) const { return failures_.value(function, 0); }
     Port* openPort(int port);
+    // Moves a late reply that fits in timeoutMs into what can be read; true
+    // when count bytes can be read then.
+    static bool arrivesWithin(Port& p, int count, int timeoutMs);
+    // After a wait that ended: the late reply is there now.
+    static void giveUp(Port& p);
 
     QHash<int, Port> ports_;
     QHash<QString, int> failures_;

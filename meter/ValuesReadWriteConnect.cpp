@@ -18,17 +18,32 @@ int TValuesReadWrite::CheckCom(int AComNumber) {
     return ctx_.serial.ProbeDevice(ExtComName(static_cast<unsigned>(AComNumber)));
 }
 
-bool TValuesReadWrite::TestConnection(int TestPort) {
-    EEPROMConnected(false);
-    if (!core_->ConnectToPort(TestPort)) return false;
-    if (core_->Handshake() || core_->Handshake()) {
-        // The port stays open; the next scan closes it first.
-        PortsLeftOpen_ << TestPort;
-        return true;
+bool TValuesReadWrite::TestConnection(int TestPort) { return TestConnections({TestPort}).contains(TestPort); }
+
+QList<int> TValuesReadWrite::TestConnections(const QList<int>& TestPorts) {
+    // Every port goes through the same exchanges as when tested alone, but
+    // the ports wait for their replies together: a port without a meter
+    // costs two time-outs in all, not two each.
+    QList<int> opened;
+    for (int port : TestPorts) {
+        EEPROMConnected(false);
+        if (core_->ConnectToPort(port)) opened << port;
     }
-    EEPROMConnected(false);
-    core_->DisconnectPort(TestPort);
-    return false;
+    QList<int> found, unanswered;
+    const QHash<int, int> first = core_->getChars(opened, kHandshakeSent);
+    for (int port : std::as_const(opened)) (first.value(port) == kHandshakeReply ? found : unanswered) << port;
+    const QHash<int, int> second = core_->getChars(unanswered, kHandshakeSent);
+    for (int port : std::as_const(unanswered)) {
+        if (second.value(port) == kHandshakeReply) {
+            found << port;
+            continue;
+        }
+        EEPROMConnected(false);
+        core_->DisconnectPort(port);
+    }
+    // These ports stay open; the next scan closes them first.
+    PortsLeftOpen_ << found;
+    return found;
 }
 
 void TValuesReadWrite::ClosePortsLeftOpen() {
@@ -44,12 +59,20 @@ int TValuesReadWrite::FindComPorts() {
     int found = 0;
     for (int i = 1; i <= 1000; ++i)
         if (CheckCom(i) == 0) ComPorts_ << i;
+    QList<int> testPorts;
     for (int k = 0; k < ComPorts_.size(); ++k) {
         ComPortlbl->setText(QString::number(ComPorts_.at(k)));
         ComPortlbl->adjustSize();
-        ComPortlbl->repaint();
         ctx_.link.ComPortNumber = ComPorts_.at(k) - 1;
-        if (TestConnection(ctx_.link.ComPortNumber)) {
+        testPorts << ctx_.link.ComPortNumber;
+    }
+    // The ports are tested together, so there is no count to show: the bar
+    // says the scan goes on.
+    ShowProgress(0, -1);
+    const QList<int> answered = TestConnections(testPorts);
+    ShowProgress(0, 0);
+    for (int k = 0; k < ComPorts_.size(); ++k) {
+        if (answered.contains(ComPorts_.at(k) - 1)) {
             ++found;
             FoundPortIndex_ = k;
         }
@@ -58,6 +81,7 @@ int TValuesReadWrite::FindComPorts() {
 }
 
 bool TValuesReadWrite::AutoMeter() {
+    const MeterActivity::Scope busy(*activity_);
     const QString tryAgain = QStringLiteral("Try again? (If No VORDA will terminate)");
     int n = FindComPorts();
     if (n == 0) {

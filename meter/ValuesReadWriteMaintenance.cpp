@@ -13,6 +13,7 @@ namespace vorda {
 
 void TValuesReadWrite::RestoreDefaults1Click() {
     if (!core_) return;
+    const MeterActivity::Scope busy(*activity_);
     if (!ctx_.ui.Confirm(QStringLiteral("About to write Factory Default Settings into the Meter\n\r"
                                         "Current Meter values will be overwritten.\n\r\n\r            Are you sure?")))
         return;

@@ -42,16 +42,28 @@ QString DecodeRead(const DMap& p, const QVector<int>& bytes) {
 } // namespace
 
 void TValuesReadWrite::ShowProgress(int done, int total) {
-    // Repaints at once: no other input is processed while the meter is busy.
-    if (total <= 0) {
+    progressDone_ = done;
+    progressTotal_ = total;
+    if (total == 0) {
         ProgressBar->hide();
-    } else {
-        ProgressBar->setRange(0, total);
-        ProgressBar->setValue(done);
-        ProgressBar->show();
-        ProgressBar->repaint();
+        return;
     }
-    Progress->repaint();
+    // Painting the bar at every register would cost more than the register
+    // itself: it follows when the windows next paint, at a human rate, and
+    // once more at the end (or at once for work without a count).
+    if (total < 0 || done >= total) activity_->KeepAlive(true);
+}
+
+void TValuesReadWrite::RefreshProgress() {
+    if (progressTotal_ == 0) return;
+    // A work without a count shows the bar's busy indicator.
+    const bool appears = ProgressBar->isHidden();
+    ProgressBar->setRange(0, std::max(0, progressTotal_));
+    ProgressBar->setValue(progressDone_);
+    ProgressBar->show();
+    // A change of value paints the bar at once; so does its appearance,
+    // which otherwise would wait for the next round of paints.
+    if (appears) ProgressBar->repaint();
 }
 
 void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
@@ -67,6 +79,7 @@ void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
 
 void TValuesReadWrite::ReadEEClick() {
     if (!core_) return;
+    const MeterActivity::Scope busy(*activity_);
     if (!ctx_.startup.OffsetCalMode && ctx_.flags.DataOnScreen && ctx_.flags.DataEdited &&
         !ctx_.ui.Confirm(QStringLiteral("About to read Meter values.\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")))
         return;
@@ -123,6 +136,7 @@ void TValuesReadWrite::ReadEEClick() {
 
 void TValuesReadWrite::WriteEEClick() {
     if (!core_) return;
+    const MeterActivity::Scope busy(*activity_);
     CheckDataClick();
     if (CheckDataResult->text() != QLatin1String("Data OK")) {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
@@ -157,7 +171,6 @@ void TValuesReadWrite::WriteEEClick() {
             }
         }
         Progress->setText(i % 2 == 0 ? QStringLiteral("O") : QStringLiteral("o"));
-        Progress->repaint();
     }
     Progress->setText(QString());
     ShowProgress(0, 0);

@@ -62,6 +62,18 @@ void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
     content->resize(right, bottom);
 }
 
+// Runs a step however the scope ends.
+class ScopeExit {
+public:
+    explicit ScopeExit(std::function<void()> step) : step_(std::move(step)) {}
+    ~ScopeExit() { step_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    std::function<void()> step_;
+};
+
 void SetBold(QWidget* w, bool bold = true) {
     QFont f = w->font();
     f.setBold(bold);
@@ -73,6 +85,8 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     : QMainWindow(parent), ctx_(std::move(context)) {
     rounder_ = std::make_unique<SigFigRounder>(ctx_.startup.SigFigCount, ctx_.ui);
     evaluator_ = std::make_unique<EquationEvaluator>(*rounder_, ctx_.ui);
+    activity_ = std::make_unique<MeterActivity>(ctx_.serial);
+    activity_->SetRefresh([this] { RefreshProgress(); });
     setObjectName(QStringLiteral("ValuesReadWrite"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
     QFont f(QStringLiteral("Tahoma"));
@@ -92,6 +106,13 @@ void TValuesReadWrite::Guard(const std::function<void()>& handler) {
         // The program end seam has shown the message and asked the program
         // to end; nothing more runs in this command.
     }
+}
+
+void TValuesReadWrite::RunCommand(const std::function<void()>& handler) {
+    // A command started otherwise than by the user (a queued call, say)
+    // waits its turn no more than the user's input does: it is dropped.
+    if (activity_->Running()) return;
+    Guard(handler);
 }
 
 void TValuesReadWrite::AttachWindows(TDisplayUnitsFrm* units, TMapMaker* mapMaker, TPICRWForm* picrw,
@@ -125,12 +146,12 @@ void TValuesReadWrite::BuildWindow() {
     TestConnbtn->setObjectName(QStringLiteral("TestConnbtn"));
     TestConnbtn->setToolTip(QStringLiteral("Atttach meter and press connect"));
     TestConnbtn->setGeometry(8, 8, 90, 30);
-    connect(TestConnbtn, &QPushButton::clicked, this, [this] { Guard([this] { TestConnbtnClick(); }); });
+    connect(TestConnbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { TestConnbtnClick(); }); });
     CheckData = new QPushButton(QStringLiteral("Check Data"), TopPanel);
     CheckData->setObjectName(QStringLiteral("CheckData"));
     CheckData->setToolTip(QStringLiteral("See if the current data is valid"));
     CheckData->setGeometry(146, 3, 69, 21);
-    connect(CheckData, &QPushButton::clicked, this, [this] { Guard([this] { CheckDataClick(); }); });
+    connect(CheckData, &QPushButton::clicked, this, [this] { RunCommand([this] { CheckDataClick(); }); });
     CheckDataResult = new QLabel(QStringLiteral("Data Status"), TopPanel);
     CheckDataResult->setObjectName(QStringLiteral("CheckDataResult"));
     CheckDataResult->setGeometry(143, 27, 80, 16);
@@ -249,16 +270,16 @@ void TValuesReadWrite::BuildMaPanel() {
     mAConnectbtn = new QPushButton(QStringLiteral("Connect"), panel);
     mAConnectbtn->setObjectName(QStringLiteral("mAConnectbtn"));
     mAConnectbtn->setGeometry(8, 136, 105, 25);
-    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { Guard([this] { mAConnectbtnClick(); }); });
+    connect(mAConnectbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { mAConnectbtnClick(); }); });
     NewMeterbtn = new QPushButton(QStringLiteral("New Meter"), panel);
     NewMeterbtn->setObjectName(QStringLiteral("NewMeterbtn"));
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
     NewMeterbtn->setGeometry(125, 136, 105, 25);
-    connect(NewMeterbtn, &QPushButton::clicked, this, [this] { Guard([this] { NewMeterbtnClick(); }); });
+    connect(NewMeterbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { NewMeterbtnClick(); }); });
     NewOffsetedt = new QLineEdit(panel);
     NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
     NewOffsetedt->hide();
-    connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { Guard([this] { OfffsetCalcBtnClick(); }); });
+    connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { RunCommand([this] { OfffsetCalcBtnClick(); }); });
     NewMeterbtn->hide();
     panel->hide();
 }
@@ -273,7 +294,7 @@ void TValuesReadWrite::BuildMenus() {
         a->setObjectName(name);
         a->setStatusTip(hint);
         a->setToolTip(hint);
-        connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
+        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
         return a;
     };
     ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
@@ -308,10 +329,10 @@ void TValuesReadWrite::BuildMenus() {
 
     SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display Units"));
     SetDisplayUnits1->setObjectName(QStringLiteral("SetDisplayUnits1"));
-    connect(SetDisplayUnits1, &QAction::triggered, this, [this] { Guard([this] { SetDisplayUnits1Click(); }); });
+    connect(SetDisplayUnits1, &QAction::triggered, this, [this] { RunCommand([this] { SetDisplayUnits1Click(); }); });
     DirectorySelection1 = menuBar()->addAction(QStringLiteral("Directory Selection"));
     DirectorySelection1->setObjectName(QStringLiteral("DirectorySelection1"));
-    connect(DirectorySelection1, &QAction::triggered, this, [this] { Guard([this] { DirectorySelection1Click(); }); });
+    connect(DirectorySelection1, &QAction::triggered, this, [this] { RunCommand([this] { DirectorySelection1Click(); }); });
 }
 
 void TValuesReadWrite::resizeEvent(QResizeEvent* event) {
@@ -401,6 +422,11 @@ void TValuesReadWrite::DestroyFields() {
 }
 
 int TValuesReadWrite::CreateFields() {
+    // The rows are made while their area is out of sight, so that they
+    // appear together with it instead of one at a time among their siblings.
+    const bool contentShown = !ScrollContent->isHidden();
+    ScrollContent->hide();
+    const ScopeExit showContent([this, contentShown] { ScrollContent->setVisible(contentShown); });
     ScrollToTop();
     const int n = ctx_.map.MapParamCount();
     EEValues_.fill(EEValue{}, n);

@@ -1,6 +1,7 @@
 #pragma once
 #include "app/Startup.h"
 #include "maps/DMap.h"
+#include "meter/MeterActivity.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/ParameterFields.h"
@@ -90,6 +91,9 @@ public:
     // ---- Meter link (meter/) ----
     int CheckCom(int AComNumber);
     bool TestConnection(int TestPort);
+    // TestConnection on several ports at once; the ports on which a meter
+    // answered.
+    QList<int> TestConnections(const QList<int>& TestPorts);
     int FindComPorts();
     bool AutoMeter();
     void TestConnbtnClick();
@@ -141,6 +145,8 @@ public:
     SigFigRounder& Rounder() { return *rounder_; }
     EquationEvaluator& Evaluator() { return *evaluator_; }
     TPICCoreForm* Core() const { return core_; }
+    // True while a meter command runs.
+    bool MeterBusy() const { return activity_->Running(); }
     const QVector<QLineEdit*>& ValueEdits() const { return ValueEdits_; }
     const QVector<QLabel*>& NameLabels() const { return NameLabels_; }
     const QVector<QLabel*>& AttrLabels() const { return AttrLabels_; }
@@ -181,7 +187,13 @@ private:
     // Builds the screen of a map just read by hand or for preview.
     void ShowLoadedMap(bool preview);
     void ScrollToTop();
+    // Progress of a long command: done of total registers; total 0 hides it,
+    // a negative total shows work without a count.
+    // The bar follows when the windows next paint and at the end.
     void ShowProgress(int done, int total);
+    void RefreshProgress();
+    // Runs a user's command unless a meter command is still running.
+    void RunCommand(const std::function<void()>& handler);
     void ClosePortsLeftOpen();
     void RestoreValuesWindowPlacement();
 
@@ -192,6 +204,9 @@ private:
     TMapMaker* mapMaker_ = nullptr;
     TPICRWForm* picrw_ = nullptr;
     TPICCoreForm* core_ = nullptr;
+    std::unique_ptr<MeterActivity> activity_;
+    int progressDone_ = 0;
+    int progressTotal_ = 0;
 
     // Detection.
     QList<int> ComPorts_;

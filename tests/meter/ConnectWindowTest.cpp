@@ -142,6 +142,42 @@ TEST_F(ConnectTest, MeterAnsweringOnlyTheSecondHandshakeCountsButMustAnswerAtCon
     EXPECT_FALSE(program->map.MapLoaded);
 }
 
+// Ten ports that open but never answer beside one meter: every port gets
+// the exchanges of a test on its own (the second handshake only where the
+// first failed), but each handshake round waits once for all ports.
+TEST_F(ConnectTest, ScanTestsTheOpenPortsTogether) {
+    for (int port = 0; port <= 10; ++port)
+        if (port != 4) serial.setFree(port);
+    AttachMeter(4, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    serial.clearCalls();
+    EXPECT_EQ(mw()->FindComPorts(), 1);
+
+    // Round one: the meter answers at once, the rest time out together;
+    // round two: the silent ports alone (with what is left of the time-out).
+    QStringList waits;
+    for (const QString& call : serial.calls().filter(QRegularExpression("^SioRxWait")))
+        waits << call.section(u',', 0, -2);
+    EXPECT_EQ(waits, (QStringList{"SioRxWaitAny(0,1,2,3,4,5,6,7,8,9,10;1", "SioRxWaitAny(0,1,2,3,5,6,7,8,9,10;1",
+                                  "SioRxWaitAny(0,1,2,3,5,6,7,8,9,10;1"}));
+    auto exchangesOf = [this](int port) {
+        QStringList out;
+        const QRegularExpression own(QStringLiteral("^Sio(?!RxWaitAny)\\w+\\(%1[,)]").arg(port));
+        for (const QString& call : serial.calls())
+            if (own.match(call).hasMatch()) out << call;
+        return out;
+    };
+    const QStringList open = {"SioReset(0,1024,1024)", "SioBaud(0,6)", "SioParms(0,0,2,8)"};
+    const QStringList handshake = {"SioReset(0,1,1)", "SioPuts(0,55)", "SioTxQue(0)"};
+    EXPECT_EQ(exchangesOf(0), open + handshake + handshake + QStringList{"SioDone(0)"});
+    EXPECT_EQ(exchangesOf(4), (QStringList{"SioReset(4,1024,1024)", "SioBaud(4,6)", "SioParms(4,0,2,8)",
+                                            "SioReset(4,1,1)", "SioPuts(4,55)", "SioTxQue(4)", "SioGetc(4)"}));
+    EXPECT_EQ(mw()->ComPorts().at(mw()->FoundPortIndex()), 5);
+    EXPECT_EQ(Label("ComPortlbl"), "11"); // the last port tested
+    EXPECT_TRUE(serial.isOpen(4));
+    for (int port : {0, 5, 10}) EXPECT_FALSE(serial.isOpen(port)) << port;
+}
+
 TEST_F(ConnectTest, BusyPortIsSkippedWithoutBeingTested) {
     serial.setBusy(2);
     AttachMeter(5, "ZUVMAP5.map", 5);

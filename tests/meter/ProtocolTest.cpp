@@ -333,3 +333,91 @@ TEST(SimLayer, CallsOnClosedPortsFail) {
     ASSERT_EQ(layer.SioReset(0, 1, 1), 0);
     EXPECT_EQ(layer.SioGetc(0), kSioNoData);
 }
+
+// Several ports at once: a meter answering at once, one answering late
+// (inside or beyond the time-out), a silent line and a closed port.
+TEST(SimLayer, WaitForAnyPortEndsWithTheFirstRepliesWithoutSleeping) {
+    struct Case {
+        const char* name;
+        int delayMs;          // of the second meter's replies
+        QList<int> firstWait; // ports ready after the handshakes
+        QList<int> secondWait;
+        int hookCalls;        // waits that would have lasted
+    };
+    const Case cases[] = {
+        {"late inside the time-out", 450, {1}, {3}, 1},
+        {"late beyond the time-out", 600, {1}, {}, 1},
+        {"both at once", 0, {1, 3}, {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimSerialLayer layer;
+        SimMeter quick, slow;
+        SimMeter::Faults f;
+        f.replyDelayMs = c.delayMs;
+        slow.setFaults(f);
+        layer.attach(1, &quick);
+        layer.attach(3, &slow);
+        layer.setFree(5);
+        layer.setFree(7); // never opened
+        int hooks = 0;
+        layer.SetWaitHook([&hooks] { ++hooks; });
+        const unsigned char b = 0x55;
+        for (int port : {1, 3, 5}) {
+            ASSERT_EQ(layer.SioReset(port, 1, 1), 0);
+            ASSERT_EQ(layer.SioPuts(port, &b, 1), 1);
+        }
+        const QList<int> first = layer.SioRxWaitAny({1, 3, 5, 7}, 1, 500);
+        EXPECT_EQ(first, c.firstWait);
+        for (int port : first) EXPECT_EQ(layer.SioGetc(port), 0x56);
+        const QList<int> second = layer.SioRxWaitAny({3, 5, 7}, 1, 500);
+        EXPECT_EQ(second, c.secondWait);
+        EXPECT_EQ(hooks, c.hookCalls);
+        // Whatever came too late is there after the wait gave up.
+        if (!first.contains(3)) EXPECT_EQ(layer.SioGetc(3), 0x56);
+        EXPECT_EQ(layer.SioRxWaitAny({7}, 1, 500), QList<int>{});
+        EXPECT_EQ(layer.calls().last(), "SioRxWaitAny(7;1,500)");
+    }
+}
+
+TEST(SimLayer, SingleWaitCallsTheHookOnlyWhenItWouldLast) {
+    SimSerialLayer layer;
+    SimMeter meter;
+    layer.attach(0, &meter);
+    int hooks = 0;
+    layer.SetWaitHook([&hooks] { ++hooks; });
+    const unsigned char b = 0x55;
+    ASSERT_EQ(layer.SioReset(0, 1, 1), 0);
+    layer.SioPuts(0, &b, 1);
+    EXPECT_GT(layer.SioRxWait(0, 1, 500), 0);
+    EXPECT_EQ(hooks, 0);
+    EXPECT_EQ(layer.SioGetc(0), 0x56);
+    EXPECT_LT(layer.SioRxWait(0, 1, 500), 0); // nothing on its way
+    EXPECT_EQ(hooks, 1);
+}
+
+// The handshake on many ports: each port gets the exchange getChar makes,
+// then one wait serves them all.
+TEST_F(Protocol, HandshakeOnSeveralPortsWaitsOnceForAll) {
+    SimMeter second, badReply;
+    SimMeter::Faults bad;
+    bad.badHandshake = true;
+    badReply.setFaults(bad);
+    layer.attach(6, &second);
+    layer.attach(8, &badReply);
+    layer.setFree(9);
+    for (int port : {kPort, 6, 8, 9}) ASSERT_TRUE(core->ConnectToPort(port));
+    layer.clearCalls();
+    const QHash<int, int> replies = core->getChars({kPort, 6, 8, 9}, kHandshakeSent);
+    EXPECT_EQ(replies, (QHash<int, int>{{kPort, 0x56}, {6, 0x56}, {8, 0x00}, {9, kGetCharTimeout}}));
+    QStringList expected;
+    for (int port : {kPort, 6, 8, 9})
+        expected << QStringLiteral("SioReset(%1,1,1)").arg(port) << QStringLiteral("SioPuts(%1,55)").arg(port)
+                 << QStringLiteral("SioTxQue(%1)").arg(port);
+    expected << "SioRxWaitAny(4,6,8,9;1,500)" << "SioGetc(4)" << "SioGetc(6)" << "SioGetc(8)" << "SioRxWaitAny(9;1,500)";
+    // The second wait asks with what is left of the time-out.
+    ASSERT_EQ(layer.calls().size(), expected.size());
+    EXPECT_EQ(layer.calls().mid(0, expected.size() - 1), expected.mid(0, expected.size() - 1));
+    EXPECT_TRUE(layer.calls().last().startsWith("SioRxWaitAny(9;1,"));
+    EXPECT_TRUE(core->getChars({}, kHandshakeSent).isEmpty());
+}

@@ -18,6 +18,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 using namespace vorda;
 
 namespace {
@@ -242,4 +246,26 @@ TEST_F(PtySerial, StartsFromTheFactoryImageOfAMap) {
     EXPECT_EQ(core->GetSetRegister(0, 20, 'X'), 'X');
     EXPECT_EQ(core->getChar(kFactoryResetByte), kFactoryResetByte);
     EXPECT_EQ(core->GetSetRegister(1, 20, 0), 'T');
+}
+
+TEST_F(PtySerial, HandshakeOnSeveralPortsWaitsForAllAtOnce) {
+    ASSERT_FALSE(startSim(3, {"--map-number", "5"}).isEmpty());
+    // COM4: a terminal that opens but has nothing behind it.
+    const int silent = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(silent, 0);
+    ASSERT_EQ(grantpt(silent), 0);
+    ASSERT_EQ(unlockpt(silent), 0);
+    ASSERT_TRUE(QFile::link(QString::fromLocal8Bit(ptsname(silent)), QDir(portDir).filePath(QStringLiteral("COM4"))));
+    ASSERT_TRUE(core->ConnectToPort(2));
+    ASSERT_TRUE(core->ConnectToPort(3));
+    int hooks = 0;
+    layer->SetWaitHook([&hooks] { ++hooks; });
+    const QHash<int, int> replies = core->getChars({2, 3}, kHandshakeSent);
+    EXPECT_EQ(replies, (QHash<int, int>{{2, kHandshakeReply}, {3, kGetCharTimeout}}));
+    EXPECT_GE(hooks, 1) << "the wait lets its caller keep the window alive";
+    // The meter's port goes on working.
+    link.ComPortNumber = 2;
+    EXPECT_EQ(core->GetSetRegister(1, 200, 1), 5);
+    core->DisconnectPort(3);
+    ::close(silent);
 }

@@ -23,7 +23,12 @@ public:
 
     void ShowMessage(const QString& text) override { record("message", text); }
     void ShowError(const QString& text) override { record("error", text); }
-    bool Confirm(const QString& text) override { record("confirm", text); return nextAnswer(); }
+    bool Confirm(const QString& text) override {
+        record("confirm", text);
+        const bool a = nextAnswer();
+        if (onQuestion) onQuestion();
+        return a;
+    }
     bool AskYesNo(const QString& text) override {
         record("yesno", text);
         const bool a = nextAnswer();

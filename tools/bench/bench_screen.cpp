@@ -1,7 +1,10 @@
 // Figures of the parameter screen for a map of 256 one-register parameters:
 // building it (CreateFields, SetDataRanges included), deriving it again after
 // a unit change (SetDataRanges alone) and checking 256 values
-// (CheckDataClick). Prints figures; asserts nothing.
+// (CheckDataClick). Each figure is taken with the window hidden and shown,
+// side by side in the same run, and includes the paint that follows; run
+// under `xvfb-run -a` for a window that really paints. Prints figures;
+// asserts nothing.
 #include "BenchSupport.h"
 #include "app/Program.h"
 #include "tests/support/TempInstallation.h"
@@ -12,6 +15,7 @@
 #include "values/ValuesReadWriteUnt.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -68,33 +72,57 @@ struct ScreenProgram {
     TValuesReadWrite* mw() const { return program->mainWindow(); }
 };
 
-void BM_CreateFields256(benchmark::State& state) {
+using bench::Figures;
+
+// Times one screen operation and the paint it leads to, the window hidden
+// or shown as the benchmark's argument says.
+template <class Operation>
+void TimeScreen(benchmark::State& state, const char* row, Operation operation, bool withValues = false) {
+    const bool shown = bench::Shown(int(state.range(0)));
     ScreenProgram sp;
-    for (auto _ : state) sp.mw()->CreateFields();
+    if (withValues)
+        for (int i = 0; i < sp.mw()->ValueEdits().size(); ++i)
+            sp.mw()->ValueEdits()[i]->setText(QString::number(10 + i % 50));
+    bench::SetShown(sp.mw(), shown);
+    double total = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        operation(sp.mw());
+        QApplication::processEvents(); // the paint
+        const double s = timer.nsecsElapsed() / 1e9;
+        total += s;
+        state.SetIterationTime(s);
+    }
+    Figures::Record(row, shown ? "window shown" : "window hidden", total * 1000.0 / double(state.iterations()));
 }
-BENCHMARK(BM_CreateFields256)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(7)->ReportAggregatesOnly(true);
+
+void BM_CreateFields256(benchmark::State& state) {
+    TimeScreen(state, "Screen of 256 parameters: build (CreateFields)", [](TValuesReadWrite* w) { w->CreateFields(); });
+}
+BENCHMARK(BM_CreateFields256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_SetDataRanges256(benchmark::State& state) {
-    ScreenProgram sp;
-    for (auto _ : state) sp.mw()->SetDataRanges();
+    TimeScreen(state, "Screen of 256 parameters: unit change (SetDataRanges)", [](TValuesReadWrite* w) { w->SetDataRanges(); });
 }
-BENCHMARK(BM_SetDataRanges256)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SetDataRanges256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_CheckData256(benchmark::State& state) {
-    ScreenProgram sp;
-    for (int i = 0; i < sp.mw()->ValueEdits().size(); ++i)
-        sp.mw()->ValueEdits()[i]->setText(QString::number(10 + i % 50));
-    for (auto _ : state) sp.mw()->CheckDataClick();
+    TimeScreen(state, "Screen of 256 parameters: data check (CheckDataClick)", [](TValuesReadWrite* w) { w->CheckDataClick(); }, true);
 }
-BENCHMARK(BM_CheckData256)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_CheckData256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::ChoosePlatform();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    Figures::Print();
     return 0;
 }

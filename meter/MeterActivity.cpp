@@ -1,0 +1,94 @@
+#include "MeterActivity.h"
+
+#include "SerialLayer.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <QWindow>
+
+namespace vorda {
+
+namespace {
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The dialog the command itself has shown (a message or a question), if the
+// object belongs to it.
+bool InCommandDialog(QObject* watched) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return false;
+    if (auto* w = qobject_cast<QWidget*>(watched)) return w->window() == modal;
+    if (auto* win = qobject_cast<QWindow*>(watched)) return win == modal->windowHandle();
+    return false;
+}
+
+} // namespace
+
+MeterActivity::MeterActivity(SerialLayer& serial) : serial_(serial) {}
+
+MeterActivity::~MeterActivity() {
+    if (depth_ > 0) {
+        depth_ = 1;
+        End();
+    }
+}
+
+MeterActivity::Scope::Scope(MeterActivity& activity) : activity_(activity) { activity_.Begin(); }
+
+MeterActivity::Scope::~Scope() { activity_.End(); }
+
+void MeterActivity::Begin() {
+    if (depth_++ > 0) return;
+    sinceLast_.invalidate();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    qApp->installEventFilter(this);
+    serial_.SetWaitHook([this] { KeepAlive(); });
+}
+
+void MeterActivity::End() {
+    if (--depth_ > 0) return;
+    serial_.SetWaitHook({});
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+}
+
+void MeterActivity::KeepAlive(bool force) {
+    if (!Running() || inKeepAlive_) return;
+    if (!force && sinceLast_.isValid() && sinceLast_.elapsed() < kIntervalMs) return;
+    inKeepAlive_ = true;
+    if (refresh_) refresh_();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    inKeepAlive_ = false;
+    sinceLast_.start();
+}
+
+bool MeterActivity::eventFilter(QObject* watched, QEvent* event) {
+    if (event->spontaneous() && IsUserInput(event->type()) && !InCommandDialog(watched)) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace vorda

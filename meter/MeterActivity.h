@@ -1,0 +1,63 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <functional>
+
+namespace vorda {
+class SerialLayer;
+
+// Keeps the program alive while a long meter command holds the user-interface
+// thread. While one runs (and there are no other threads):
+// - the busy cursor shows;
+// - whenever the serial layer waits for the meter, and at the end of each
+//   step the command marks, the windows get on with painting, exposing and
+//   the desktop's "are you alive" check, at most every kIntervalMs; the
+//   program's progress display is brought up to date just before;
+// - user input, the closing of a window included, is not taken: the events
+//   waiting in the window system stay there until the command has ended, and
+//   any that reach a window meanwhile are dropped, except in a dialog the
+//   command itself shows.
+class MeterActivity : public QObject {
+public:
+    static constexpr int kIntervalMs = 40;
+
+    explicit MeterActivity(SerialLayer& serial);
+    ~MeterActivity() override;
+
+    // Marks one command for its lifetime. Commands may nest (a read after
+    // connecting); the outermost one sets things up and clears them away,
+    // however it ends.
+    class Scope {
+    public:
+        explicit Scope(MeterActivity& activity);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        MeterActivity& activity_;
+    };
+
+    bool Running() const { return depth_ > 0; }
+    // Called just before the windows paint: shows the progress so far.
+    void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
+    // Lets the windows paint when kIntervalMs have passed since they last
+    // did (or always with force); the first call of a command always does.
+    void KeepAlive(bool force = false);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Begin();
+    void End();
+
+    SerialLayer& serial_;
+    std::function<void()> refresh_;
+    int depth_ = 0;
+    bool inKeepAlive_ = false;
+    QElapsedTimer sinceLast_;
+};
+
+} // namespace vorda

@@ -1,0 +1,128 @@
+// A slow meter keeps the main window alive: while a long meter command runs,
+// the window paints with the busy cursor and its progress, takes no user
+// input and starts no second command; all of it ends with the command.
+#include "tests/support/ProgramFixture.h"
+
+#include <QPushButton>
+#include <QProgressBar>
+#include <QTest>
+
+namespace vorda::test {
+namespace {
+
+// Watches the main window's paints while a meter command runs.
+class PaintWatch : public QObject {
+public:
+    struct Paint {
+        QString widget;
+        bool waitCursor;
+        bool progressShown;
+        int progressValue;
+        int progressMaximum;
+    };
+    PaintWatch(TValuesReadWrite* window) : window_(window) { qApp->installEventFilter(this); }
+    ~PaintWatch() override { qApp->removeEventFilter(this); }
+
+    QList<Paint> busyPaints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && w && w->window() == window_ && window_->MeterBusy()) {
+            const auto* bar = window_->findChild<QProgressBar*>("ProgressBar");
+            busyPaints << Paint{w->objectName(), QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor,
+                                bar->isVisible(), bar->value(), bar->maximum()};
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TValuesReadWrite* window_;
+};
+
+class BusyTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        meter_ = &AttachMeter(0, "ZUVMAP5.map", 5);
+        meter_->mutableFaults().replyDelayMs = 450; // inside the time-out
+    }
+    bool CreateShown() {
+        if (!Create()) return false;
+        mw()->show();
+        return QTest::qWaitForWindowExposed(mw());
+    }
+    void Connect() { Find<QPushButton>("TestConnbtn")->click(); }
+    int ReadRegisters() const {
+        int n = 0;
+        for (const DMap& p : program->map.MapParams) n += p.EndReg - p.Startreg + 1;
+        return n;
+    }
+    SimMeter* meter_ = nullptr;
+};
+
+TEST_F(BusyTest, ASlowMeterLeavesTheWindowPaintingWithBusyCursorAndProgress) {
+    ASSERT_TRUE(CreateShown());
+    PaintWatch watch(mw());
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    ASSERT_FALSE(watch.busyPaints.isEmpty()) << "the window never painted while the meter was busy";
+    for (const PaintWatch::Paint& p : watch.busyPaints) EXPECT_TRUE(p.waitCursor) << p.widget.toStdString();
+    // The scan shows that it goes on; the read after connecting shows its
+    // progress, and in the end all of it.
+    EXPECT_TRUE(std::any_of(watch.busyPaints.begin(), watch.busyPaints.end(), [](const PaintWatch::Paint& p) {
+        return p.widget == "ProgressBar" && p.progressShown && p.progressMaximum == 0;
+    }));
+    EXPECT_TRUE(std::any_of(watch.busyPaints.begin(), watch.busyPaints.end(), [this](const PaintWatch::Paint& p) {
+        return p.widget == "ProgressBar" && p.progressShown && p.progressValue == ReadRegisters();
+    }));
+    // Everything ends with the command.
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(mw()->MeterBusy());
+    EXPECT_FALSE(Find<QProgressBar>("ProgressBar")->isVisible());
+}
+
+TEST_F(BusyTest, NoInputAndNoSecondCommandWhileTheMeterIsBusy) {
+    ASSERT_TRUE(CreateShown());
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    auto* check = Find<QPushButton>("CheckData");
+    int checks = 0;
+    QObject::connect(check, &QPushButton::clicked, [&checks] { ++checks; });
+    Box(4)->setText("300");
+    ui.clear();
+    ui.answer(true);
+    ui.onQuestion = [this, check] {
+        // In the middle of Read Parameters: a click of the user's, and a
+        // command that comes by the event queue.
+        QTest::mouseClick(check, Qt::LeftButton);
+        QMetaObject::invokeMethod(Action("ReadEE"), "trigger", Qt::QueuedConnection);
+    };
+    const int readsBefore = meter_->registerReads();
+    Trigger("ReadEE");
+    QApplication::processEvents();
+    EXPECT_EQ(checks, 0);
+    EXPECT_EQ(meter_->registerReads() - readsBefore, ReadRegisters()) << "a second read ran";
+    EXPECT_EQ(ui.texts("message"), QStringList{"Meter read successfully"});
+    // Once the command has ended, input is taken again.
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(checks, 1);
+}
+
+TEST_F(BusyTest, TheBusyStateEndsAlsoWhenTheCommandEndsTheProgram) {
+    serial.setAbsent(0);
+    ASSERT_TRUE(CreateShown());
+    ui.answer(false);
+    Connect();
+    EXPECT_TRUE(end.terminated);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(mw()->MeterBusy());
+    // The next command runs.
+    int checks = 0;
+    QObject::connect(Find<QPushButton>("CheckData"), &QPushButton::clicked, [&checks] { ++checks; });
+    QTest::mouseClick(Find<QPushButton>("CheckData"), Qt::LeftButton);
+    EXPECT_EQ(checks, 1);
+}
+
+} // namespace
+} // namespace vorda::test
