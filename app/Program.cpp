@@ -37,6 +37,7 @@ void VordaProgram::Create() {
     picrw_ = std::make_unique<TPICRWForm>(ui_);
     core_ = std::make_unique<TPICCoreForm>(serial_, link);
     picrw_->AttachCore(core_.get());
+    picrw_->AttachActivity(&main_->Activity());
     main_->AttachWindows(unitsFrm_.get(), mapMaker_.get(), picrw_.get(), core_.get());
 }
 

@@ -1,5 +1,7 @@
 #include "PICRW.h"
 
+#include "meter/MeterActivity.h"
+
 #include "app/UserError.h"
 #include "app/UserInteraction.h"
 #include "meter/PICCore.h"
@@ -349,8 +351,14 @@ void TPICRWForm::FormCreate() {
     RegGridDec->SyncTo(browser_.CurrentCol, browser_.CurrentRow);
 }
 
+void TPICRWForm::MeterCommand(const std::function<void()>& handler) {
+    if (!activity_) return Guard(handler);
+    const MeterActivity::Scope busy(*activity_);
+    Guard(handler);
+}
+
 void TPICRWForm::RegGridDecSelectCell(int col, int row) {
-    Guard([&] { browser_.RegGridDecSelectCell(col, row); });
+    MeterCommand([&] { browser_.RegGridDecSelectCell(col, row); });
     // A click on a cell makes it current however the selection ended.
     RegGridDec->SyncTo(browser_.CurrentCol, browser_.CurrentRow);
 }
@@ -372,9 +380,9 @@ void TPICRWForm::RefreshClick() {
     Guard([&] { browser_.RefreshClick(); });
 }
 
-void TPICRWForm::WriteRegClick() { Guard([&] { browser_.WriteRegClick(); }); }
+void TPICRWForm::WriteRegClick() { MeterCommand([&] { browser_.WriteRegClick(); }); }
 
-void TPICRWForm::ReadAllRegsClick() { Guard([&] { browser_.ReadAllRegsClick(); }); }
+void TPICRWForm::ReadAllRegsClick() { MeterCommand([&] { browser_.ReadAllRegsClick(); }); }
 
 // ---------------------------------------------------------------- display
 

@@ -13,6 +13,7 @@ class QTableView;
 
 namespace vorda {
 class TPICCoreForm;
+class MeterActivity;
 class UserInteraction;
 class RegisterGridModel;
 class RegisterGridView;
@@ -29,6 +30,9 @@ public:
 
     // The protocol object the browser talks through (created after it).
     void AttachCore(TPICCoreForm* core);
+    // Keeps the windows painted with a busy cursor while the browser waits
+    // for the meter, as every other meter command does.
+    void AttachActivity(MeterActivity* activity) { activity_ = activity; }
 
     RegisterBrowser& Browser() { return browser_; }
 
@@ -53,6 +57,8 @@ private:
     void BuildWindow();
     // Runs a handler; an error that ends the command is shown in an error box.
     void Guard(const std::function<void()>& handler);
+    // The same for a handler that talks to the meter.
+    void MeterCommand(const std::function<void()>& handler);
 
     // RegisterBrowserView
     void CellChanged(int col, int row) override;
@@ -66,6 +72,7 @@ private:
     UserInteraction& ui_;
     RegisterBrowser browser_;
     bool built_ = false;
+    MeterActivity* activity_ = nullptr;
 
     QPushButton* ReadAllRegs = nullptr;
     QLabel* Reclbl = nullptr;

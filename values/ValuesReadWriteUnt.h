@@ -147,6 +147,7 @@ public:
     TPICCoreForm* Core() const { return core_; }
     // True while a meter command runs.
     bool MeterBusy() const { return activity_->Running(); }
+    MeterActivity& Activity() { return *activity_; }
     const QVector<QLineEdit*>& ValueEdits() const { return ValueEdits_; }
     const QVector<QLabel*>& NameLabels() const { return NameLabels_; }
     const QVector<QLabel*>& AttrLabels() const { return AttrLabels_; }

@@ -3,7 +3,10 @@
 // input and starts no second command; all of it ends with the command.
 #include "tests/support/ProgramFixture.h"
 
+#include "registers/PICRW.h"
+
 #include <QPushButton>
+#include <QTimer>
 #include <QProgressBar>
 #include <QTest>
 
@@ -122,6 +125,24 @@ TEST_F(BusyTest, TheBusyStateEndsAlsoWhenTheCommandEndsTheProgram) {
     QObject::connect(Find<QPushButton>("CheckData"), &QPushButton::clicked, [&checks] { ++checks; });
     QTest::mouseClick(Find<QPushButton>("CheckData"), Qt::LeftButton);
     EXPECT_EQ(checks, 1);
+}
+
+// The register browser's reads are meter commands too: the windows go on
+// painting, with the busy cursor, while the meter is slow.
+TEST_F(BusyTest, TheRegisterBrowserKeepsTheWindowsAliveToo) {
+    ASSERT_TRUE(Create({"/UserIsZUV"}));
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    TPICRWForm* browser = program->registerBrowser();
+    browser->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+    bool busyWhileWaiting = false;
+    QTimer::singleShot(0, [&] {
+        busyWhileWaiting = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    browser->RegGridDecSelectCell(3, 2); // register 12
+    EXPECT_TRUE(busyWhileWaiting);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace
