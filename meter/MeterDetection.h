@@ -1,0 +1,51 @@
+#pragma once
+#include <QList>
+
+namespace vorda {
+class MeterProtocol;
+
+inline constexpr int kLastComNumber = 1000;
+
+// One COM port that could be opened in a scan.
+struct PortFinding {
+    int com = 0;          // COM number, 1 to 1000
+    bool meter = false;   // a meter answered the handshake (the first or a second one)
+    int mapNumber = -1;   // register 200 of that meter; -1 when it was not read
+};
+
+struct ScanOutcome {
+    QList<PortFinding> ports; // ascending COM numbers
+    int MeterCount() const;
+    // The first port on which a meter answered; null when none did.
+    const PortFinding* FirstMeter() const;
+};
+
+// Scans COM 1 to 1000 (only `onlyCom` when it is above 0): every port whose
+// device can be opened exclusively is opened and tested with the handshake,
+// a second one when the first is not answered. On a meter, register 200 is
+// read when readMapNumber is set. Every port is closed again afterwards, so
+// the next scan sees the meters attached at that moment. The link's
+// ComPortNumber names each port while it is tested.
+ScanOutcome ScanPorts(MeterProtocol& protocol, int onlyCom, bool readMapNumber);
+
+// How connecting to the one meter ended.
+enum class ConnectStatus {
+    Connected,       // the port is open and the meter answered; mapNumber read
+    NoMeter,         // no port answered
+    SeveralMeters,   // more than one meter answered
+    NoAnswer,        // the chosen meter did not answer the handshake once reopened
+};
+
+struct ConnectOutcome {
+    ConnectStatus status = ConnectStatus::NoMeter;
+    ScanOutcome scan;
+    int com = 0;         // the meter's COM number when one was found
+    int mapNumber = -1;  // register 200, -1 when its read failed
+};
+
+// Finds the one meter (on COM onlyCom when it is above 0), reopens its port,
+// makes the handshake and reads its map number. On Connected the port stays
+// open and ComPortNumber names it.
+ConnectOutcome ConnectOneMeter(MeterProtocol& protocol, int onlyCom);
+
+} // namespace vorda
