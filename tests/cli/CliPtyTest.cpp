@@ -95,7 +95,10 @@ protected:
 
     QString Path(const QString& name) const { return root.filePath(name); }
     QString WriteLogPath() const { return root.filePath("writes.txt"); }
-    static QString Program() { return qEnvironmentVariable("VORDA_STAGE_DIR") + QStringLiteral("/bin/vorda-cli"); }
+    static QString Program() {
+        const QString stage = qEnvironmentVariable("VORDA_STAGE_DIR");
+        return (stage.isEmpty() ? QStringLiteral(VORDA_STAGE_BIN_DIR "/..") : stage) + QStringLiteral("/bin/vorda-cli");
+    }
 
     QTemporaryDir root;
     SimProcess sim{root.path()};
