@@ -1,8 +1,11 @@
 #include "Program.h"
 
+#include "app/ConfigFiles.h"
 #include "maps/MapMakerUnt.h"
 #include "registers/PICRW.h"
 #include "units/SetDisplayUnitsUnt.h"
+
+#include <QComboBox>
 
 namespace vorda {
 
@@ -25,7 +28,12 @@ void VordaProgram::Create() {
     unitsFrm_ = std::make_unique<TDisplayUnitsFrm>(units, main_->SavedUnits(), hooks);
     unitsFrm_->FormCreate(startup.StartDir, end_);
 
-    mapMaker_ = std::make_unique<TMapMaker>();
+    QStringList typeNames;
+    for (const QComboBox* chooser : unitsFrm_->UnitCombos()) typeNames << chooser->objectName();
+    mapMaker_ = std::make_unique<TMapMaker>(MapMakerContext{
+        ui_, [this] { return InUserDir(startup.UserDir, QLatin1String(kFormSettingsFileName)); }, typeNames,
+        [mw](const QString& name) { mw->Guard([mw, name] { mw->ReadTempMapFile(name); }); }});
+    mapMaker_->FormCreate();
     picrw_ = std::make_unique<TPICRWForm>(ui_);
     core_ = std::make_unique<TPICCoreForm>(serial_, link);
     picrw_->AttachCore(core_.get());

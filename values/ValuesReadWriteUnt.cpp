@@ -297,7 +297,7 @@ void TValuesReadWrite::BuildMenus() {
     MapFile1->setObjectName(QStringLiteral("MapFile1"));
     MapFileMenuAction = MapFile1->menuAction();
     ReadMapFile = add(MapFile1, QStringLiteral("ReadMapFile"), QStringLiteral("Open Map File ..."), QStringLiteral("Read a Map file (will delete current data)"), [this] { ReadMapFileClick(); });
-    MapFiles1 = add(MapFile1, QStringLiteral("MapFiles1"), QStringLiteral("Maps Form"), QString(), [this] {
+    MapFiles1 = add(MapFile1, QStringLiteral("MapFiles1"), QStringLiteral("Maps Form"), QStringLiteral("Open the Maps Form"), [this] {
         if (mapMaker_) {
             mapMaker_->show();
             mapMaker_->raise();

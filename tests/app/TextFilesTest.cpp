@@ -1,11 +1,13 @@
 // The one writer of the program's files, on a real file system that is full.
 #include "app/TextFiles.h"
+#include "app/ConfigFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/mount.h>
@@ -86,6 +88,17 @@ TEST_F(FullDisk, AFailedSaveReportsTheSystemTextAndLeavesTheOldFileWhole) {
     EXPECT_FALSE(CopyFileReplacing(source, target, &error));
     EXPECT_TRUE(error.contains("space", Qt::CaseInsensitive)) << qPrintable(error);
     EXPECT_EQ(ReadBytes(target), old);
+}
+
+TEST_F(FullDisk, PlacementIsNotLostOnAFullDisk) {
+    const QString ini = QFileInfo(target).path() + "/FormSettings.ini";
+    // Written before the disk filled up: remove a filler, write, fill again.
+    QDir(QFileInfo(target).path()).remove("filler0");
+    ASSERT_TRUE(WritePlacement(ini, "ValuesReadWrite", Placement{1, 2, 3, 4}));
+    const QByteArray before = ReadBytes(ini);
+    Fill();
+    EXPECT_FALSE(WritePlacement(ini, "MapMaker", Placement{5, 6, 7, 8}));
+    EXPECT_EQ(ReadBytes(ini), before);
 }
 
 } // namespace
