@@ -7,6 +7,7 @@
 #include "maps/MapMakerUnt.h"
 #include "meter/PortNames.h"
 #include "meter/SerialLayer.h"
+#include "values/MeterEngine.h"
 
 #include <QAction>
 #include <QMenu>
@@ -142,7 +143,7 @@ bool TValuesReadWrite::SetMapFileName() {
             if (ctx_.startup.MakerAccess) ctx_.ui.ShowMessage(QStringLiteral("Map File ID not set in Meter.  0 assumed."));
             MeterMapNumber = 0;
         }
-        ctx_.map.CurrentMapFile = mapName(MeterMapNumber) + QStringLiteral(".Map");
+        ctx_.map.CurrentMapFile = MeterMapFileName(MeterMapNumber);
         if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
         ctx_.map.MapLoaded = true;
         // The meter's own map replaces whatever preview was on screen.

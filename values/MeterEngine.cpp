@@ -92,6 +92,7 @@ ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, M
     ReadOutcome out;
     if (!protocol.Handshake()) return out;
     out.handshakeOk = true;
+    report.Started();
     int total = 0;
     for (const DMap& p : params) total += RegisterCount(p);
     int done = 0;
@@ -127,6 +128,7 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
     WriteOutcome out;
     if (!protocol.Handshake()) return out;
     out.handshakeOk = true;
+    report.Started();
     int total = 0;
     for (int i = 0; i < values.size(); ++i)
         if (Selected(selected, i)) total += values.at(i).RegCount;
@@ -155,6 +157,7 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
     VerifyOutcome out;
     if (!protocol.Handshake()) return out;
     out.handshakeOk = true;
+    report.Started();
     int total = 0;
     for (int i = 0; i < values.size(); ++i)
         if (Selected(selected, i)) total += values.at(i).RegCount;

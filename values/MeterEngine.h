@@ -32,6 +32,8 @@ QString ConnectionFailureText();
 class MeterReport {
 public:
     virtual ~MeterReport() = default;
+    // The handshake was answered; the register exchanges begin.
+    virtual void Started() {}
     // done of total register exchanges of the command.
     virtual void Progress(int /*done*/, int /*total*/) {}
     // A register exchange failed; offset is the register's place in its
