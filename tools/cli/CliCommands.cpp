@@ -171,7 +171,7 @@ int ReadWhole(CliOutput& out, MeterSession& s, ReadOutcome* read) {
     *read = ReadParameters(*s.protocol, s.map.params, out);
     if (!read->handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
     if (!read->Whole())
-        return out.Fail(kExitMeterSilent, QStringLiteral("The meter could not be read whole (%1 failed registers)")
+        return out.Fail(kExitMeterSilent, QStringLiteral("The meter could not be read whole (failed registers: %1)")
                                               .arg(read->failures));
     return kExitDone;
 }
@@ -290,7 +290,7 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     }
     if (!w.Whole()) {
         CloseMeter(s);
-        return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (%1 failed registers)").arg(w.failures));
+        return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
     }
     out.Line(QStringLiteral("written: %1 parameters, %2 registers").arg(written.size()).arg(w.registersSent));
     if (rq.noVerify) {
@@ -301,8 +301,7 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     const VerifyOutcome v = VerifyParameters(*s.protocol, s.map.params, check.registers, selected, out);
     CloseMeter(s);
     if (!v.handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
-    if (!v.Whole())
-        return out.Fail(kExitMeterSilent, QStringLiteral("The written registers could not be read back (%1 failed)").arg(v.failures));
+    // Every mismatch found is named, also when the read-back broke off.
     QJsonArray mismatches;
     for (const RegisterMismatch& m : v.mismatches) {
         const DMap& p = s.map.params.at(m.index);
@@ -317,6 +316,9 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
                         .arg(m.reg).arg(m.offset).arg(p.Parameter).arg(m.actual).arg(m.expected));
     }
     out.Result()[QStringLiteral("mismatches")] = mismatches;
+    if (!v.Whole())
+        return out.Fail(kExitMeterSilent, QStringLiteral("The written registers could not be read back (failed registers: %1)")
+                                              .arg(v.failures));
     if (!v.mismatches.isEmpty()) return out.Finish(kExitDifferences);
     out.Line(QStringLiteral("verified"));
     return out.Finish(kExitDone);
