@@ -18,26 +18,29 @@ const PortFinding* ScanOutcome::FirstMeter() const {
     return nullptr;
 }
 
-ScanOutcome ScanPorts(MeterProtocol& protocol, int onlyCom, bool readMapNumber) {
+ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
     ScanOutcome out;
-    const int first = onlyCom > 0 ? onlyCom : 1;
-    const int last = onlyCom > 0 ? onlyCom : kLastComNumber;
+    const int first = options.onlyCom > 0 ? options.onlyCom : 1;
+    const int last = options.onlyCom > 0 ? options.onlyCom : kLastComNumber;
     for (int com = first; com <= last; ++com)
         if (protocol.Serial().ProbeDevice(ExtComName(static_cast<unsigned>(com))) == 0) out.ports.append({com, false, -1});
     for (PortFinding& p : out.ports) {
+        if (options.testing) options.testing(p.com);
         const int port = p.com - 1;
         protocol.Link().ComPortNumber = port;
         if (!protocol.ConnectToPort(port)) continue;
         p.meter = protocol.Handshake() || protocol.Handshake();
-        if (p.meter && readMapNumber) p.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
-        protocol.DisconnectPort(port);
+        if (p.meter && options.readMapNumber) p.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
+        if (!p.meter || !options.keepMetersOpen) protocol.DisconnectPort(port);
     }
     return out;
 }
 
 ConnectOutcome ConnectOneMeter(MeterProtocol& protocol, int onlyCom) {
     ConnectOutcome out;
-    out.scan = ScanPorts(protocol, onlyCom, false);
+    ScanOptions options;
+    options.onlyCom = onlyCom;
+    out.scan = ScanPorts(protocol, options);
     const int meters = out.scan.MeterCount();
     if (meters == 0) return out;
     if (meters > 1) {

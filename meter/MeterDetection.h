@@ -1,6 +1,8 @@
 #pragma once
 #include <QList>
 
+#include <functional>
+
 namespace vorda {
 class MeterProtocol;
 
@@ -20,13 +22,22 @@ struct ScanOutcome {
     const PortFinding* FirstMeter() const;
 };
 
-// Scans COM 1 to 1000 (only `onlyCom` when it is above 0): every port whose
-// device can be opened exclusively is opened and tested with the handshake,
-// a second one when the first is not answered. On a meter, register 200 is
-// read when readMapNumber is set. Every port is closed again afterwards, so
-// the next scan sees the meters attached at that moment. The link's
-// ComPortNumber names each port while it is tested.
-ScanOutcome ScanPorts(MeterProtocol& protocol, int onlyCom, bool readMapNumber);
+// How a scan runs.
+struct ScanOptions {
+    int onlyCom = 0;             // scan COM onlyCom alone when above 0
+    bool readMapNumber = false;  // read register 200 of every meter found
+    bool keepMetersOpen = false; // leave the ports of the meters found open
+    // Called before a port is tested, with its COM number.
+    std::function<void(int com)> testing;
+};
+
+// Scans COM 1 to 1000: every port whose device can be opened exclusively is
+// opened and tested with the handshake, a second one when the first is not
+// answered. A port without a meter is closed again; a meter's port too unless
+// keepMetersOpen (the next scan sees the meters attached at that moment only
+// when their ports are closed first). The link's ComPortNumber names each
+// port while it is tested.
+ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options);
 
 // How connecting to the one meter ended.
 enum class ConnectStatus {

@@ -5,8 +5,7 @@
 #include "app/ProgramEnd.h"
 #include "app/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
-#include "meter/PortNames.h"
-#include "meter/SerialLayer.h"
+#include "meter/MeterDetection.h"
 #include "values/MeterEngine.h"
 
 #include <QAction>
@@ -14,23 +13,6 @@
 #include <QPushButton>
 
 namespace vorda {
-
-int TValuesReadWrite::CheckCom(int AComNumber) {
-    return ctx_.serial.ProbeDevice(ExtComName(static_cast<unsigned>(AComNumber)));
-}
-
-bool TValuesReadWrite::TestConnection(int TestPort) {
-    EEPROMConnected(false);
-    if (!core_->ConnectToPort(TestPort)) return false;
-    if (core_->Handshake() || core_->Handshake()) {
-        // The port stays open; the next scan closes it first.
-        PortsLeftOpen_ << TestPort;
-        return true;
-    }
-    EEPROMConnected(false);
-    core_->DisconnectPort(TestPort);
-    return false;
-}
 
 void TValuesReadWrite::ClosePortsLeftOpen() {
     for (int port : std::as_const(PortsLeftOpen_)) core_->DisconnectPort(port);
@@ -41,18 +23,26 @@ int TValuesReadWrite::FindComPorts() {
     // Every scan reports the meters attached now, so ports that the tests of
     // an earlier scan left open are closed before probing.
     ClosePortsLeftOpen();
-    ComPorts_.clear();
-    int found = 0;
-    for (int i = 1; i <= 1000; ++i)
-        if (CheckCom(i) == 0) ComPorts_ << i;
-    for (int k = 0; k < ComPorts_.size(); ++k) {
-        ComPortlbl->setText(QString::number(ComPorts_.at(k)));
+    ScanOptions options;
+    options.keepMetersOpen = true;
+    // The label shows each port while it is tested and keeps the last one.
+    options.testing = [this](int com) {
+        ComPortlbl->setText(QString::number(com));
         ComPortlbl->adjustSize();
         ComPortlbl->repaint();
-        ctx_.link.ComPortNumber = ComPorts_.at(k) - 1;
-        if (TestConnection(ctx_.link.ComPortNumber)) {
+        EEPROMConnected(false);
+    };
+    const ScanOutcome scan = ScanPorts(core_->Protocol(), options);
+    ComPorts_.clear();
+    int found = 0;
+    for (int k = 0; k < scan.ports.size(); ++k) {
+        const PortFinding& p = scan.ports.at(k);
+        ComPorts_ << p.com;
+        if (p.meter) {
             ++found;
             FoundPortIndex_ = k;
+            // The port stays open; the next scan closes it first.
+            PortsLeftOpen_ << p.com - 1;
         }
     }
     return found;

@@ -88,8 +88,6 @@ public:
     void Guard(const std::function<void()>& handler);
 
     // ---- Meter link (meter/) ----
-    int CheckCom(int AComNumber);
-    bool TestConnection(int TestPort);
     int FindComPorts();
     bool AutoMeter();
     void TestConnbtnClick();

@@ -83,7 +83,12 @@ TEST_F(MeterEngineTest, ScanListsOpenPortsAndTheMetersWithTheirMapNumbers) {
     layer.setBusy(6);    // COM7: held elsewhere
     layer.attach(8, &second); // COM9: answers the second handshake only
 
-    const ScanOutcome scan = ScanPorts(protocol, 0, true);
+    QList<int> tested;
+    ScanOptions options;
+    options.readMapNumber = true;
+    options.testing = [&tested](int com) { tested << com; };
+    const ScanOutcome scan = ScanPorts(protocol, options);
+    EXPECT_EQ(tested, QList<int>({3, 5, 9}));
     ASSERT_EQ(scan.ports.size(), 3);
     EXPECT_EQ(scan.ports[0].com, 3);
     EXPECT_FALSE(scan.ports[0].meter);

@@ -200,7 +200,10 @@ int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const
 int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     MeterLinkState link;
     MeterProtocol protocol(cx.serial, link);
-    const ScanOutcome scan = ScanPorts(protocol, rq.com, true);
+    ScanOptions options;
+    options.onlyCom = rq.com;
+    options.readMapNumber = true;
+    const ScanOutcome scan = ScanPorts(protocol, options);
     QJsonArray ports;
     for (const PortFinding& p : scan.ports) {
         QJsonObject o;
