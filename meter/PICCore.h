@@ -1,55 +1,32 @@
 #pragma once
-#include <QHash>
-#include <QList>
+#include "MeterProtocol.h"
+
 #include <QWidget>
 
 namespace vorda {
 class SerialLayer;
 
-// Program-wide link state, owned by the protocol object.
-struct MeterLinkState {
-    qint32 ComPortNumber = 0;    // library port of the meter: COM number - 1
-    qint32 ReceiveTimeout = 500; // reply wait of one exchange, ms
-    bool MeterConnected = false;
-};
-
-inline constexpr int kHandshakeSent = 0x55;
-inline constexpr int kHandshakeReply = 0x56;
-inline constexpr int kFactoryResetByte = 0x04;
-inline constexpr int kSignOffByte = 0x02;
-inline constexpr int kGetCharTimeout = -31;
-inline constexpr int kMapNumberRegister = 200;
-
-// The protocol object: four blocking operations over the serial layer.
-// It has no visible window.
+// The protocol object: the meter protocol as the program's never-shown
+// window. It has no visible window.
 class TPICCoreForm : public QWidget {
     Q_OBJECT
 public:
     TPICCoreForm(SerialLayer& serial, MeterLinkState& link, QWidget* parent = nullptr);
 
-    bool ConnectToPort(int TempPort);
-    bool DisconnectPort(int TempPort);
-    // Sends the low byte of Sent to ComPortNumber; the byte received, -31 on a
-    // receive time-out, or the layer's negative code.
-    int getChar(int Sent);
-    // getChar on several ports at once: Sent goes to each port, then one
-    // wait of ReceiveTimeout serves them all. Each port's answer as getChar
-    // gives it.
-    QHash<int, int> getChars(const QList<int>& ports, int Sent);
-    // One register command; byte 2 of the reply, or -1 on any failure.
-    // A register outside 0..255 sends nothing and gives -1.
-    int GetSetRegister(int FnCode, int RegisterNumber, int Value);
-    // getChar(0x55) == 0x56.
-    bool Handshake() { return getChar(kHandshakeSent) == kHandshakeReply; }
+    bool ConnectToPort(int TempPort) { return protocol_.ConnectToPort(TempPort); }
+    bool DisconnectPort(int TempPort) { return protocol_.DisconnectPort(TempPort); }
+    int getChar(int Sent) { return protocol_.getChar(Sent); }
+    QHash<int, int> getChars(const QList<int>& ports, int Sent) { return protocol_.getChars(ports, Sent); }
+    int GetSetRegister(int FnCode, int RegisterNumber, int Value) {
+        return protocol_.GetSetRegister(FnCode, RegisterNumber, Value);
+    }
+    bool Handshake() { return protocol_.Handshake(); }
 
-    MeterLinkState& Link() { return link_; }
+    MeterLinkState& Link() { return protocol_.Link(); }
+    MeterProtocol& Protocol() { return protocol_; }
 
 private:
-    // The sending half of getChar.
-    void sendByte(int port, int Sent);
-
-    SerialLayer& serial_;
-    MeterLinkState& link_;
+    MeterProtocol protocol_;
 };
 
 } // namespace vorda

@@ -65,7 +65,7 @@ QByteArray SimMeter::command(const QByteArray& bytes) {
             const quint8 value = static_cast<quint8>(bytes[2]);
             if (!faults_.failRegisters.contains(reg)) {
                 if (first == 0) {
-                    regs_[reg] = value;
+                    if (!faults_.ignoreWrites.contains(reg)) regs_[reg] = value;
                     ++writes_;
                     reply = bytes;
                 } else {

@@ -27,6 +27,7 @@ public:
         bool noResetReply = false;        // 0x04 is neither executed nor answered
         int replyDelayMs = 0;             // replies come this late (applied by the carrier)
         QSet<int> failRegisters;          // exchanges on these registers get no reply
+        QSet<int> ignoreWrites;           // writes to these registers are echoed but not stored
     };
 
     // One command as the meter understood it.

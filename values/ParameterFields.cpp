@@ -209,4 +209,13 @@ EEValue EncodeAscii(const DMap& param, const QString& text) {
     return e;
 }
 
+QString DecodeRead(const DMap& param, const QVector<int>& bytes) {
+    if (!HoldsValueList(param) || !bytes.contains(-1)) return DecodeRegisters(param, bytes);
+    const int per = IntegerRegisters(param.Format);
+    QStringList pieces;
+    for (qsizetype start = 0; start + per <= bytes.size(); start += per)
+        pieces << DecodeRegisters(param, bytes.mid(start, per));
+    return pieces.join(ValueListSeparator());
+}
+
 } // namespace vorda

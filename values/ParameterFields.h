@@ -81,6 +81,14 @@ FieldDesignResult DeriveFieldDesign(const DMap& param, const QList<UnitRow>& uni
 // A multiplier that is no number throws UserError.
 QString DecodeRegisters(const DMap& param, const QVector<int>& bytes);
 
+// The text of a parameter read from the meter; bytes holds -1 for each
+// register whose read failed. A failed register adds nothing, but in a list
+// of integers the failed value keeps its place as an empty piece: the values
+// after it stay at their own registers, and the check refuses the list until
+// the value is given again, so no later write moves a value into the
+// registers of another.
+QString DecodeRead(const DMap& param, const QVector<int>& bytes);
+
 // Encoding of integer values: register integers of a parameter to its
 // EEValue (Startreg, RegCount = Capacity times registers per value, most
 // significant byte first). Integers beyond Capacity are not used; those

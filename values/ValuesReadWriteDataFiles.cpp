@@ -6,6 +6,7 @@
 #include "app/UserInteraction.h"
 #include "values/DataCheck.h"
 #include "values/DataFile.h"
+#include "values/MeterEngine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,11 +33,10 @@ void TValuesReadWrite::ReadDataClick() {
 }
 
 bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapFileName) {
-    QStringList lines;
+    DataFileContent content;
     QString error;
-    if (!ReadTextLines(ResolveFileNoCase(FileName), &lines, &error)) throw UserError(error);
-    const DataFileContent content = ParseDataFile(lines);
-    if (!ctx_.startup.OffsetCalMode && content.mapFileName.toUpper() != MapFileName.toUpper())
+    if (!LoadDataFile(ResolveFileNoCase(FileName), &content, &error)) throw UserError(error);
+    if (!ctx_.startup.OffsetCalMode && !DataFileFitsMap(content, MapFileName))
         ctx_.ui.ShowMessage(QStringLiteral("Warning: Map file name in use (") + MapFileName + QStringLiteral(")") +
                             QStringLiteral("\n\r") + QStringLiteral("does not match map file name in parameter file (") +
                             content.mapFileName + QStringLiteral(")"));
@@ -66,7 +66,7 @@ void TValuesReadWrite::SaveAsDataClick() {
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".epf");
     EnterFolderOf(path);
     QString error;
-    if (!WriteTextLines(path, DataFileLines(ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_), &error))
+    if (!SaveDataFile(path, ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_, &error))
         throw UserError(error);
     CurrentDataFile = QFileInfo(path).absoluteFilePath();
     ctx_.flags.DataEdited = false;

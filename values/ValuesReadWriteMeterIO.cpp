@@ -25,20 +25,6 @@ public:
 private:
     std::function<void()> hide_;
 };
-// The text of a parameter read from the meter; bytes holds -1 for each
-// register whose read failed. A failed register adds nothing, but in a list
-// of integers the failed value keeps its place as an empty piece: the values
-// after it stay at their own registers, and the check refuses the list until
-// the value is given again, so no later write moves a value into the
-// registers of another.
-QString DecodeRead(const DMap& p, const QVector<int>& bytes) {
-    if (!HoldsValueList(p) || !bytes.contains(-1)) return DecodeRegisters(p, bytes);
-    const int per = IntegerRegisters(p.Format);
-    QStringList pieces;
-    for (qsizetype start = 0; start + per <= bytes.size(); start += per)
-        pieces << DecodeRegisters(p, bytes.mid(start, per));
-    return pieces.join(ValueListSeparator());
-}
 } // namespace
 
 void TValuesReadWrite::ShowProgress(int done, int total) {

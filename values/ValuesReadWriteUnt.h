@@ -170,6 +170,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class WindowMeterReport;
     void BuildWindow();
     void BuildMenus();
     void BuildAttributesPanel();

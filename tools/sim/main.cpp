@@ -2,7 +2,7 @@
 // program talks to it over a real serial device exactly as to hardware.
 //
 //   vorda-sim --port-dir DIR --com N (--map FILE [--map-number N] | --registers FILE)
-//             [--paced] [--dump FILE] [fault options]
+//             [--paced] [--dump FILE] [--write-log FILE] [fault options]
 //
 // Prints "ready <device>" once it listens (the link DIR/COMn, or the
 // pseudo-terminal itself without --port-dir) and serves until SIGTERM/SIGINT.
@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -162,6 +163,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("wrong-echo"), QStringLiteral("Echo the register number plus one.")},
         {QStringLiteral("delay"), QStringLiteral("Reply this many ms late."), QStringLiteral("ms")},
         {QStringLiteral("fail-register"), QStringLiteral("No reply for this register (repeatable)."), QStringLiteral("r")},
+        {QStringLiteral("ignore-writes"), QStringLiteral("Echo writes to this register but keep its value (repeatable)."), QStringLiteral("r")},
+        {QStringLiteral("write-log"), QStringLiteral("Write one line \"register value\" per register write received to this file at exit."), QStringLiteral("file")},
     });
     parser.process(app);
 
@@ -205,6 +208,12 @@ int main(int argc, char** argv) {
         const int reg = r.toInt(&ok);
         if (!ok || reg < 0 || reg > 255) Fail(QStringLiteral("--fail-register needs a register 0..255"));
         faults.failRegisters.insert(reg);
+    }
+    for (const QString& r : parser.values(QStringLiteral("ignore-writes"))) {
+        bool ok = false;
+        const int reg = r.toInt(&ok);
+        if (!ok || reg < 0 || reg > 255) Fail(QStringLiteral("--ignore-writes needs a register 0..255"));
+        faults.ignoreWrites.insert(reg);
     }
     meter.setFaults(faults);
     const bool paced = parser.isSet(QStringLiteral("paced"));
@@ -287,6 +296,19 @@ int main(int argc, char** argv) {
         QString error;
         if (!WriteRegisterFile(dumpPath, meter.registers(), &error)) {
             std::fprintf(stderr, "vorda-sim: %s\n", qPrintable(error));
+            rc = 1;
+        }
+    }
+    const QString writeLog = parser.value(QStringLiteral("write-log"));
+    if (!writeLog.isEmpty()) {
+        QStringList lines;
+        for (const SimMeter::Command& c : meter.commandLog())
+            if (c.bytes.size() == 3 && c.bytes.at(0) == 0)
+                lines << QStringLiteral("%1 %2").arg(quint8(c.bytes.at(1))).arg(quint8(c.bytes.at(2)));
+        QFile file(writeLog);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write((lines.join(QLatin1Char('\n')) + (lines.isEmpty() ? QString() : QStringLiteral("\n"))).toLatin1()) < 0) {
+            std::fprintf(stderr, "vorda-sim: cannot write %s\n", qPrintable(writeLog));
             rc = 1;
         }
     }

@@ -1,0 +1,65 @@
+#include "MeterDetection.h"
+
+#include "MeterProtocol.h"
+#include "PortNames.h"
+#include "SerialLayer.h"
+
+namespace vorda {
+
+int ScanOutcome::MeterCount() const {
+    int n = 0;
+    for (const PortFinding& p : ports) n += p.meter ? 1 : 0;
+    return n;
+}
+
+const PortFinding* ScanOutcome::FirstMeter() const {
+    for (const PortFinding& p : ports)
+        if (p.meter) return &p;
+    return nullptr;
+}
+
+ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
+    ScanOutcome out;
+    const int first = options.onlyCom > 0 ? options.onlyCom : 1;
+    const int last = options.onlyCom > 0 ? options.onlyCom : kLastComNumber;
+    for (int com = first; com <= last; ++com)
+        if (protocol.Serial().ProbeDevice(ExtComName(static_cast<unsigned>(com))) == 0) out.ports.append({com, false, -1});
+    for (PortFinding& p : out.ports) {
+        if (options.testing) options.testing(p.com);
+        const int port = p.com - 1;
+        protocol.Link().ComPortNumber = port;
+        if (!protocol.ConnectToPort(port)) continue;
+        p.meter = protocol.Handshake() || protocol.Handshake();
+        if (p.meter && options.readMapNumber) p.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
+        if (!p.meter || !options.keepMetersOpen) protocol.DisconnectPort(port);
+    }
+    return out;
+}
+
+ConnectOutcome ConnectOneMeter(MeterProtocol& protocol, int onlyCom) {
+    ConnectOutcome out;
+    ScanOptions options;
+    options.onlyCom = onlyCom;
+    out.scan = ScanPorts(protocol, options);
+    const int meters = out.scan.MeterCount();
+    if (meters == 0) return out;
+    if (meters > 1) {
+        out.status = ConnectStatus::SeveralMeters;
+        return out;
+    }
+    out.com = out.scan.FirstMeter()->com;
+    const int port = out.com - 1;
+    protocol.Link().ComPortNumber = port;
+    protocol.ConnectToPort(port);
+    if (!protocol.Handshake()) {
+        protocol.DisconnectPort(port);
+        out.status = ConnectStatus::NoAnswer;
+        return out;
+    }
+    out.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
+    protocol.Link().MeterConnected = true;
+    out.status = ConnectStatus::Connected;
+    return out;
+}
+
+} // namespace vorda

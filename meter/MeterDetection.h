@@ -1,0 +1,62 @@
+#pragma once
+#include <QList>
+
+#include <functional>
+
+namespace vorda {
+class MeterProtocol;
+
+inline constexpr int kLastComNumber = 1000;
+
+// One COM port that could be opened in a scan.
+struct PortFinding {
+    int com = 0;          // COM number, 1 to 1000
+    bool meter = false;   // a meter answered the handshake (the first or a second one)
+    int mapNumber = -1;   // register 200 of that meter; -1 when it was not read
+};
+
+struct ScanOutcome {
+    QList<PortFinding> ports; // ascending COM numbers
+    int MeterCount() const;
+    // The first port on which a meter answered; null when none did.
+    const PortFinding* FirstMeter() const;
+};
+
+// How a scan runs.
+struct ScanOptions {
+    int onlyCom = 0;             // scan COM onlyCom alone when above 0
+    bool readMapNumber = false;  // read register 200 of every meter found
+    bool keepMetersOpen = false; // leave the ports of the meters found open
+    // Called before a port is tested, with its COM number.
+    std::function<void(int com)> testing;
+};
+
+// Scans COM 1 to 1000: every port whose device can be opened exclusively is
+// opened and tested with the handshake, a second one when the first is not
+// answered. A port without a meter is closed again; a meter's port too unless
+// keepMetersOpen (the next scan sees the meters attached at that moment only
+// when their ports are closed first). The link's ComPortNumber names each
+// port while it is tested.
+ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options);
+
+// How connecting to the one meter ended.
+enum class ConnectStatus {
+    Connected,       // the port is open and the meter answered; mapNumber read
+    NoMeter,         // no port answered
+    SeveralMeters,   // more than one meter answered
+    NoAnswer,        // the chosen meter did not answer the handshake once reopened
+};
+
+struct ConnectOutcome {
+    ConnectStatus status = ConnectStatus::NoMeter;
+    ScanOutcome scan;
+    int com = 0;         // the meter's COM number when one was found
+    int mapNumber = -1;  // register 200, -1 when its read failed
+};
+
+// Finds the one meter (on COM onlyCom when it is above 0), reopens its port,
+// makes the handshake and reads its map number. On Connected the port stays
+// open and ComPortNumber names it.
+ConnectOutcome ConnectOneMeter(MeterProtocol& protocol, int onlyCom);
+
+} // namespace vorda

@@ -1,0 +1,241 @@
+// vorda-cli end to end: the program on a fresh account against vorda-sim
+// over a pseudo-terminal and the real serial layer.
+#include "app/TextFiles.h"
+#include "maps/MapFile.h"
+#include "tests/support/SimProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace vorda::test {
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out;
+    QString err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
+};
+
+class CliPtyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
+        ASSERT_EQ(map.status, MapReadStatus::Ok);
+        params = map.params;
+        image = FactoryImageFromMap(map.params, 5);
+    }
+
+    // Serves the image as COM5, logging every register write.
+    void StartSim(const QStringList& extra = {}) {
+        ASSERT_NO_FATAL_FAILURE(sim.Start(image, 5, QStringList{"--write-log", WriteLogPath()} + extra));
+    }
+    // Stops the simulator; the registers written while it ran, as
+    // "register value" lines.
+    QStringList StopSim(QVector<quint8>* registers = nullptr) {
+        const QVector<quint8> regs = sim.Stop();
+        if (registers) *registers = regs;
+        QStringList lines;
+        QString error;
+        EXPECT_TRUE(ReadTextLines(WriteLogPath(), &lines, &error)) << error.toStdString();
+        return lines;
+    }
+
+    CliRun Cli(const QStringList& arguments) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"APPDATA", "PROGRAMDATA", "XDG_CONFIG_HOME"}) env.remove(QString::fromLatin1(name));
+        env.insert("HOME", root.filePath("home"));
+        env.insert("VORDA_PORT_DIR", sim.PortDir());
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root.path());
+        p.start(Program(), arguments);
+        CliRun run;
+        if (!p.waitForStarted(5000) || !p.waitForFinished(60000)) {
+            ADD_FAILURE() << "vorda-cli did not run";
+            return run;
+        }
+        run.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        run.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return run;
+    }
+
+    // The registers of the parameter called name, as "register value"
+    // lines of what the image holds.
+    int IndexOf(const QString& name) const {
+        for (int i = 0; i < params.size(); ++i)
+            if (params.at(i).Parameter == name) return i;
+        ADD_FAILURE() << "no parameter " << name.toStdString();
+        return 0;
+    }
+    QStringList Writes(const QStringList& names, const QVector<quint8>& regs) const {
+        QStringList lines;
+        for (int i = 0; i < params.size(); ++i) {
+            if (!names.contains(params.at(i).Parameter)) continue;
+            for (int r = params.at(i).Startreg; r <= params.at(i).EndReg; ++r)
+                lines << QStringLiteral("%1 %2").arg(r).arg(regs.at(r));
+        }
+        return lines;
+    }
+
+    // The data file with the value lines of the named parameters replaced.
+    QString Edited(const QString& from, const QString& to, const QList<QPair<QString, QString>>& values) {
+        QStringList lines;
+        QString error;
+        EXPECT_TRUE(ReadTextLines(from, &lines, &error));
+        for (const auto& [name, value] : values) lines[2 + 3 * IndexOf(name) + 2] = value;
+        EXPECT_TRUE(WriteTextLines(to, lines, &error));
+        return to;
+    }
+
+    QString Path(const QString& name) const { return root.filePath(name); }
+    QString WriteLogPath() const { return root.filePath("writes.txt"); }
+    static QString Program() {
+        const QString stage = qEnvironmentVariable("VORDA_STAGE_DIR");
+        return (stage.isEmpty() ? QStringLiteral(VORDA_STAGE_BIN_DIR "/..") : stage) + QStringLiteral("/bin/vorda-cli");
+    }
+
+    QTemporaryDir root;
+    SimProcess sim{root.path()};
+    QList<DMap> params;
+    QVector<quint8> image;
+};
+
+TEST_F(CliPtyTest, ReadThenWriteTheSameFileChangesNothing) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    const CliRun read = Cli({"read", "-o", "meter.epf"});
+    ASSERT_EQ(read.code, 0) << read.err.toStdString();
+    // The account was new: the folders were settled and seeded as the
+    // window's start-up does it.
+    EXPECT_TRUE(QFile::exists(Path("home/ZUVMeters/VORDA/ZUVMAP5.map")));
+    EXPECT_TRUE(QFile::exists(Path("home/.config/ZUVMeters/VORDA/VORDAUD.txt")));
+
+    const CliRun same = Cli({"write", "meter.epf", "--only-changed", "--json"});
+    EXPECT_EQ(same.code, 0) << same.err.toStdString();
+    EXPECT_EQ(same.json()["registersWritten"].toInt(), 0);
+    const CliRun full = Cli({"write", "meter.epf"});
+    EXPECT_EQ(full.code, 0) << full.err.toStdString();
+    EXPECT_EQ(Cli({"diff", "meter.epf"}).code, 0);
+
+    QVector<quint8> after;
+    const QStringList writes = StopSim(&after);
+    EXPECT_EQ(after, image);
+    QStringList all;
+    for (const DMap& p : params) all << p.Parameter;
+    // Only the full write sent registers, each with the value it held.
+    EXPECT_EQ(writes, Writes(all, image));
+}
+
+TEST_F(CliPtyTest, DiffListsTheChangedParametersAndOnlyTheirRegistersAreWritten) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    Edited(Path("meter.epf"), Path("changed.epf"), {{"Damping Time (s)", "2.5"}, {"Pulse Width (ms)", "200"}});
+
+    const CliRun diff = Cli({"--json", "diff", "changed.epf"});
+    EXPECT_EQ(diff.code, 1);
+    QStringList named;
+    for (const QJsonValue& d : diff.json()["differences"].toArray()) named << d["name"].toString();
+    EXPECT_EQ(named, QStringList({"Damping Time (s)", "Pulse Width (ms)"}));
+
+    const CliRun write = Cli({"write", "changed.epf", "--only-changed"});
+    EXPECT_EQ(write.code, 0) << write.err.toStdString();
+    EXPECT_EQ(Cli({"diff", "changed.epf"}).code, 0);
+
+    QVector<quint8> after;
+    const QStringList writes = StopSim(&after);
+    EXPECT_EQ(after[params.at(IndexOf("Damping Time (s)")).Startreg], 25);
+    EXPECT_EQ(writes, Writes({"Damping Time (s)", "Pulse Width (ms)"}, after));
+}
+
+TEST_F(CliPtyTest, AVerificationMismatchExitsOneNamingTheRegister) {
+    const int reg = params.at(IndexOf("Pulse Width (ms)")).EndReg;
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--ignore-writes", QString::number(reg)}));
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    Edited(Path("meter.epf"), Path("changed.epf"), {{"Pulse Width (ms)", "200"}});
+    const CliRun write = Cli({"write", "changed.epf"});
+    EXPECT_EQ(write.code, 1);
+    EXPECT_TRUE(write.err.contains(QStringLiteral("register %1 ").arg(reg))) << write.err.toStdString();
+    EXPECT_EQ(write.err.count(QStringLiteral("Verification failed")), 1) << write.err.toStdString();
+    StopSim();
+}
+
+TEST_F(CliPtyTest, BadInputEndsWithItsExitCodeAndNothingWrittenOrLeftBehind) {
+    // Usage.
+    for (const QStringList& args : {QStringList{"frobnicate"}, QStringList{"read"}, QStringList{"scan", "--bogus"},
+                                    QStringList{"write"}, QStringList{"read", "--com", "0", "-o", "x.epf"}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    }
+    EXPECT_EQ(Cli({"--help"}).code, 0);
+
+    // No meter.
+    EXPECT_EQ(Cli({"read", "-o", "none.epf"}).code, 3);
+    EXPECT_FALSE(QFile::exists(Path("none.epf")));
+
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    EXPECT_EQ(Cli({"check", "5", "meter.epf"}).code, 0);
+    EXPECT_EQ(Cli({"read", "--com", "4", "-o", "none.epf"}).code, 3);
+
+    // Invalid data: reported per value, nothing sent, also offline.
+    Edited(Path("meter.epf"), Path("bad.epf"), {{"Damping Time (s)", "99"}, {"Pulse Width (ms)", "x"}});
+    const CliRun bad = Cli({"write", "bad.epf"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.err.contains("Invalid Int8 in Damping Time (s) : Value out of range")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains("Invalid Int16 in Pulse Width (ms) : Not a valid number")) << bad.err.toStdString();
+    EXPECT_EQ(Cli({"check", Path("home/ZUVMeters/VORDA/ZUVMAP5.map"), "bad.epf"}).code, 1);
+
+    // A file made for another map.
+    QStringList lines;
+    QString error;
+    ASSERT_TRUE(ReadTextLines(Path("meter.epf"), &lines, &error));
+    lines[0] = "ZUVMap4.Map";
+    ASSERT_TRUE(WriteTextLines(Path("other.epf"), lines, &error));
+    EXPECT_EQ(Cli({"write", "other.epf"}).code, 1);
+
+    // Short and missing files.
+    ASSERT_TRUE(WriteTextLines(Path("short.epf"), lines.mid(0, 20), &error));
+    EXPECT_EQ(Cli({"write", "short.epf"}).code, 5);
+    EXPECT_EQ(Cli({"diff", "missing.epf"}).code, 5);
+    EXPECT_EQ(Cli({"read", "-o", Path("no/such/folder/x.epf")}).code, 5);
+    EXPECT_TRUE(StopSim().isEmpty());
+
+    // With --force-map the other map's file is taken by position.
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    EXPECT_EQ(Cli({"write", "other.epf", "--force-map", "--no-verify"}).code, 0);
+    EXPECT_FALSE(StopSim().isEmpty());
+}
+
+TEST_F(CliPtyTest, AMeterThatStopsAnsweringEndsWithCodeFourAndNoFile) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    StopSim();
+
+    const DMap& limits = params.at(IndexOf("Flow Alarm Limits"));
+    QStringList fail;
+    for (int r = limits.Startreg; r < limits.Startreg + 4; ++r) fail << "--fail-register" << QString::number(r);
+    ASSERT_NO_FATAL_FAILURE(StartSim(fail));
+    const CliRun read = Cli({"read", "-o", "again.epf"});
+    EXPECT_EQ(read.code, 4);
+    EXPECT_TRUE(read.err.contains("Meter read failure: value 0 in parameter Flow Alarm Limits (register " +
+                                  QString::number(limits.Startreg) + ")")) << read.err.toStdString();
+    EXPECT_TRUE(read.err.contains("Too many read failures")) << read.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("again.epf")));
+
+    const CliRun write = Cli({"write", "meter.epf"});
+    EXPECT_EQ(write.code, 4);
+    EXPECT_TRUE(write.err.contains("Too many write failures")) << write.err.toStdString();
+    // The write ended at the fourth failure: nothing after those registers.
+    const QStringList writes = StopSim();
+    ASSERT_FALSE(writes.isEmpty());
+    EXPECT_EQ(writes.last(), QStringLiteral("%1 %2").arg(limits.Startreg + 3).arg(image.at(limits.Startreg + 3)));
+}
+
+} // namespace
+} // namespace vorda::test

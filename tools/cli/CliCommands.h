@@ -1,0 +1,55 @@
+#pragma once
+// The commands of vorda-cli, given the serial layer and the settled folders.
+#include <QString>
+#include <QStringList>
+
+namespace vorda {
+class SerialLayer;
+class UserInteraction;
+class EquationEvaluator;
+class SigFigRounder;
+struct UnitRow;
+
+// Exit codes, as --help and README.md list them.
+enum CliExit : int {
+    kExitDone = 0,
+    kExitDifferences = 1, // differences, invalid data, a file for another map
+    kExitUsage = 2,
+    kExitMeterCount = 3,  // no meter, or several
+    kExitMeterSilent = 4, // the meter stopped answering
+    kExitFile = 5,        // a file could not be read or written
+};
+
+// A command line as parsed.
+struct CliRequest {
+    QString command;      // scan, read, write, diff, check
+    QStringList operands; // files and maps, paths already absolute
+    int com = 0;          // --com N, 0 when not given
+    QString output;       // -o FILE, absolute
+    bool json = false;
+    bool onlyChanged = false;
+    bool noVerify = false;
+    bool forceMap = false;
+};
+
+// Parses the arguments after the program name. On failure returns false
+// with *error set (one line); *help is set for --help.
+bool ParseCliArguments(const QStringList& arguments, CliRequest* request, bool* help, QString* error);
+
+QString CliHelpText();
+
+// What the commands need from the program around them.
+struct CliContext {
+    SerialLayer& serial;
+    UserInteraction& ui;          // only the equation evaluator's messages
+    const EquationEvaluator& eval;
+    const SigFigRounder& rounder;
+    QString userDir;              // where the meter's maps are looked up
+    QList<UnitRow> units;         // current display units
+    bool progress = false;        // standard error is a terminal
+};
+
+// Runs a parsed command; the exit code.
+int RunCliCommand(const CliRequest& request, CliContext& context);
+
+} // namespace vorda

@@ -1,0 +1,129 @@
+// vorda-cli: the meter work of the program from a script. See --help.
+#include "CliCommands.h"
+
+#include "app/ConfigFiles.h"
+#include "app/ProgramEnd.h"
+#include "app/Startup.h"
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+#include "app/UserInteraction.h"
+#include "meter/QtSerialLayer.h"
+#include "units/DisplayData.h"
+#include "units/Equations.h"
+#include "units/SigFigs.h"
+#include "units/UnitChoices.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace vorda;
+
+namespace {
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "vorda-cli: %s\n",
+                 QString(text).replace(QStringLiteral("\n\r"), QStringLiteral(" ")).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// Messages of the equation evaluator go to standard error; nobody answers
+// questions on a test station.
+class CliInteraction : public UserInteraction {
+public:
+    void ShowMessage(const QString& text) override { PrintError(text); }
+    void ShowError(const QString& text) override { PrintError(text); }
+    bool Confirm(const QString&) override { return false; }
+    bool AskYesNo(const QString&) override { return false; }
+    QString OpenFileName(const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString ChooseFolder(const QString&, const QString&) override { return {}; }
+    bool OpenWithDesktop(const QString&) override { return false; }
+};
+
+// A fatal start-up error: its text on standard error, then the end.
+class CliProgramEnd : public ProgramEnd {
+public:
+    [[noreturn]] void Terminate(const QString& message) override {
+        terminated_ = true;
+        if (!message.isEmpty()) PrintError(message);
+        throw ProgramTerminated();
+    }
+    bool Terminated() const override { return terminated_; }
+
+private:
+    bool terminated_ = false;
+};
+
+// Settles the folders as the window's start-up does, seeding a user
+// directory that is new, and reads the display data and the unit choices.
+void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, QList<UnitRow>* units) {
+    state.StartDir = paths.StartDir();
+    state.ProgramDataDir = paths.ProgramDataDir();
+    if (!QFileInfo::exists(state.ProgramDataDir + QLatin1String(kReadMeFileName)))
+        end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
+    ReadUDFile(paths, state, end);
+    if (state.NeedFileCopy) CopyMaps(state, end);
+
+    QList<DisplayDataType> displayData;
+    if (!ReadDisplayDataFile(state.StartDir, &displayData)) end.Terminate(DisplayDataMissingMessage(state.StartDir));
+    ConfigData config;
+    const QString configPath = FindFileNoCase(state.UserDir, QLatin1String(kConfigFileName));
+    QStringList lines;
+    QString error;
+    if (!configPath.isEmpty() && ReadTextLines(configPath, &lines, &error)) {
+        try {
+            ParseConfigLines(lines, &config);
+        } catch (const UserError&) {
+            // A damaged configuration leaves the first unit of every type.
+        }
+    }
+    BuildCurrentUnits(displayData, config.savedUnits, units);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vorda-cli"));
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    CliRequest request;
+    bool help = false;
+    QString error;
+    if (!ParseCliArguments(arguments, &request, &help, &error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (help) {
+        std::printf("%s", CliHelpText().toLocal8Bit().constData());
+        return kExitDone;
+    }
+
+    CliInteraction ui;
+    CliProgramEnd end;
+    StartupState state;
+    QList<UnitRow> units;
+    try {
+        Settle(PlatformPaths::FromEnvironment(QCoreApplication::applicationDirPath()), state, end, &units);
+    } catch (const ProgramTerminated&) {
+        return kExitFile;
+    } catch (const UserError& e) {
+        PrintError(e.text());
+        return kExitFile;
+    }
+
+    QtSerialLayer serial;
+    SigFigRounder rounder(state.SigFigCount, ui);
+    EquationEvaluator eval(rounder, ui);
+    CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1};
+    try {
+        return RunCliCommand(request, context);
+    } catch (const UserError& e) {
+        PrintError(e.text());
+        return kExitFile;
+    }
+}

@@ -1,0 +1,252 @@
+#include "values/MeterEngine.h"
+
+#include "app/TextFiles.h"
+#include "app/UserError.h"
+#include "maps/MapFile.h"
+#include "meter/MeterProtocol.h"
+#include "values/DataCheck.h"
+
+#include <algorithm>
+
+namespace vorda {
+namespace {
+
+int RegisterCount(const DMap& p) { return std::max(0, p.EndReg - p.Startreg + 1); }
+
+bool Selected(const QVector<bool>& selected, int i) { return selected.isEmpty() || selected.value(i); }
+
+// The exchanges of one command after its handshake: counts failures and
+// reports them, and says when the limit ends the command.
+class FailureCounter {
+public:
+    FailureCounter(MeterDirection direction, MeterReport& report) : direction_(direction), report_(report) {}
+    // Reports a failed register; false when the command must end now.
+    bool Fail(int index, const DMap& param, int offset) {
+        report_.RegisterFailed(direction_, index, param, offset);
+        if (++count_ > kFailureLimit) {
+            report_.TooManyFailures(direction_);
+            return false;
+        }
+        return true;
+    }
+    int Count() const { return count_; }
+
+private:
+    MeterDirection direction_;
+    MeterReport& report_;
+    int count_ = 0;
+};
+
+} // namespace
+
+QString RegisterFailureText(MeterDirection direction, const DMap& param, int offset) {
+    return (direction == MeterDirection::Read ? QStringLiteral("Meter read failure: value ")
+                                              : QStringLiteral("Meter write failure: value ")) +
+           QString::number(offset) + QStringLiteral(" in parameter ") + param.Parameter;
+}
+
+QString TooManyFailuresText(MeterDirection direction) {
+    return direction == MeterDirection::Read
+               ? QStringLiteral("Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!")
+               : QStringLiteral("Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+}
+
+QString ConnectionFailureText() { return QStringLiteral("Meter connection failure\n\rSave data and restart everything!"); }
+
+int EffectiveMapNumber(int mapNumber) { return mapNumber == 255 ? 0 : mapNumber; }
+
+QString MeterMapFileName(int mapNumber) {
+    return QStringLiteral("ZUVMap") + QString::number(EffectiveMapNumber(mapNumber)) + QStringLiteral(".Map");
+}
+
+MeterMap LoadMapFile(const QString& dir, const QString& fileName) {
+    MeterMap out;
+    out.fileName = fileName;
+    out.path = FindFileNoCase(dir, fileName);
+    if (out.path.isEmpty()) {
+        out.error = QStringLiteral("No map file ") + fileName + QStringLiteral(" in ") + dir;
+        return out;
+    }
+    const MapReadResult r = ReadMapFileContent(out.path, fileName);
+    if (r.status != MapReadStatus::Ok) {
+        out.error = QStringLiteral("Error reading Map File ") + fileName +
+                    (r.message.isEmpty() ? QString() : QStringLiteral(": ") + r.message);
+        return out;
+    }
+    out.params = r.params;
+    out.headers = r.headers;
+    out.ok = true;
+    return out;
+}
+
+MeterMap LoadMeterMap(const QString& dir, int mapNumber) {
+    if (mapNumber < 0) {
+        MeterMap out;
+        out.error = QStringLiteral("The meter's map number (register 200) could not be read");
+        return out;
+    }
+    return LoadMapFile(dir, MeterMapFileName(mapNumber));
+}
+
+ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, MeterReport& report) {
+    ReadOutcome out;
+    if (!protocol.Handshake()) return out;
+    out.handshakeOk = true;
+    report.Started();
+    int total = 0;
+    for (const DMap& p : params) total += RegisterCount(p);
+    int done = 0;
+    FailureCounter failures(MeterDirection::Read, report);
+    for (int i = 0; i < params.size(); ++i) {
+        const DMap& p = params.at(i);
+        const int count = RegisterCount(p);
+        QVector<int> bytes(count, -1);
+        for (int k = 0; k < count; ++k) {
+            const int result = protocol.GetSetRegister(1, p.Startreg + k, 1);
+            report.Progress(++done, total);
+            if (result >= 0) {
+                bytes[k] = result;
+            } else if (!failures.Fail(i, p, k)) {
+                out.failures = failures.Count();
+                out.aborted = true;
+                return out;
+            }
+        }
+        const QString text = DecodeRead(p, bytes);
+        const bool whole = !bytes.contains(-1);
+        out.bytes << bytes;
+        out.meterValues << text;
+        out.complete << whole;
+        report.ParameterRead(i, text, whole);
+    }
+    out.failures = failures.Count();
+    return out;
+}
+
+WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
+                             const QVector<bool>& selected, MeterReport& report) {
+    WriteOutcome out;
+    if (!protocol.Handshake()) return out;
+    out.handshakeOk = true;
+    report.Started();
+    int total = 0;
+    for (int i = 0; i < values.size(); ++i)
+        if (Selected(selected, i)) total += values.at(i).RegCount;
+    FailureCounter failures(MeterDirection::Write, report);
+    for (int i = 0; i < values.size() && i < params.size(); ++i) {
+        if (!Selected(selected, i)) continue;
+        const EEValue& v = values.at(i);
+        for (int k = 0; k < v.RegCount; ++k) {
+            const int result = protocol.GetSetRegister(0, v.Startreg + k, v.Values.value(k));
+            ++out.registersSent;
+            report.Progress(out.registersSent, total);
+            if (result < 0 && !failures.Fail(i, params.at(i), k)) {
+                out.failures = failures.Count();
+                out.aborted = true;
+                return out;
+            }
+        }
+        report.ParameterWritten(i);
+    }
+    out.failures = failures.Count();
+    return out;
+}
+
+VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
+                               const QVector<bool>& selected, MeterReport& report) {
+    VerifyOutcome out;
+    if (!protocol.Handshake()) return out;
+    out.handshakeOk = true;
+    report.Started();
+    int total = 0;
+    for (int i = 0; i < values.size(); ++i)
+        if (Selected(selected, i)) total += values.at(i).RegCount;
+    int done = 0;
+    FailureCounter failures(MeterDirection::Read, report);
+    for (int i = 0; i < values.size() && i < params.size(); ++i) {
+        if (!Selected(selected, i)) continue;
+        const EEValue& v = values.at(i);
+        for (int k = 0; k < v.RegCount; ++k) {
+            const int result = protocol.GetSetRegister(1, v.Startreg + k, 1);
+            report.Progress(++done, total);
+            if (result < 0) {
+                if (!failures.Fail(i, params.at(i), k)) {
+                    out.failures = failures.Count();
+                    out.aborted = true;
+                    return out;
+                }
+            } else if (result != (v.Values.value(k) & 0xFF)) {
+                out.mismatches.append({i, k, v.Startreg + k, v.Values.value(k) & 0xFF, result});
+            }
+        }
+    }
+    out.failures = failures.Count();
+    return out;
+}
+
+QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QVector<int>>& meterBytes,
+                                const QList<DMap>& params) {
+    QVector<bool> changed(values.size(), false);
+    for (int i = 0; i < values.size(); ++i) {
+        const EEValue& v = values.at(i);
+        const QVector<int> bytes = meterBytes.value(i);
+        const int offset = i < params.size() ? v.Startreg - params.at(i).Startreg : 0;
+        for (int k = 0; k < v.RegCount && !changed[i]; ++k) {
+            const int at = offset + k;
+            if (at < 0 || at >= bytes.size() || bytes.at(at) != (v.Values.value(k) & 0xFF)) changed[i] = true;
+        }
+    }
+    return changed;
+}
+
+ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
+                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report) {
+    ValuesCheck out;
+    try {
+        QVector<EEValue> registers(params.size());
+        QStringList normalised;
+        bool overall = true;
+        for (int i = 0; i < params.size(); ++i) {
+            const DMap& p = params.at(i);
+            const QString value = meterValues.value(i);
+            const ParamCheck r = CheckParameter(p, value, nullptr, &value, eval, rounder);
+            normalised << r.meterValue;
+            registers[i] = r.registers;
+            out.dataFound = out.dataFound || r.dataFound;
+            if (!r.verdict) {
+                report.InvalidValue(i, p, r.reason);
+                ++out.invalid;
+                overall = false;
+            }
+        }
+        if (!out.dataFound) {
+            out.error = QStringLiteral("No data!");
+            overall = false;
+        }
+        out.meterValues = normalised;
+        out.registers = registers;
+        out.ok = overall;
+    } catch (const UserError&) {
+        out.ok = false;
+        out.error = QStringLiteral("Errors in data checking");
+    }
+    return out;
+}
+
+bool LoadDataFile(const QString& path, DataFileContent* content, QString* error) {
+    QStringList lines;
+    if (!ReadTextLines(path, &lines, error)) return false;
+    *content = ParseDataFile(lines);
+    return true;
+}
+
+bool SaveDataFile(const QString& path, const QString& mapFileName, const QList<DMap>& params,
+                  const QStringList& meterValues, QString* error) {
+    return WriteTextLines(path, DataFileLines(mapFileName, params, meterValues), error);
+}
+
+bool DataFileFitsMap(const DataFileContent& content, const QString& mapFileName) {
+    return content.mapFileName.toUpper() == mapFileName.toUpper();
+}
+
+} // namespace vorda

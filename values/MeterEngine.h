@@ -1,0 +1,166 @@
+#pragma once
+// The meter work of the program as plain code: the meter's own map, reading
+// every parameter, the data check and encoding of a set of meter values,
+// writing, reading back, and data files. The main window and vorda-cli both
+// call it; it tells them what happens through a MeterReport as it happens.
+#include "maps/DMap.h"
+#include "values/DataFile.h"
+#include "values/ParameterFields.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace vorda {
+class MeterProtocol;
+class EquationEvaluator;
+class SigFigRounder;
+
+enum class MeterDirection { Read, Write };
+
+// The texts the program shows for the engine's failures.
+// "Meter read failure: value " + offset + " in parameter " + name (or write)
+QString RegisterFailureText(MeterDirection direction, const DMap& param, int offset);
+// "Too many read failures - connection lost?..." (or write)
+QString TooManyFailuresText(MeterDirection direction);
+// "Meter connection failure\n\rSave data and restart everything!"
+QString ConnectionFailureText();
+
+// Told by the engine while it works; every call comes at the moment the
+// event happens. The defaults ignore what a front end does not show.
+class MeterReport {
+public:
+    virtual ~MeterReport() = default;
+    // The handshake was answered; the register exchanges begin.
+    virtual void Started() {}
+    // done of total register exchanges of the command.
+    virtual void Progress(int /*done*/, int /*total*/) {}
+    // A register exchange failed; offset is the register's place in its
+    // parameter, counted from 0.
+    virtual void RegisterFailed(MeterDirection direction, int /*index*/, const DMap& param, int offset) = 0;
+    // The fourth failure ended the command.
+    virtual void TooManyFailures(MeterDirection direction) = 0;
+    // Parameter index has been read; meterValue is its text (complete false
+    // when a register of it failed).
+    virtual void ParameterRead(int /*index*/, const QString& /*meterValue*/, bool /*complete*/) {}
+    // Every register of parameter index has been sent.
+    virtual void ParameterWritten(int /*index*/) {}
+    // The data check refuses the value of parameter index.
+    virtual void InvalidValue(int /*index*/, const DMap& param, const QString& reason) = 0;
+};
+
+// ----- the meter's own map ---------------------------------------------
+
+// "ZUVMap" + n + ".Map"; 255 (map number not set in the meter) gives 0.
+int EffectiveMapNumber(int mapNumber);
+QString MeterMapFileName(int mapNumber);
+
+struct MeterMap {
+    bool ok = false;
+    QString error;        // why the map could not be used
+    QString fileName;     // the name it is known by (line 1 of data files)
+    QString path;         // the file found
+    QList<DMap> params;
+    QList<MapHeader> headers;
+};
+
+// Reads the map fileName from folder dir, the name matched without regard
+// to letter case. A map that cannot be opened or read whole is not ok.
+MeterMap LoadMapFile(const QString& dir, const QString& fileName);
+// The map the meter reports (register 200) from dir.
+MeterMap LoadMeterMap(const QString& dir, int mapNumber);
+
+// ----- reading and writing ----------------------------------------------
+
+inline constexpr int kFailureLimit = 3; // a command ends at the failure after this many
+
+struct ReadOutcome {
+    bool handshakeOk = false;
+    bool aborted = false;            // ended by the failure limit
+    int failures = 0;
+    QVector<QVector<int>> bytes;     // per parameter read, -1 for a failed register
+    QStringList meterValues;         // per parameter read, DecodeRead of its bytes
+    QVector<bool> complete;          // per parameter read, every register read
+    // Every register of every parameter was read.
+    bool Whole() const { return handshakeOk && !aborted && failures == 0; }
+};
+
+// One handshake, then every register of every parameter (the range the map
+// gives, EndReg - Startreg + 1), in map order. A failed register is reported
+// and counted; the read goes on until the fourth failure ends it.
+ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, MeterReport& report);
+
+struct WriteOutcome {
+    bool handshakeOk = false;
+    bool aborted = false;
+    int failures = 0;
+    int registersSent = 0;
+    bool Whole() const { return handshakeOk && !aborted && failures == 0; }
+};
+
+// One handshake, then every register of values[i] for each parameter i
+// that `selected` names (all when it is empty), in map order and register
+// order. Failures as for the read.
+WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
+                             const QVector<bool>& selected, MeterReport& report);
+
+// A register that does not hold what was written.
+struct RegisterMismatch {
+    int index = 0;     // parameter
+    int offset = 0;    // register's place in the parameter
+    int reg = 0;
+    int expected = 0;
+    int actual = 0;
+};
+
+struct VerifyOutcome {
+    bool handshakeOk = false;
+    bool aborted = false;
+    int failures = 0;
+    QList<RegisterMismatch> mismatches;
+    bool Whole() const { return handshakeOk && !aborted && failures == 0; }
+};
+
+// Reads back every register that WriteParameters sends for the same
+// arguments and compares it with the byte written. Failures are read
+// failures.
+VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
+                               const QVector<bool>& selected, MeterReport& report);
+
+// The parameters whose registers in `values` differ from the bytes read
+// from the meter (a register that could not be read counts as different).
+QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QVector<int>>& meterBytes,
+                                const QList<DMap>& params);
+
+// ----- the data check on meter values -------------------------------------
+
+struct ValuesCheck {
+    bool ok = false;          // every value valid and some data found
+    bool dataFound = false;
+    QString error;            // "Errors in data checking" when the check broke off
+    QStringList meterValues;  // as the check normalised them
+    QVector<EEValue> registers;
+    int invalid = 0;
+};
+
+// Checks a set of values in meter units (as data files and reads hold them)
+// against the map: each value is validated and encoded as it is. Values
+// missing at the end count as empty. Each invalid value is reported in map
+// order; "No data!" is the check's error when no parameter gave a value.
+ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
+                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report);
+
+// ----- data files --------------------------------------------------------
+
+// Reads a data file; false with *error when it cannot be opened.
+bool LoadDataFile(const QString& path, DataFileContent* content, QString* error);
+// Writes a data file through the safe writer; a failed save leaves no file
+// and the old one as it was.
+bool SaveDataFile(const QString& path, const QString& mapFileName, const QList<DMap>& params,
+                  const QStringList& meterValues, QString* error);
+// True when the data file was made for the map mapFileName (names compared
+// without regard to letter case).
+bool DataFileFitsMap(const DataFileContent& content, const QString& mapFileName);
+
+} // namespace vorda
