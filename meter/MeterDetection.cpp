@@ -18,20 +18,48 @@ const PortFinding* ScanOutcome::FirstMeter() const {
     return nullptr;
 }
 
+QList<int> ProbeForMeters(MeterProtocol& protocol, const QList<int>& ports,
+                          const std::function<void()>& beforeOpenOrClose) {
+    QList<int> opened;
+    for (int port : ports) {
+        if (beforeOpenOrClose) beforeOpenOrClose();
+        if (protocol.ConnectToPort(port)) opened << port;
+    }
+    QList<int> found, unanswered;
+    const QHash<int, int> first = protocol.getChars(opened, kHandshakeSent);
+    for (int port : std::as_const(opened)) (first.value(port) == kHandshakeReply ? found : unanswered) << port;
+    const QHash<int, int> second = protocol.getChars(unanswered, kHandshakeSent);
+    for (int port : std::as_const(unanswered)) {
+        if (second.value(port) == kHandshakeReply) {
+            found << port;
+            continue;
+        }
+        if (beforeOpenOrClose) beforeOpenOrClose();
+        protocol.DisconnectPort(port);
+    }
+    return found;
+}
+
 ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
     ScanOutcome out;
     const int first = options.onlyCom > 0 ? options.onlyCom : 1;
     const int last = options.onlyCom > 0 ? options.onlyCom : kLastComNumber;
     for (int com = first; com <= last; ++com)
         if (protocol.Serial().ProbeDevice(ExtComName(static_cast<unsigned>(com))) == 0) out.ports.append({com, false, -1});
-    for (PortFinding& p : out.ports) {
+    QList<int> ports;
+    for (const PortFinding& p : std::as_const(out.ports)) {
         if (options.testing) options.testing(p.com);
+        protocol.Link().ComPortNumber = p.com - 1;
+        ports << p.com - 1;
+    }
+    const QList<int> meters = ProbeForMeters(protocol, ports);
+    for (PortFinding& p : out.ports) {
         const int port = p.com - 1;
+        p.meter = meters.contains(port);
+        if (!p.meter) continue;
         protocol.Link().ComPortNumber = port;
-        if (!protocol.ConnectToPort(port)) continue;
-        p.meter = protocol.Handshake() || protocol.Handshake();
-        if (p.meter && options.readMapNumber) p.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
-        if (!p.meter || !options.keepMetersOpen) protocol.DisconnectPort(port);
+        if (options.readMapNumber) p.mapNumber = protocol.GetSetRegister(1, kMapNumberRegister, 1);
+        if (!options.keepMetersOpen) protocol.DisconnectPort(port);
     }
     return out;
 }

@@ -31,6 +31,16 @@ struct ScanOptions {
     std::function<void(int com)> testing;
 };
 
+// Tests the library ports together for a meter: opens each one, sends the
+// handshake to all and waits once, sends a second handshake to those that
+// did not answer and waits once more, and closes the ports without a meter.
+// Each port gets the exchanges of a test on its own; a silent port costs two
+// time-outs in all, not two each. beforeOpenOrClose, when given, runs before
+// each port is opened and before a silent one is closed. Returns the ports on
+// which a meter answered; they stay open.
+QList<int> ProbeForMeters(MeterProtocol& protocol, const QList<int>& ports,
+                          const std::function<void()>& beforeOpenOrClose = {});
+
 // Scans COM 1 to 1000: every port whose device can be opened exclusively is
 // opened and tested with the handshake, a second one when the first is not
 // answered. A port without a meter is closed again; a meter's port too unless

@@ -5,6 +5,7 @@
 #include "app/ProgramEnd.h"
 #include "app/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
+#include "meter/MeterDetection.h"
 #include "meter/PortNames.h"
 #include "meter/SerialLayer.h"
 
@@ -21,26 +22,9 @@ int TValuesReadWrite::CheckCom(int AComNumber) {
 bool TValuesReadWrite::TestConnection(int TestPort) { return TestConnections({TestPort}).contains(TestPort); }
 
 QList<int> TValuesReadWrite::TestConnections(const QList<int>& TestPorts) {
-    // Every port goes through the same exchanges as when tested alone, but
-    // the ports wait for their replies together: a port without a meter
-    // costs two time-outs in all, not two each.
-    QList<int> opened;
-    for (int port : TestPorts) {
-        EEPROMConnected(false);
-        if (core_->ConnectToPort(port)) opened << port;
-    }
-    QList<int> found, unanswered;
-    const QHash<int, int> first = core_->getChars(opened, kHandshakeSent);
-    for (int port : std::as_const(opened)) (first.value(port) == kHandshakeReply ? found : unanswered) << port;
-    const QHash<int, int> second = core_->getChars(unanswered, kHandshakeSent);
-    for (int port : std::as_const(unanswered)) {
-        if (second.value(port) == kHandshakeReply) {
-            found << port;
-            continue;
-        }
-        EEPROMConnected(false);
-        core_->DisconnectPort(port);
-    }
+    // The ports wait for their replies together; the link shows "not
+    // connected" around every port opened and every silent one closed.
+    const QList<int> found = ProbeForMeters(core_->Protocol(), TestPorts, [this] { EEPROMConnected(false); });
     // These ports stay open; the next scan closes them first.
     PortsLeftOpen_ << found;
     return found;
