@@ -3,6 +3,7 @@
 
 #include "app/UserInteraction.h"
 #include "values/DataCheck.h"
+#include "values/MeterEngine.h"
 
 #include <QProgressBar>
 
@@ -11,8 +12,6 @@
 namespace vorda {
 
 namespace {
-const QString kConnectionFailure = QStringLiteral("Meter connection failure\n\rSave data and restart everything!");
-
 // Hides the progress bar however the command ends, also when an error in
 // decoding or converting a value ends it half way.
 class ProgressEnd {
@@ -26,6 +25,40 @@ private:
     std::function<void()> hide_;
 };
 } // namespace
+
+// The window's side of the meter engine: each failure in its message box
+// at the moment it happens, the progress bar and mark, the boxes filled as
+// each parameter is read.
+class WindowMeterReport : public MeterReport {
+public:
+    WindowMeterReport(TValuesReadWrite& w, MeterDirection direction) : w_(w), direction_(direction) {}
+    void Started() override {
+        // Until a parameter has been read whole, its box holds nothing of the
+        // meter's, also when the read ends early.
+        if (direction_ == MeterDirection::Read) w_.Unread_.fill(true);
+    }
+    void Progress(int done, int total) override { w_.ShowProgress(done, total); }
+    void RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) override {
+        w_.ctx_.ui.ShowMessage(RegisterFailureText(direction, param, offset));
+    }
+    void TooManyFailures(MeterDirection direction) override { w_.ctx_.ui.ShowMessage(TooManyFailuresText(direction)); }
+    void ParameterRead(int index, const QString& meterValue, bool complete) override {
+        // Nothing is cut from the end of the text: a text ending in ","
+        // keeps it.
+        w_.ShowReadValue(index, meterValue);
+        w_.Unread_[index] = !complete;
+    }
+    // The mark is painted with the progress, at a human rate.
+    void ParameterWritten(int index) override {
+        w_.Progress->setText(index % 2 == 0 ? QStringLiteral("O") : QStringLiteral("o"));
+    }
+    // The window checks the texts of its boxes itself.
+    void InvalidValue(int, const DMap&, const QString&) override {}
+
+private:
+    TValuesReadWrite& w_;
+    MeterDirection direction_;
+};
 
 void TValuesReadWrite::ShowProgress(int done, int total) {
     progressDone_ = done;
@@ -72,46 +105,18 @@ void TValuesReadWrite::ReadEEClick() {
     if (EEPROMMapFile->text() == QLatin1String("unknown"))
         ctx_.ui.ShowMessage(QStringLiteral("Software version transition.  Map used for last Meter write is unknown"));
     Cleardata();
-    if (!core_->Handshake()) {
-        ctx_.ui.ShowMessage(kConnectionFailure);
+    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+    const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
+    // The register range comes from the map, so a parameter that failed the
+    // last check is read all the same.
+    WindowMeterReport report(*this, MeterDirection::Read);
+    const ReadOutcome read = ReadParameters(core_->Protocol(), ctx_.map.MapParams.mid(0, n), report);
+    if (!read.handshakeOk) {
+        ctx_.ui.ShowMessage(ConnectionFailureText());
         return;
     }
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
-    bool success = true;
-    int failures = 0;
-    const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
-    // Until a parameter has been read whole, its box holds nothing of the
-    // meter's, also when the read ends early.
-    Unread_.fill(true);
-    int totalRegisters = 0;
-    for (int i = 0; i < n; ++i) totalRegisters += std::max(0, ctx_.map.MapParams.at(i).EndReg - ctx_.map.MapParams.at(i).Startreg + 1);
-    int done = 0;
-    for (int i = 0; i < n; ++i) {
-        const DMap& p = ctx_.map.MapParams.at(i);
-        // The register range comes from the map, so a parameter that failed
-        // the last check is read all the same.
-        const int count = std::max(0, p.EndReg - p.Startreg + 1);
-        QVector<int> bytes(count, -1);
-        for (int k = 0; k < count; ++k) {
-            const int result = core_->GetSetRegister(1, p.Startreg + k, 1);
-            ShowProgress(++done, totalRegisters);
-            if (result < 0) {
-                ctx_.ui.ShowMessage(QStringLiteral("Meter read failure: value ") + QString::number(k) +
-                                    QStringLiteral(" in parameter ") + p.Parameter);
-                success = false;
-                if (++failures > 3) {
-                    ctx_.ui.ShowMessage(QStringLiteral("Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
-                    return;
-                }
-            } else {
-                bytes[k] = result;
-            }
-        }
-        // Nothing is cut from the end of the text: a text ending in ","
-        // keeps it.
-        ShowReadValue(i, DecodeRead(p, bytes));
-        Unread_[i] = bytes.contains(-1);
-    }
+    if (read.aborted) return;
+    const bool success = read.failures == 0;
     ShowProgress(0, 0);
     if (!ctx_.startup.OffsetCalMode && success) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter read successfully"));
@@ -131,33 +136,15 @@ void TValuesReadWrite::WriteEEClick() {
     if (!ctx_.startup.OffsetCalMode &&
         !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
         return;
-    if (!core_->Handshake()) {
-        ctx_.ui.ShowMessage(kConnectionFailure);
+    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+    WindowMeterReport report(*this, MeterDirection::Write);
+    const WriteOutcome written = WriteParameters(core_->Protocol(), ctx_.map.MapParams, EEValues_, {}, report);
+    if (!written.handshakeOk) {
+        ctx_.ui.ShowMessage(ConnectionFailureText());
         return;
     }
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
-    bool success = true;
-    int failures = 0;
-    int total = 0;
-    for (const EEValue& v : EEValues_) total += v.RegCount;
-    int done = 0;
-    for (int i = 0; i < EEValues_.size(); ++i) {
-        const EEValue& v = EEValues_.at(i);
-        for (int k = 0; k < v.RegCount; ++k) {
-            const int result = core_->GetSetRegister(0, v.Startreg + k, v.Values.value(k));
-            ShowProgress(++done, total);
-            if (result < 0) {
-                ctx_.ui.ShowMessage(QStringLiteral("Meter write failure: value ") + QString::number(k) +
-                                    QStringLiteral(" in parameter ") + ctx_.map.MapParams.at(i).Parameter);
-                success = false;
-                if (++failures > 3) {
-                    ctx_.ui.ShowMessage(QStringLiteral("Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"));
-                    return;
-                }
-            }
-        }
-        Progress->setText(i % 2 == 0 ? QStringLiteral("O") : QStringLiteral("o"));
-    }
+    if (written.aborted) return;
+    const bool success = written.failures == 0;
     Progress->setText(QString());
     ShowProgress(0, 0);
     if (success) {
