@@ -1,7 +1,7 @@
 #include "ConfigFiles.h"
 
-#include "TextFiles.h"
-#include "UserError.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 #include "units/NumberFormat.h"
 
 #include <QFileInfo>

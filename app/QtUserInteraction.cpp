@@ -1,7 +1,7 @@
 #include "QtUserInteraction.h"
 
-#include "FolderChoice.h"
-#include "UserError.h"
+#include "base/FolderChoice.h"
+#include "base/UserError.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #pragma once
-#include "ProgramEnd.h"
-#include "UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/UserInteraction.h"
 
 class QWidget;
 

@@ -1,8 +1,8 @@
 #include "Startup.h"
 
-#include "ProgramEnd.h"
-#include "TextFiles.h"
-#include "UserError.h"
+#include "base/ProgramEnd.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 
 #include <QDir>
 #include <QFile>

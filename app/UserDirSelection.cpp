@@ -1,8 +1,8 @@
 #include "UserDirSelection.h"
 
 #include "Startup.h"
-#include "TextFiles.h"
-#include "UserInteraction.h"
+#include "base/TextFiles.h"
+#include "base/UserInteraction.h"
 
 #include <QDir>
 #include <QFileInfo>

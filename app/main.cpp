@@ -1,6 +1,6 @@
 #include "Program.h"
 #include "QtUserInteraction.h"
-#include "UserError.h"
+#include "base/UserError.h"
 #include "meter/QtSerialLayer.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "maps/MapEditor.h"
 
-#include "app/TextFiles.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "maps/MapFile.h"
 #include "units/NumberFormat.h"
 

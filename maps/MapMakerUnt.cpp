@@ -2,8 +2,8 @@
 
 #include "app/ConfigFiles.h"
 #include "app/Startup.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "app/WindowPlacement.h"
 
 #include <QAbstractTableModel>

@@ -2,8 +2,8 @@
 
 #include "meter/MeterActivity.h"
 
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "meter/PICCore.h"
 
 #include <QAbstractTableModel>

@@ -1,7 +1,7 @@
 #include "RegisterBrowser.h"
 
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 
 namespace vorda {
 namespace {

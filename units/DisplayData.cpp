@@ -1,6 +1,6 @@
 #include "units/DisplayData.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 
 namespace vorda {
 

@@ -1,7 +1,7 @@
 #include "units/Equations.h"
 
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "units/NumberFormat.h"
 #include "units/SigFigs.h"
 

@@ -1,6 +1,6 @@
 #include "units/NumberFormat.h"
 
-#include "app/UserError.h"
+#include "base/UserError.h"
 
 #include <cerrno>
 #include <clocale>

@@ -1,7 +1,7 @@
 #include "SetDisplayUnitsUnt.h"
 
 #include "UnitChoices.h"
-#include "app/ProgramEnd.h"
+#include "base/ProgramEnd.h"
 #include "app/Startup.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #include "units/SigFigs.h"
 
-#include "app/UserInteraction.h"
+#include "base/UserInteraction.h"
 #include "units/NumberFormat.h"
 
 #include <cmath>

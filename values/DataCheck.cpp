@@ -1,6 +1,6 @@
 #include "values/DataCheck.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "units/Equations.h"
 #include "units/NumberFormat.h"
 #include "units/SigFigs.h"

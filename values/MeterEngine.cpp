@@ -1,7 +1,7 @@
 #include "values/MeterEngine.h"
 
-#include "app/TextFiles.h"
-#include "app/UserError.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 #include "maps/MapFile.h"
 #include "meter/MeterProtocol.h"
 #include "values/DataCheck.h"

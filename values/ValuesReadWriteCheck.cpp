@@ -1,8 +1,8 @@
 // The main window's data check.
 #include "ValuesReadWriteUnt.h"
 
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "values/DataCheck.h"
 
 namespace vorda {

@@ -1,9 +1,9 @@
 // Parameter data files: open and save sets of values.
 #include "ValuesReadWriteUnt.h"
 
-#include "app/TextFiles.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "values/DataCheck.h"
 #include "values/DataFile.h"
 #include "values/MeterEngine.h"

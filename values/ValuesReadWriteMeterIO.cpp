@@ -1,7 +1,7 @@
 // Reading and writing all parameters of the loaded map.
 #include "ValuesReadWriteUnt.h"
 
-#include "app/UserInteraction.h"
+#include "base/UserInteraction.h"
 #include "values/DataCheck.h"
 #include "values/MeterEngine.h"
 

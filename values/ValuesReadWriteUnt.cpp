@@ -1,9 +1,9 @@
 // The main window: its controls and the parameter screen.
 #include "ValuesReadWriteUnt.h"
 
-#include "app/ProgramEnd.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
 #include "registers/PICRW.h"
 #include "units/Equations.h"

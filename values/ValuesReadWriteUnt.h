@@ -71,8 +71,9 @@ struct MainWindowContext {
 qint64 NewMaOffset(qint64 oldOffset, double measuredMa);
 
 // The main window: connection, parameter screen, check, meter read and
-// write, data files, configuration and closing. Its code is spread over the
-// folders of the subsystems it belongs to.
+// write, data files, configuration and closing. Its files are the
+// ValuesReadWrite*.cpp of this folder; the meter work itself is plain code
+// of the subsystems below.
 class TValuesReadWrite : public QMainWindow {
     Q_OBJECT
 public:
@@ -88,7 +89,7 @@ public:
     // box; a fatal error ends the program.
     void Guard(const std::function<void()>& handler);
 
-    // ---- Meter link (meter/) ----
+    // ---- Meter link (ValuesReadWriteConnect, ValuesReadWriteMaintenance) ----
     int CheckCom(int AComNumber);
     bool TestConnection(int TestPort);
     // TestConnection on several ports at once; the ports on which a meter
@@ -105,12 +106,12 @@ public:
     void OfffsetCalcBtnClick();
     bool SetMapFileName();
 
-    // ---- Maps on the main form (maps/) ----
+    // ---- Maps on the main form (ValuesReadWriteMaps) ----
     bool DReadMapFile(const QString& MapFileName);
     void ReadMapFileClick();
     bool ReadTempMapFile(const QString& TempMapFile);
 
-    // ---- Parameter screen (values/) ----
+    // ---- Parameter screen, check, read and write, data files ----
     int CreateFields();
     void FormShow();
     bool SetScreenOrder();
@@ -130,7 +131,7 @@ public:
     bool ReadDataFile(const QString& FileName, const QString& MapFileName);
     void SaveAsDataClick();
 
-    // ---- Shell (app/) ----
+    // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
     bool WriteConfigFile();
     // Shows the register browser.

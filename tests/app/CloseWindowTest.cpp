@@ -2,8 +2,8 @@
 #include "tests/support/ProgramFixture.h"
 
 #include "app/ConfigFiles.h"
-#include "app/TextFiles.h"
-#include "app/UserError.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "tests/support/ProgramFixture.h"
 
 #include "app/ConfigFiles.h"
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "units/SetDisplayUnitsUnt.h"
 #include "units/SigFigs.h"
 

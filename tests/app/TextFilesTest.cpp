@@ -1,5 +1,5 @@
 // The one writer of the program's files, on a real file system that is full.
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "app/ConfigFiles.h"
 
 #include <gtest/gtest.h>

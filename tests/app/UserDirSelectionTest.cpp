@@ -2,8 +2,8 @@
 // next start, every stop, the folder chooser's new folders and the label.
 #include "tests/support/ProgramFixture.h"
 
-#include "app/FolderChoice.h"
-#include "app/TextFiles.h"
+#include "base/FolderChoice.h"
+#include "base/TextFiles.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 // vorda-cli end to end: the program on a fresh account against vorda-sim
 // over a pseudo-terminal and the real serial layer.
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/SimProcess.h"
 

@@ -1,8 +1,8 @@
 // The map editor's rules, without its window.
 #include "maps/MapEditor.h"
 
-#include "app/TextFiles.h"
-#include "app/UserError.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/ScriptedInteraction.h"

@@ -1,6 +1,6 @@
 #include "maps/MapFile.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "units/NumberFormat.h"
 
 #include <gtest/gtest.h>

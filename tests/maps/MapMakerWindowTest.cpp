@@ -2,7 +2,7 @@
 #include "maps/MapMakerUnt.h"
 
 #include "app/ConfigFiles.h"
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/ProgramFixture.h"

@@ -1,9 +1,9 @@
 #pragma once
 #include "QtPrinters.h"
-#include "app/FolderChoice.h"
-#include "app/ProgramEnd.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/FolderChoice.h"
+#include "base/ProgramEnd.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,7 +1,7 @@
 #include "units/DisplayData.h"
 
-#include "app/TextFiles.h"
-#include "app/UserError.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
 #include "tests/support/ScriptedInteraction.h"
 #include "tests/units/LocaleGuard.h"
 #include "units/Equations.h"

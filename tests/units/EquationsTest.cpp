@@ -1,6 +1,6 @@
 #include "units/Equations.h"
 
-#include "app/UserError.h"
+#include "base/UserError.h"
 #include "tests/support/ScriptedInteraction.h"
 #include "tests/units/LocaleGuard.h"
 #include "units/NumberFormat.h"

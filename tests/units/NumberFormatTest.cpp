@@ -1,6 +1,6 @@
 #include "units/NumberFormat.h"
 
-#include "app/UserError.h"
+#include "base/UserError.h"
 #include "tests/units/LocaleGuard.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "values/DataCheck.h"
 
-#include "app/UserError.h"
+#include "base/UserError.h"
 #include "tests/values/ValuesFixture.h"
 
 namespace vorda::test {

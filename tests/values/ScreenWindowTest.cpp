@@ -2,7 +2,7 @@
 // maps and data files, through the main window.
 #include "WindowTestMaps.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 
 #include <QAbstractButton>
 #include <QMenu>

@@ -2,7 +2,7 @@
 // files, calibration mode, hidden parameters and failed saves.
 #include "WindowTestMaps.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 
 #include <QPushButton>
 

@@ -3,7 +3,7 @@
 #include "WindowTestMaps.h"
 
 #include "app/ConfigFiles.h"
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 #pragma once
 // Seams for benchmarks: every question answered OK, nothing shown but
 // errors, which go to the error stream.
-#include "app/ProgramEnd.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 
 #include <QApplication>
 #include <QGuiApplication>

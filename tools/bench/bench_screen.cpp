@@ -8,9 +8,9 @@
 #include "BenchSupport.h"
 #include "app/Program.h"
 #include "tests/support/TempInstallation.h"
-#include "app/ProgramEnd.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "meter/SimSerialLayer.h"
 #include "values/ValuesReadWriteUnt.h"
 

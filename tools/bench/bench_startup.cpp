@@ -8,7 +8,7 @@
 #include "BenchSupport.h"
 #include "app/Program.h"
 #include "app/QtUserInteraction.h"
-#include "app/UserError.h"
+#include "base/UserError.h"
 #include "meter/QtSerialLayer.h"
 #include "values/ValuesReadWriteUnt.h"
 

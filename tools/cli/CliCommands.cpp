@@ -1,6 +1,6 @@
 #include "CliCommands.h"
 
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "meter/MeterDetection.h"
 #include "meter/MeterProtocol.h"

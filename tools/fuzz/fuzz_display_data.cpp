@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the display data reader as a file's contents and
 // checks the splitting rules on every line.
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "units/DisplayData.h"
 
 #include <cstdint>

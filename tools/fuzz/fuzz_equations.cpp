@@ -1,7 +1,7 @@
 // Feeds arbitrary value texts and equations to the conversion evaluator and
 // checks the number format on the way.
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "units/Equations.h"
 #include "units/NumberFormat.h"
 #include "units/SigFigs.h"

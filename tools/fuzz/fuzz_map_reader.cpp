@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the map reader as a file's contents, checks what
 // it reports against what it kept, and writes every map it accepts back out
 // to see that it reads the same again.
-#include "app/TextFiles.h"
+#include "base/TextFiles.h"
 #include "maps/MapFile.h"
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Opening maps on the main window.
 #include "values/ValuesReadWriteUnt.h"
 
-#include "app/ProgramEnd.h"
-#include "app/TextFiles.h"
-#include "app/UserError.h"
-#include "app/UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
 #include "maps/MapFile.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // offset calibration.
 #include "values/ValuesReadWriteUnt.h"
 
-#include "app/UserInteraction.h"
+#include "base/UserInteraction.h"
 #include "units/NumberFormat.h"
 
 #include <QPushButton>

@@ -2,8 +2,8 @@
 // connection state and the meter's own map.
 #include "values/ValuesReadWriteUnt.h"
 
-#include "app/ProgramEnd.h"
-#include "app/UserInteraction.h"
+#include "base/ProgramEnd.h"
+#include "base/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
 #include "meter/MeterDetection.h"
 #include "meter/PortNames.h"
