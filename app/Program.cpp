@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "app/ConfigFiles.h"
+#include "values/ValuesReadWriteUnt.h"
 #include "maps/MapMakerUnt.h"
 #include "registers/PICRW.h"
 #include "units/SetDisplayUnitsUnt.h"
@@ -40,5 +41,7 @@ void VordaProgram::Create() {
     picrw_->AttachActivity(&main_->Activity());
     main_->AttachWindows(unitsFrm_.get(), mapMaker_.get(), picrw_.get(), core_.get());
 }
+
+QWidget* VordaProgram::mainWidget() const { return main_.get(); }
 
 } // namespace vorda

@@ -2,10 +2,12 @@
 #include "Startup.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
-#include "values/ValuesReadWriteUnt.h"
+#include "values/ScreenState.h"
 
 #include <QStringList>
 #include <memory>
+
+class QWidget;
 
 namespace vorda {
 class ProgramEnd;
@@ -13,6 +15,7 @@ class SerialLayer;
 class TDisplayUnitsFrm;
 class TMapMaker;
 class TPICRWForm;
+class TValuesReadWrite;
 class UserInteraction;
 
 // The program: its owned state and its five windows, created in order, each
@@ -34,6 +37,8 @@ public:
     DisplayUnitTables units;
 
     TValuesReadWrite* mainWindow() const { return main_.get(); }
+    // The main window as the window the program entry shows.
+    QWidget* mainWidget() const;
     TDisplayUnitsFrm* unitsDialog() const { return unitsFrm_.get(); }
     TMapMaker* mapMaker() const { return mapMaker_.get(); }
     TPICRWForm* registerBrowser() const { return picrw_.get(); }

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     } catch (const vorda::ProgramTerminated&) {
         return 1;
     }
-    ui.SetParentWindow(program.mainWindow());
-    program.mainWindow()->show();
+    ui.SetParentWindow(program.mainWidget());
+    program.mainWidget()->show();
     return QApplication::exec();
 }

@@ -8,6 +8,7 @@
 #include "meter/MeterDetection.h"
 #include "meter/PortNames.h"
 #include "meter/SerialLayer.h"
+#include "values/MeterEngine.h"
 
 #include <QAction>
 #include <QMenu>
@@ -146,11 +147,10 @@ void TValuesReadWrite::EEPROMResetClick() {
 bool TValuesReadWrite::SetMapFileName() {
     const auto mapName = [](int number) { return QStringLiteral("ZUVMap") + QString::number(number); };
     if (!ctx_.map.MapLoaded) {
-        if (MeterMapNumber == 255) {
-            if (ctx_.startup.MakerAccess) ctx_.ui.ShowMessage(QStringLiteral("Map File ID not set in Meter.  0 assumed."));
-            MeterMapNumber = 0;
-        }
-        ctx_.map.CurrentMapFile = mapName(MeterMapNumber) + QStringLiteral(".Map");
+        if (MeterMapNumber == 255 && ctx_.startup.MakerAccess)
+            ctx_.ui.ShowMessage(QStringLiteral("Map File ID not set in Meter.  0 assumed."));
+        MeterMapNumber = EffectiveMapNumber(MeterMapNumber);
+        ctx_.map.CurrentMapFile = MeterMapFileName(MeterMapNumber);
         if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
         ctx_.map.MapLoaded = true;
         // The meter's own map replaces whatever preview was on screen.
@@ -164,7 +164,7 @@ bool TValuesReadWrite::SetMapFileName() {
         ReadEEClick();
         return false;
     }
-    if (MeterMapNumber == 255) MeterMapNumber = 0;
+    MeterMapNumber = EffectiveMapNumber(MeterMapNumber);
     if (!ctx_.startup.OffsetCalMode) {
         if (MeterMapNumber != ctx_.map.MapFileNumber)
             ctx_.ui.ShowMessage(QStringLiteral("Warning - Meter is using ") + mapName(MeterMapNumber) + QStringLiteral("\n\r") +
@@ -172,7 +172,7 @@ bool TValuesReadWrite::SetMapFileName() {
                                 QStringLiteral("Meter can be read with current map - ") + QStringLiteral("\n\r") +
                                 QStringLiteral("Use Meter (Connected) / Read Parameters, and / or") + QStringLiteral("\n\r") +
                                 QStringLiteral("you can load the map used in the meter then re-read."));
-        ConnectForMapLbl->setText(mapName(MeterMapNumber) + QStringLiteral(".Map"));
+        ConnectForMapLbl->setText(MeterMapFileName(MeterMapNumber));
         ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
         ConnectForMapLbl->adjustSize();
     }

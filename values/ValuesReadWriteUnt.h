@@ -5,6 +5,7 @@
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/ParameterFields.h"
+#include "values/ScreenState.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -33,24 +34,6 @@ class TMapMaker;
 class TPICRWForm;
 class UserInteraction;
 struct PlatformPaths;
-
-// The map loaded on the main window.
-struct LoadedMap {
-    QList<DMap> MapParams;
-    QList<MapHeader> MapHeaders;
-    QString CurrentMapFile;
-    qint32 MapFileNumber = 0;
-    bool MapLoaded = false;
-    int MapParamCount() const { return int(MapParams.size()); }
-    int MapHeaderCount() const { return int(MapHeaders.size()); }
-};
-
-// The flags of the values on screen.
-struct ScreenFlags {
-    bool DataOnScreen = false;
-    bool DataEdited = false;
-    bool MeterInSync = true;
-};
 
 // What the main window needs from the program: the seams and the owned state.
 struct MainWindowContext {
