@@ -15,6 +15,15 @@ int RegisterCount(const DMap& p) { return std::max(0, p.EndReg - p.Startreg + 1)
 
 bool Selected(const QVector<bool>& selected, int i) { return selected.isEmpty() || selected.value(i); }
 
+// The registers of the chosen parameters: the count a write or a read-back
+// shows its progress against.
+int SelectedRegisters(const QVector<EEValue>& values, const QVector<bool>& selected) {
+    int total = 0;
+    for (int i = 0; i < values.size(); ++i)
+        if (Selected(selected, i)) total += values.at(i).RegCount;
+    return total;
+}
+
 // The exchanges of one command after its handshake: counts failures and
 // reports them, and says when the limit ends the command.
 class FailureCounter {
@@ -129,9 +138,7 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
     if (!protocol.Handshake()) return out;
     out.handshakeOk = true;
     report.Started();
-    int total = 0;
-    for (int i = 0; i < values.size(); ++i)
-        if (Selected(selected, i)) total += values.at(i).RegCount;
+    const int total = SelectedRegisters(values, selected);
     FailureCounter failures(MeterDirection::Write, report);
     for (int i = 0; i < values.size() && i < params.size(); ++i) {
         if (!Selected(selected, i)) continue;
@@ -158,9 +165,7 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
     if (!protocol.Handshake()) return out;
     out.handshakeOk = true;
     report.Started();
-    int total = 0;
-    for (int i = 0; i < values.size(); ++i)
-        if (Selected(selected, i)) total += values.at(i).RegCount;
+    const int total = SelectedRegisters(values, selected);
     int done = 0;
     FailureCounter failures(MeterDirection::Read, report);
     for (int i = 0; i < values.size() && i < params.size(); ++i) {

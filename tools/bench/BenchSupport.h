@@ -6,6 +6,7 @@
 #include "base/UserInteraction.h"
 
 #include <QApplication>
+#include <benchmark/benchmark.h>
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
@@ -127,5 +128,15 @@ private:
         return t;
     }
 };
+
+// Runs the benchmarks named on the command line, then prints the figures
+// side by side. The application must exist already.
+inline int RunBenchmarks(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    Figures::Print();
+    return 0;
+}
 
 } // namespace vorda::bench

@@ -210,9 +210,5 @@ BENCHMARK(BM_ScanPorts)->ArgName("silent")->Arg(0)->Arg(10)->Arg(50)->UseManualT
 int main(int argc, char** argv) {
     bench::ChoosePlatform();
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Figures::Print();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }

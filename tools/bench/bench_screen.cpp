@@ -120,9 +120,5 @@ BENCHMARK(BM_CheckData256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManua
 int main(int argc, char** argv) {
     bench::ChoosePlatform();
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Figures::Print();
-    return 0;
+    return bench::RunBenchmarks(argc, argv);
 }
