@@ -1,0 +1,97 @@
+#pragma once
+// The record of one connection for a commissioning report: what the meter
+// held when it was found, what it holds when it is left, the last
+// verification and the mA offset calibration, and the report made of it.
+#include "maps/DMap.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+#include <optional>
+
+namespace vorda {
+
+// The mA output offset calibration made during a connection.
+struct MaCalibration {
+    qint64 oldOffset = 0;
+    double measuredMa = 0.0;
+    qint64 newOffset = 0;
+};
+
+// How the last verification of the meter ended.
+enum class Verification {
+    None,         // nothing was verified during this connection
+    Verified,     // the meter held every value written or shown
+    Differences,  // some parameters differed; `differing` names them
+    NotVerified,  // the meter stopped answering before the comparison ended
+};
+
+// One connection's record, kept by the main window. Values are meter values
+// (exact, in meter units) by map index.
+struct CommissioningRecord {
+    int comNumber = 0;          // COM number of the connection
+    QString mapFile;            // the meter's map file
+    int mapNumber = 0;
+    // The first complete read after Connect.
+    bool asFoundTaken = false;
+    QStringList asFound;
+    // The last verified write or complete read.
+    bool asLeftTaken = false;
+    QStringList asLeft;
+    Verification verification = Verification::None;
+    QStringList differing;      // parameter names of the last verification
+    std::optional<MaCalibration> maCalibration;
+
+    // A new connection begins an empty record.
+    void Begin(int com, const QString& map, int number);
+    // A complete read of the meter: the first one is the as-found set, each
+    // one is the as-left set.
+    void MeterRead(const QStringList& meterValues);
+    // The meter was compared with what it should hold: verified when
+    // `differing` is empty, and then `meterValues` are what it is left with.
+    void MeterVerified(const QStringList& meterValues, const QStringList& differingNames);
+    // The meter stopped answering before it could be compared.
+    void VerificationBroken();
+};
+
+// What the report says of the program and the session.
+struct ReportHeader {
+    QString version;
+    QDateTime when;
+    QString userName;
+};
+
+// One row of the report: a parameter, its values as found and as left in
+// meter units, and the unit name of the display data where its type has one.
+struct ReportRow {
+    QString parameter;
+    QString unit;
+    QString asFound;
+    QString asLeft;
+    bool changed = false;
+};
+
+// The rows of the parameters `shown` names (all when it is empty), in map
+// order. unitName gives the meter unit name of a parameter's type, empty
+// when it has none.
+QList<ReportRow> ReportRows(const QList<DMap>& params, const CommissioningRecord& record,
+                            const QVector<bool>& shown, const std::function<QString(const DMap&)>& unitName);
+
+// "Verified", "Differences: A, B", "Not verified", "No verification".
+QString VerificationText(const CommissioningRecord& record);
+
+// The CSV of the report: a line per row and the header's facts above it.
+QByteArray ReportCsv(const ReportHeader& header, const CommissioningRecord& record, const QList<ReportRow>& rows);
+
+// Saves the report as a PDF at pdfPath and its CSV beside it (the same name
+// with ".csv"), each through the safe writer: a failed save leaves no half
+// file and an older report as it was. False with *error naming the file.
+// Needs a running QGuiApplication for its fonts.
+bool SaveCommissioningReport(const QString& pdfPath, const ReportHeader& header, const CommissioningRecord& record,
+                             const QList<ReportRow>& rows, QString* error);
+
+} // namespace vorda
