@@ -19,13 +19,9 @@ void CommissioningRecord::MeterRead(const QStringList& meterValues) {
     asLeft = meterValues;
 }
 
-void CommissioningRecord::MeterVerified(const QStringList& meterValues, const QStringList& differingNames) {
+void CommissioningRecord::MeterVerified(const QStringList& differingNames) {
     differing = differingNames;
     verification = differingNames.isEmpty() ? Verification::Verified : Verification::Differences;
-    if (differingNames.isEmpty()) {
-        asLeftTaken = true;
-        asLeft = meterValues;
-    }
 }
 
 void CommissioningRecord::VerificationBroken() {

@@ -51,9 +51,9 @@ struct CommissioningRecord {
     // A complete read of the meter: the first one is the as-found set, each
     // one is the as-left set.
     void MeterRead(const QStringList& meterValues);
-    // The meter was compared with what it should hold: verified when
-    // `differing` is empty, and then `meterValues` are what it is left with.
-    void MeterVerified(const QStringList& meterValues, const QStringList& differingNames);
+    // The meter was compared with what it should hold: verified when no
+    // parameter differed. The read that compared it goes to MeterRead.
+    void MeterVerified(const QStringList& differingNames);
     // The meter stopped answering before it could be compared.
     void VerificationBroken();
 };
