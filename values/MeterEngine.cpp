@@ -204,38 +204,45 @@ QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QV
     return changed;
 }
 
-ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
-                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report) {
+ValuesCheck CheckValues(const QList<DMap>& params, const QVector<CheckInput>& inputs, const EquationEvaluator& eval,
+                        const SigFigRounder& rounder, MeterReport& report) {
     ValuesCheck out;
     try {
-        QVector<EEValue> registers(params.size());
-        QStringList normalised;
-        bool overall = true;
+        out.registers.resize(params.size());
         for (int i = 0; i < params.size(); ++i) {
             const DMap& p = params.at(i);
-            const QString value = meterValues.value(i);
-            const ParamCheck r = CheckParameter(p, value, nullptr, &value, eval, rounder);
-            normalised << r.meterValue;
-            registers[i] = r.registers;
+            const CheckInput input = inputs.value(i);
+            ParamCheck r = CheckParameter(p, input.text, input.unit,
+                                          input.exactMeterValue ? &*input.exactMeterValue : nullptr, eval, rounder);
+            if (input.unread) RefuseUnread(&r);
+            out.meterValues << r.meterValue;
+            out.registers[i] = r.registers;
             out.dataFound = out.dataFound || r.dataFound;
+            out.results << r;
+            report.ValueChecked(i, r);
             if (!r.verdict) {
                 report.InvalidValue(i, p, r.reason);
                 ++out.invalid;
-                overall = false;
             }
         }
-        if (!out.dataFound) {
-            out.error = QStringLiteral("No data!");
-            overall = false;
-        }
-        out.meterValues = normalised;
-        out.registers = registers;
-        out.ok = overall;
+        if (!out.dataFound) out.error = QStringLiteral("No data!");
+        out.ok = out.invalid == 0 && out.dataFound;
     } catch (const UserError&) {
         out.ok = false;
+        out.brokeOff = true;
         out.error = QStringLiteral("Errors in data checking");
     }
     return out;
+}
+
+ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
+                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report) {
+    QVector<CheckInput> inputs;
+    for (int i = 0; i < params.size(); ++i) {
+        const QString value = meterValues.value(i);
+        inputs.append({value, nullptr, value, false});
+    }
+    return CheckValues(params, inputs, eval, rounder, report);
 }
 
 bool LoadDataFile(const QString& path, DataFileContent* content, QString* error) {

@@ -4,6 +4,7 @@
 // writing, reading back, and data files. The main window and vorda-cli both
 // call it; it tells them what happens through a MeterReport as it happens.
 #include "maps/DMap.h"
+#include "values/DataCheck.h"
 #include "values/DataFile.h"
 #include "values/ParameterFields.h"
 
@@ -11,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <optional>
 
 namespace vorda {
 class MeterProtocol;
@@ -46,6 +49,8 @@ public:
     virtual void ParameterRead(int /*index*/, const QString& /*meterValue*/, bool /*complete*/) {}
     // Every register of parameter index has been sent.
     virtual void ParameterWritten(int /*index*/) {}
+    // The data check has checked the value of parameter index.
+    virtual void ValueChecked(int /*index*/, const ParamCheck& /*check*/) {}
     // The data check refuses the value of parameter index.
     virtual void InvalidValue(int /*index*/, const DMap& param, const QString& reason) = 0;
 };
@@ -135,19 +140,36 @@ QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QV
 
 // ----- the data check on meter values -------------------------------------
 
+// One value for the data check: its text in the display units of `unit`
+// (meter units when unit is null) and, when the text was not edited since
+// it was read or loaded, the exact meter value it stands for.
+struct CheckInput {
+    QString text;
+    const UnitRow* unit = nullptr;
+    std::optional<QString> exactMeterValue;
+    bool unread = false; // a register of it could not be read: refused
+};
+
 struct ValuesCheck {
     bool ok = false;          // every value valid and some data found
     bool dataFound = false;
-    QString error;            // "Errors in data checking" when the check broke off
+    bool brokeOff = false;    // an equation or multiplier error ended the check
+    QString error;            // "Errors in data checking" or "No data!"
     QStringList meterValues;  // as the check normalised them
     QVector<EEValue> registers;
+    QVector<ParamCheck> results; // per parameter checked
     int invalid = 0;
 };
 
-// Checks a set of values in meter units (as data files and reads hold them)
-// against the map: each value is validated and encoded as it is. Values
-// missing at the end count as empty. Each invalid value is reported in map
-// order; "No data!" is the check's error when no parameter gave a value.
+// The data check of a set of values against the map, in map order: each
+// value is checked (ParamCheck), told to report.ValueChecked and, when
+// refused, to report.InvalidValue. "No data!" is the error when no
+// parameter gave a value. Inputs missing at the end count as empty.
+ValuesCheck CheckValues(const QList<DMap>& params, const QVector<CheckInput>& inputs, const EquationEvaluator& eval,
+                        const SigFigRounder& rounder, MeterReport& report);
+
+// The check of values in meter units, as data files and reads hold them:
+// each value is validated and encoded as it is.
 ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
                              const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report);
 
