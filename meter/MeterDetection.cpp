@@ -52,7 +52,7 @@ ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
         protocol.Link().ComPortNumber = p.com - 1;
         ports << p.com - 1;
     }
-    const QList<int> meters = ProbeForMeters(protocol, ports);
+    const QList<int> meters = ProbeForMeters(protocol, ports, options.beforeOpenOrClose);
     for (PortFinding& p : out.ports) {
         const int port = p.com - 1;
         p.meter = meters.contains(port);

@@ -29,6 +29,8 @@ struct ScanOptions {
     bool keepMetersOpen = false; // leave the ports of the meters found open
     // Called before a port is tested, with its COM number.
     std::function<void(int com)> testing;
+    // Called before each port is opened and before a silent one is closed.
+    std::function<void()> beforeOpenOrClose;
 };
 
 // Tests the library ports together for a meter: opens each one, sends the

@@ -40,29 +40,29 @@ int TValuesReadWrite::FindComPorts() {
     // Every scan reports the meters attached now, so ports that the tests of
     // an earlier scan left open are closed before probing.
     ClosePortsLeftOpen();
-    ComPorts_.clear();
-    int found = 0;
-    for (int i = 1; i <= 1000; ++i)
-        if (CheckCom(i) == 0) ComPorts_ << i;
-    QList<int> testPorts;
-    for (int k = 0; k < ComPorts_.size(); ++k) {
-        ComPortlbl->setText(QString::number(ComPorts_.at(k)));
+    ScanOptions options;
+    options.keepMetersOpen = true;
+    options.testing = [this](int com) {
+        ComPortlbl->setText(QString::number(com));
         ComPortlbl->adjustSize();
-        ctx_.link.ComPortNumber = ComPorts_.at(k) - 1;
-        testPorts << ctx_.link.ComPortNumber;
-    }
+    };
+    // The link shows "not connected" around every port opened and every
+    // silent one closed.
+    options.beforeOpenOrClose = [this] { EEPROMConnected(false); };
     // The ports are tested together, so there is no count to show: the bar
     // says the scan goes on.
     ShowProgress(0, -1);
-    const QList<int> answered = TestConnections(testPorts);
+    const ScanOutcome scan = ScanPorts(core_->Protocol(), options);
     ShowProgress(0, 0);
-    for (int k = 0; k < ComPorts_.size(); ++k) {
-        if (answered.contains(ComPorts_.at(k) - 1)) {
-            ++found;
-            FoundPortIndex_ = k;
-        }
+    ComPorts_.clear();
+    for (const PortFinding& port : scan.ports) {
+        ComPorts_ << port.com;
+        if (!port.meter) continue;
+        FoundPortIndex_ = int(ComPorts_.size()) - 1;
+        // These ports stay open; the next scan closes them first.
+        PortsLeftOpen_ << port.com - 1;
     }
-    return found;
+    return scan.MeterCount();
 }
 
 bool TValuesReadWrite::AutoMeter() {
