@@ -1,7 +1,7 @@
-#include "Program.h"
 #include "QtUserInteraction.h"
 #include "base/UserError.h"
 #include "meter/QtSerialLayer.h"
+#include "values/VordaProgram.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 #include "ScriptedInteraction.h"
 #include "TempInstallation.h"
 #include "TestApp.h"
-#include "app/Program.h"
+#include "values/VordaProgram.h"
 #include "meter/SimMeter.h"
 #include "meter/SimSerialLayer.h"
 #include "values/ValuesReadWriteUnt.h"

@@ -6,7 +6,7 @@
 // under `xvfb-run -a` for a window that really paints. Prints figures;
 // asserts nothing.
 #include "BenchSupport.h"
-#include "app/Program.h"
+#include "values/VordaProgram.h"
 #include "tests/support/TempInstallation.h"
 #include "base/ProgramEnd.h"
 #include "base/UserError.h"

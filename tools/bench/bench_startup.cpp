@@ -6,7 +6,7 @@
 // The window is shown on the display: run under `xvfb-run -a`. Prints
 // figures, each against the 100 ms a start may take; asserts nothing.
 #include "BenchSupport.h"
-#include "app/Program.h"
+#include "values/VordaProgram.h"
 #include "app/QtUserInteraction.h"
 #include "base/UserError.h"
 #include "meter/QtSerialLayer.h"

@@ -1,4 +1,4 @@
-#include "Program.h"
+#include "values/VordaProgram.h"
 
 #include "app/ConfigFiles.h"
 #include "values/ValuesReadWriteUnt.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "Startup.h"
+#include "app/Startup.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/ScreenState.h"
