@@ -212,6 +212,35 @@ TEST_F(CliPtyTest, BadInputEndsWithItsExitCodeAndNothingWrittenOrLeftBehind) {
     EXPECT_FALSE(StopSim().isEmpty());
 }
 
+TEST_F(CliPtyTest, TwoMetersAreRefusedUnlessOneIsNamed) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    SimProcess second{root.filePath("second"), sim.PortDir()};
+    ASSERT_NO_FATAL_FAILURE(second.Start(FactoryImageFromMap(params, 4), 7));
+
+    const CliRun scan = Cli({"scan", "--json"});
+    EXPECT_EQ(scan.code, 0) << scan.err.toStdString();
+    EXPECT_EQ(scan.json().value("meters").toInt(), 2) << scan.out.toStdString();
+    QList<int> maps;
+    for (const QJsonValue& port : scan.json().value("ports").toArray())
+        if (port.toObject().value("meter").toBool()) maps << port.toObject().value("mapNumber").toInt();
+    EXPECT_EQ(maps, (QList<int>{5, 4}));
+
+    const CliRun both = Cli({"read", "-o", "two.epf"});
+    EXPECT_EQ(both.code, 3);
+    EXPECT_TRUE(both.err.contains("2 meters detected")) << both.err.toStdString();
+    EXPECT_EQ(both.err.count('\n'), 1) << both.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("two.epf")));
+
+    // Named by its port, the second meter is read with its own map.
+    ASSERT_EQ(Cli({"read", "--com", "7", "-o", "seven.epf"}).code, 0);
+    QStringList lines;
+    QString error;
+    ASSERT_TRUE(ReadTextLines(Path("seven.epf"), &lines, &error)) << error.toStdString();
+    EXPECT_EQ(lines.value(0).toLower(), "zuvmap4.map");
+    second.Stop();
+    EXPECT_TRUE(StopSim().isEmpty());
+}
+
 TEST_F(CliPtyTest, AMeterThatStopsAnsweringEndsWithCodeFourAndNoFile) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);

@@ -17,10 +17,16 @@ namespace vorda::test {
 
 class SimProcess {
 public:
-    explicit SimProcess(QString workDir) : dir_(std::move(workDir)) {}
+    // The simulator keeps its files in workDir and its port in portDir
+    // (workDir/ports when empty); several simulators may share a port folder.
+    explicit SimProcess(QString workDir, QString portDir = {})
+        : dir_(std::move(workDir)), portDir_(std::move(portDir)) {
+        QDir().mkpath(dir_);
+        if (portDir_.isEmpty()) portDir_ = QDir(dir_).filePath(QStringLiteral("ports"));
+    }
     ~SimProcess() { Stop(); }
 
-    QString PortDir() const { return QDir(dir_).filePath(QStringLiteral("ports")); }
+    QString PortDir() const { return portDir_; }
 
     // Starts serving image as COM com; extra are further options (faults,
     // --paced). Check with ASSERT_NO_FATAL_FAILURE.
@@ -60,6 +66,7 @@ private:
     QString DumpPath() const { return QDir(dir_).filePath(QStringLiteral("dump.txt")); }
 
     QString dir_;
+    QString portDir_;
     std::unique_ptr<QProcess> proc_;
 };
 
