@@ -50,4 +50,11 @@ int DisplayUnitTables::ThisComboNumber(const QString& name) const {
     return -1;
 }
 
+QString DisplayUnitTables::MeterUnitName(const QString& type) const {
+    if (type.isEmpty()) return {};
+    for (const DisplayDataType& row : DisplayData)
+        if (row.PType == type && row.MtoD.trimmed() == QLatin1String("M")) return row.Units;
+    return {};
+}
+
 } // namespace vorda

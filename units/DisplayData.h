@@ -54,6 +54,10 @@ struct DisplayUnitTables {
     int GetComboNumber(const QString& name) const;
     // First row whose type equals name exactly; -1 when none.
     int ThisComboNumber(const QString& name) const;
+    // The unit the meter keeps values of the type in: the first unit of the
+    // display data whose meter-to-display equation is "M" itself; empty
+    // when the type has none.
+    QString MeterUnitName(const QString& type) const;
 };
 
 } // namespace vorda

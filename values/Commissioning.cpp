@@ -1,6 +1,11 @@
 // The commissioning record of a connection.
 #include "values/Commissioning.h"
 
+#include "base/TextFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace vorda {
 
 void CommissioningRecord::Begin(int com, const QString& map, int number) {
@@ -27,6 +32,105 @@ void CommissioningRecord::MeterVerified(const QStringList& differingNames) {
 void CommissioningRecord::VerificationBroken() {
     verification = Verification::NotVerified;
     differing.clear();
+}
+
+} // namespace vorda
+
+// ----- the report ------------------------------------------------------------
+
+namespace vorda {
+
+namespace {
+
+QString ComName(const CommissioningRecord& record) { return QStringLiteral("COM%1").arg(record.comNumber); }
+
+QString When(const ReportHeader& header) { return header.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+QString CalibrationText(const MaCalibration& c) {
+    return QStringLiteral("old offset %1, measured %2 mA, new offset %3")
+        .arg(c.oldOffset)
+        .arg(QString::number(c.measuredMa, 'g', 10))
+        .arg(c.newOffset);
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> ReportFacts(const ReportHeader& header, const CommissioningRecord& record) {
+    return {
+        {QStringLiteral("Tool version"), header.version},
+        {QStringLiteral("Date and time"), When(header)},
+        {QStringLiteral("User"), header.userName},
+        {QStringLiteral("COM port"), ComName(record)},
+        {QStringLiteral("Map file"), record.mapFile},
+        {QStringLiteral("Map number"), QString::number(record.mapNumber)},
+        {QStringLiteral("Verification"), VerificationText(record)},
+        {QStringLiteral("mA offset calibration"),
+         record.maCalibration ? CalibrationText(*record.maCalibration) : QStringLiteral("none")},
+    };
+}
+
+namespace {
+
+// A CSV field: quoted, inner quotes doubled. A text a spreadsheet would take
+// for a formula is kept as text by a leading apostrophe; numbers, negative
+// ones included, stay as they are.
+QString CsvField(const QString& text) {
+    QString t = text;
+    bool number = false;
+    t.toDouble(&number);
+    if (!t.isEmpty() && !number && QStringLiteral("=+-@\t\r").contains(t.front())) t.prepend(QLatin1Char('\''));
+    t.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + t + QLatin1Char('"');
+}
+
+QString CsvLine(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields) quoted << CsvField(f);
+    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+QList<ReportRow> ReportRows(const QList<DMap>& params, const CommissioningRecord& record, const QVector<bool>& shown,
+                            const std::function<QString(const DMap&)>& unitName) {
+    QList<ReportRow> rows;
+    for (int i = 0; i < params.size(); ++i) {
+        if (!shown.isEmpty() && !shown.value(i)) continue;
+        ReportRow row;
+        row.parameter = params.at(i).Parameter;
+        row.unit = unitName ? unitName(params.at(i)) : QString();
+        row.asFound = record.asFoundTaken ? record.asFound.value(i) : QString();
+        row.asLeft = record.asLeftTaken ? record.asLeft.value(i) : QString();
+        row.changed = record.asFoundTaken && record.asLeftTaken && row.asFound != row.asLeft;
+        rows << row;
+    }
+    return rows;
+}
+
+QString VerificationText(const CommissioningRecord& record) {
+    switch (record.verification) {
+    case Verification::Verified: return QStringLiteral("Verified");
+    case Verification::Differences: return QStringLiteral("Differences: ") + record.differing.join(QStringLiteral(", "));
+    case Verification::NotVerified: return QStringLiteral("Not verified");
+    case Verification::None: break;
+    }
+    return QStringLiteral("No verification");
+}
+
+QByteArray ReportCsv(const ReportHeader& header, const CommissioningRecord& record, const QList<ReportRow>& rows) {
+    QString csv;
+    for (const auto& [name, value] : ReportFacts(header, record)) csv += CsvLine({name, value});
+    csv += QStringLiteral("\r\n");
+    csv += CsvLine({QStringLiteral("Parameter"), QStringLiteral("Unit"), QStringLiteral("As found"), QStringLiteral("As left"),
+                    QStringLiteral("Changed")});
+    for (const ReportRow& r : rows)
+        csv += CsvLine({r.parameter, r.unit, r.asFound, r.asLeft, r.changed ? QStringLiteral("yes") : QStringLiteral("no")});
+    return csv.toUtf8();
+}
+
+QString ReportCsvPath(const QString& pdfPath) {
+    const QFileInfo info(pdfPath);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
 }
 
 } // namespace vorda

@@ -81,16 +81,24 @@ struct ReportRow {
 QList<ReportRow> ReportRows(const QList<DMap>& params, const CommissioningRecord& record,
                             const QVector<bool>& shown, const std::function<QString(const DMap&)>& unitName);
 
+// The facts above the report's table, name and value, in the order both
+// files show them: version, date and time, user, COM port, map file and
+// number, verification, mA offset calibration.
+QList<QPair<QString, QString>> ReportFacts(const ReportHeader& header, const CommissioningRecord& record);
+
 // "Verified", "Differences: A, B", "Not verified", "No verification".
 QString VerificationText(const CommissioningRecord& record);
 
 // The CSV of the report: a line per row and the header's facts above it.
 QByteArray ReportCsv(const ReportHeader& header, const CommissioningRecord& record, const QList<ReportRow>& rows);
 
+// The CSV beside a report's PDF: the same name with ".csv".
+QString ReportCsvPath(const QString& pdfPath);
+
 // Saves the report as a PDF at pdfPath and its CSV beside it (the same name
 // with ".csv"), each through the safe writer: a failed save leaves no half
 // file and an older report as it was. False with *error naming the file.
-// Needs a running QGuiApplication for its fonts.
+// Needs a running QGuiApplication for its fonts (library vorda_report).
 bool SaveCommissioningReport(const QString& pdfPath, const ReportHeader& header, const CommissioningRecord& record,
                              const QList<ReportRow>& rows, QString* error);
 

@@ -300,6 +300,10 @@ void TValuesReadWrite::BuildMenus() {
     ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
     SaveAsData = add(DataMenu, QStringLiteral("SaveAsData"), QStringLiteral("Save Data File As ..."), QStringLiteral("Save current data to a data file"), [this] { SaveAsDataClick(); });
     ClearData1 = add(DataMenu, QStringLiteral("ClearData1"), QStringLiteral("Clear Screen Data"), QString(), [this] { ClearData1Click(); });
+    CommissioningReport = add(DataMenu, QStringLiteral("CommissioningReport"), QStringLiteral("Co&mmissioning Report..."),
+                              QStringLiteral("Save what this connection found in the meter and left in it, as PDF and CSV"),
+                              [this] { CommissioningReportClick(); });
+    CommissioningReport->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     DataMenu->addSeparator();
     Exit1 = add(DataMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QString(), [this] { close(); });
     DataMenuAction->setEnabled(false);

@@ -4,6 +4,7 @@
 #include "meter/MeterActivity.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
+#include "values/Commissioning.h"
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
 
@@ -113,6 +114,8 @@ public:
     void ReadDataClick();
     bool ReadDataFile(const QString& FileName, const QString& MapFileName);
     void SaveAsDataClick();
+    // Saves the commissioning report of this connection (ValuesReadWriteReport).
+    void CommissioningReportClick();
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
@@ -126,6 +129,7 @@ public:
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
 
     // ---- Access for the other windows and tests ----
+    const CommissioningRecord& Record() const { return Record_; }
     SigFigRounder& Rounder() { return *rounder_; }
     EquationEvaluator& Evaluator() { return *evaluator_; }
     TPICCoreForm* Core() const { return core_; }
@@ -272,11 +276,15 @@ private:
     QAction* SetDisplayUnits1 = nullptr;
     QAction* DirectorySelection1 = nullptr;
 
+    QAction* CommissioningReport = nullptr;
+
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
     // Parameters with a register the last read could not get: such a value
     // is not the meter's, and the check refuses it until the user types it.
     QVector<bool> Unread_;
+    // What this connection found in the meter and left in it.
+    CommissioningRecord Record_;
 };
 
 } // namespace vorda

@@ -1,0 +1,44 @@
+// The commissioning report of the connection.
+#include "values/ValuesReadWriteUnt.h"
+
+#include "app/Startup.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorda {
+
+void TValuesReadWrite::CommissioningReportClick() {
+    if (Record_.comNumber == 0) {
+        ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before making a commissioning report"));
+        return;
+    }
+    // The record holds values by the place of each parameter in the meter's
+    // map; under another map they would land beside the wrong names.
+    if (ctx_.map.CurrentMapFile.compare(Record_.mapFile, Qt::CaseInsensitive) != 0) {
+        ctx_.ui.ShowMessage(QStringLiteral("The commissioning report needs the meter's map (") + Record_.mapFile +
+                            QStringLiteral(") on screen.\n\rConnect again to load it."));
+        return;
+    }
+    const QString chosen = ctx_.ui.SaveFileName(QStringLiteral("Save Commissioning Report"), QDir::currentPath(),
+                                                QStringLiteral("Commissioning reports (*.pdf)|*.pdf"), QStringLiteral("pdf"));
+    if (chosen.isEmpty()) return;
+    QString path = QFileInfo(chosen).absoluteFilePath();
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pdf");
+    // Maker-only parameters are reported to the maker only, as the screen
+    // shows them.
+    QVector<bool> shown;
+    for (const DMap& p : std::as_const(ctx_.map.MapParams))
+        shown << (ctx_.startup.MakerAccess || p.Access != QLatin1String("C"));
+    const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, Record_, shown,
+                                             [this](const DMap& p) { return ctx_.units.MeterUnitName(p.PType); });
+    const ReportHeader header{QString::fromLatin1(kVersionText), QDateTime::currentDateTime(), ctx_.paths.userName};
+    QString error;
+    if (!SaveCommissioningReport(path, header, Record_, rows, &error)) throw UserError(error);
+    ctx_.ui.ShowMessage(QStringLiteral("Commissioning report saved as\n\r") + path + QStringLiteral("\n\rand ") +
+                        ReportCsvPath(path));
+}
+
+} // namespace vorda
