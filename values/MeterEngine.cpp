@@ -210,6 +210,7 @@ ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meter
     try {
         QVector<EEValue> registers(params.size());
         QStringList normalised;
+        QVector<bool> refused(params.size(), false);
         bool overall = true;
         for (int i = 0; i < params.size(); ++i) {
             const DMap& p = params.at(i);
@@ -220,6 +221,7 @@ ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meter
             out.dataFound = out.dataFound || r.dataFound;
             if (!r.verdict) {
                 report.InvalidValue(i, p, r.reason);
+                refused[i] = true;
                 ++out.invalid;
                 overall = false;
             }
@@ -230,6 +232,7 @@ ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meter
         }
         out.meterValues = normalised;
         out.registers = registers;
+        out.refused = refused;
         out.ok = overall;
     } catch (const UserError&) {
         out.ok = false;

@@ -141,6 +141,7 @@ struct ValuesCheck {
     QString error;            // "Errors in data checking" when the check broke off
     QStringList meterValues;  // as the check normalised them
     QVector<EEValue> registers;
+    QVector<bool> refused;    // per parameter, the check refused its value
     int invalid = 0;
 };
 

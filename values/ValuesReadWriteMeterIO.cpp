@@ -118,6 +118,7 @@ void TValuesReadWrite::ReadEEClick() {
     if (read.aborted) return;
     const bool success = read.failures == 0;
     ShowProgress(0, 0);
+    if (success && read.meterValues.size() == ctx_.map.MapParamCount()) Record_.MeterRead(read.meterValues);
     if (!ctx_.startup.OffsetCalMode && success) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter read successfully"));
         ctx_.flags.MeterInSync = true;
@@ -125,25 +126,25 @@ void TValuesReadWrite::ReadEEClick() {
     CheckDataClick();
 }
 
-void TValuesReadWrite::WriteEEClick() {
-    if (!core_) return;
+bool TValuesReadWrite::WriteEEClick() {
+    if (!core_) return false;
     const MeterActivity::Scope busy(*activity_);
     CheckDataClick();
     if (CheckDataResult->text() != QLatin1String("Data OK")) {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
-        return;
+        return false;
     }
     if (!ctx_.startup.OffsetCalMode &&
         !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
-        return;
+        return false;
     const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
     WindowMeterReport report(*this, MeterDirection::Write);
     const WriteOutcome written = WriteParameters(core_->Protocol(), ctx_.map.MapParams, EEValues_, {}, report);
     if (!written.handshakeOk) {
         ctx_.ui.ShowMessage(ConnectionFailureText());
-        return;
+        return false;
     }
-    if (written.aborted) return;
+    if (written.aborted) return false;
     const bool success = written.failures == 0;
     Progress->setText(QString());
     ShowProgress(0, 0);
@@ -157,6 +158,7 @@ void TValuesReadWrite::WriteEEClick() {
         }
         ctx_.flags.MeterInSync = true;
     }
+    return success;
 }
 
 } // namespace vorda

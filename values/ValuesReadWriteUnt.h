@@ -4,6 +4,7 @@
 #include "meter/MeterActivity.h"
 #include "meter/PICCore.h"
 #include "units/DisplayData.h"
+#include "values/Commissioning.h"
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
 
@@ -34,6 +35,7 @@ class TMapMaker;
 class TPICRWForm;
 class UserInteraction;
 struct PlatformPaths;
+struct ReadOutcome;
 
 // What the main window needs from the program: the seams and the owned state.
 struct MainWindowContext {
@@ -109,10 +111,19 @@ public:
     void CheckDataClick();
     int DataCheckResult(bool WasItOK);
     void ReadEEClick();
-    void WriteEEClick();
+    // True when every register was written.
+    bool WriteEEClick();
     void ReadDataClick();
     bool ReadDataFile(const QString& FileName, const QString& MapFileName);
     void SaveAsDataClick();
+
+    // ---- Commissioning (ValuesReadWriteCommission) ----
+    // Compares the meter with a data file and writes the ticked parameters.
+    void CompareDataClick();
+    // Compares the meter with the values on the screen.
+    void VerifyMeterClick();
+    // The record of this connection for the commissioning report.
+    const CommissioningRecord& Record() const { return Record_; }
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
@@ -155,6 +166,7 @@ protected:
 
 private:
     friend class WindowMeterReport;
+    friend class CommissionReport;
     void BuildWindow();
     void BuildMenus();
     void BuildAttributesPanel();
@@ -181,6 +193,14 @@ private:
     // Runs a user's command unless a meter command is still running.
     void RunCommand(const std::function<void()>& handler);
     void ClosePortsLeftOpen();
+    // A new record for the connection just made with its map loaded.
+    void BeginRecord();
+    // Reads every parameter without touching the screen; false, after the
+    // messages, when the meter could not be read whole.
+    bool ReadWholeMeter(ReadOutcome* read);
+    // Puts a whole read on the screen as Read Parameters does.
+    void ShowMeterRead(const ReadOutcome& read);
+    void UpdateCommissionActions();
     void RestoreValuesWindowPlacement();
 
     MainWindowContext ctx_;
@@ -271,12 +291,15 @@ private:
     QAction* MapFiles1 = nullptr;
     QAction* SetDisplayUnits1 = nullptr;
     QAction* DirectorySelection1 = nullptr;
+    QAction* CompareData = nullptr;
+    QAction* VerifyMeter = nullptr;
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
     // Parameters with a register the last read could not get: such a value
     // is not the meter's, and the check refuses it until the user types it.
     QVector<bool> Unread_;
+    CommissioningRecord Record_;
 };
 
 } // namespace vorda
