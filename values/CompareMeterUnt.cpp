@@ -96,7 +96,10 @@ void TCompareMeter::FillTable(const QList<WriteChoiceRow>& rows, const QVector<b
             tick->setCheckState(ticked.value(r) ? Qt::Checked : Qt::Unchecked);
         } else {
             tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            tick->setText(QStringLiteral("-"));
+            tick->setTextAlignment(Qt::AlignCenter);
             tick->setToolTip(QStringLiteral("This parameter cannot be written from here"));
+            tick->setData(Qt::AccessibleTextRole, QStringLiteral("cannot be written"));
         }
         const QString texts[] = {row.parameter, row.meterText, row.fileText, row.unit,
                                  row.differs ? QStringLiteral("Yes") : QString()};
@@ -116,7 +119,8 @@ void TCompareMeter::FillTable(const QList<WriteChoiceRow>& rows, const QVector<b
         }
     }
     CompareGrid->resizeColumnsToContents();
-    CompareGrid->horizontalHeader()->setStretchLastSection(true);
+    // The parameter names take the room left; the values keep their width.
+    CompareGrid->horizontalHeader()->setSectionResizeMode(kParameter, QHeaderView::Stretch);
 }
 
 QVector<bool> TCompareMeter::Ticked() const {
