@@ -60,8 +60,7 @@ protected:
         QString error;
         EXPECT_TRUE(ReadTextLines(LogPath(), &lines, &error)) << error.toStdString();
         QList<int> regs;
-        for (const QString& line : lines)
-            if (!line.isEmpty()) regs << line.section(' ', 0, 0).toInt();
+        for (const QString& line : lines) regs << line.section(' ', 0, 0).toInt();
         return regs;
     }
     QString LogPath() const { return root.filePath("writes.txt"); }
