@@ -1,5 +1,4 @@
-// The comparison of the meter with a data file or the screen, and what
-// differs after a write.
+// The comparison of the meter with a data file.
 #include "values/MeterComparison.h"
 
 #include "tests/values/ValuesFixture.h"
@@ -68,22 +67,6 @@ TEST_F(MeterComparisonTest, RowsFollowAccessAndCompareRegistersNotTexts) {
         EXPECT_EQ(cmp.rows.at(c.maker ? 4 : 3).fileText, "3,2,1 (invalid)"); // as the file holds it
         EXPECT_EQ(cmp.rows.last().fileText, "(none)");
     }
-}
-
-TEST_F(MeterComparisonTest, DifferencesAfterAWriteAndAgainstTheScreen) {
-    const ValuesCheck written = Check({"1000", "31", "ABCD", "4", "1,2,3", "9"});
-    const QVector<bool> selected{false, true, false, false, false, true};
-    // Flow took its value; Level kept 7; Tag changed though it was not written.
-    const ReadOutcome after = Read({{0, 0, 3, 232}, {1, 54}, {'A', 'B', 'C', 'E'}, {4}, {1, 2, 3}, {7}});
-    EXPECT_EQ(DifferingAfterWrite(params, selected, written.registers, meter.bytes, after.bytes),
-              (QStringList{"Tag", "Level"}));
-
-    // The screen: exact registers where it has a value, texts where it has none.
-    const ValuesCheck screen = Check({"1000", "30", "ABCD", "4", "1,2,3", ""});
-    EXPECT_EQ(DifferingFromScreen(params, screen.registers, screen.meterValues, meter), QStringList{"Level"});
-    const ValuesCheck same = Check(meter.meterValues);
-    EXPECT_TRUE(DifferingFromScreen(params, same.registers, same.meterValues, meter).isEmpty());
-    EXPECT_EQ(DifferingFromScreen(params, same.registers, same.meterValues, after), (QStringList{"Flow", "Tag"}));
 }
 
 } // namespace
