@@ -16,8 +16,9 @@ namespace vorda::test {
 namespace {
 
 // Parameters of map 5: Serial Number (read-only), Pipe Diameter (registers
-// 24, 25), Calibration Factor (maker-only), Pulse Width (72, 73).
-constexpr int kSerial = 0, kPipe = 4, kCalibration = 9, kPulse = 19;
+// 24, 25), Low Flow Cut-off (multiplier 0.1), Calibration Factor
+// (maker-only), Pulse Width (72, 73).
+constexpr int kSerial = 0, kPipe = 4, kCutOff = 6, kCalibration = 9, kPulse = 19;
 
 class CommissionWindowTest : public ProgramTest {
 protected:
@@ -64,7 +65,10 @@ TEST_F(CommissionWindowTest, WriteTickedSendsOnlyTheTickedRegistersAndVerifyFind
         return true;
     });
     const QString pipe = Plus(kPipe, 257);
-    Compare({{kSerial, Plus(kSerial, 1)}, {kPipe, pipe}, {kPulse, Plus(kPulse, 257)}, {kCalibration, "1.2345"}});
+    // The cut-off's text differs, its registers do not.
+    const QString cutOff = QString::number(mw()->MeterValues().at(kCutOff).toDouble(), 'f', 2);
+    Compare({{kSerial, Plus(kSerial, 1)}, {kPipe, pipe}, {kCutOff, cutOff}, {kPulse, Plus(kPulse, 257)},
+             {kCalibration, "1.2345"}});
     EXPECT_EQ(ui.offeredRows.size(), 29 - 5); // no maker-only rows
     EXPECT_EQ(Rows([](const WriteChoiceRow& r) { return r.differs; }),
               (QStringList{"Serial Number", "Pipe Diameter", "Pulse Width (ms)"}));
