@@ -2,6 +2,7 @@
 // ticked parameters and verifying the meter by reading it back.
 #include "ValuesReadWriteUnt.h"
 
+#include "base/ScopeExit.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
@@ -17,8 +18,6 @@
 namespace vorda {
 
 namespace {
-const QString kNotReadWhole = QStringLiteral("The meter could not be read whole: nothing was compared");
-
 QString NameList(const QStringList& names) { return names.join(QStringLiteral("\n\r")); }
 
 // Does nothing with what the engine tells: the comparison shows the file's
@@ -28,18 +27,6 @@ public:
     void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
     void TooManyFailures(MeterDirection) override {}
     void InvalidValue(int, const DMap&, const QString&) override {}
-};
-
-// Hides the progress bar however the command ends.
-class ProgressHide {
-public:
-    explicit ProgressHide(std::function<void()> hide) : hide_(std::move(hide)) {}
-    ~ProgressHide() { hide_(); }
-    ProgressHide(const ProgressHide&) = delete;
-    ProgressHide& operator=(const ProgressHide&) = delete;
-
-private:
-    std::function<void()> hide_;
 };
 } // namespace
 
@@ -73,7 +60,7 @@ void TValuesReadWrite::UpdateCommissionActions() {
 }
 
 bool TValuesReadWrite::ReadWholeMeter(ReadOutcome* read) {
-    const ProgressHide progressHide([this] { ShowProgress(0, 0); });
+    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
     *read = ReadParameters(core_->Protocol(), ctx_.map.MapParams, report);
     if (!read->handshakeOk) {
@@ -82,8 +69,7 @@ bool TValuesReadWrite::ReadWholeMeter(ReadOutcome* read) {
     }
     // The fourth failure has shown its message; fewer failures leave values
     // that are not the meter's, which nothing may be compared with.
-    if (read->aborted) return false;
-    if (read->failures > 0) return false;
+    if (!read->Whole()) return false;
     Record_.MeterRead(read->meterValues);
     return true;
 }
@@ -121,7 +107,7 @@ void TValuesReadWrite::CompareDataClick() {
     const QList<DMap>& params = ctx_.map.MapParams;
     ReadOutcome before;
     if (!ReadWholeMeter(&before)) {
-        if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(kNotReadWhole);
+        if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
         return;
     }
     SilentReport silent;
@@ -163,7 +149,7 @@ void TValuesReadWrite::CompareDataClick() {
                                  : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
         return;
 
-    const ProgressHide progressHide([this] { ShowProgress(0, 0); });
+    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
     const WriteOutcome written = WriteParameters(core_->Protocol(), params, check.registers, plan.selected, report);
     if (!written.handshakeOk || written.aborted) {

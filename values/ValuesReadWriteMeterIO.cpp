@@ -1,30 +1,15 @@
 // Reading and writing all parameters of the loaded map.
 #include "ValuesReadWriteUnt.h"
 
+#include "base/ScopeExit.h"
 #include "base/UserInteraction.h"
 #include "values/DataCheck.h"
 #include "values/MeterEngine.h"
 
 #include <QProgressBar>
 
-#include <functional>
 
 namespace vorda {
-
-namespace {
-// Hides the progress bar however the command ends, also when an error in
-// decoding or converting a value ends it half way.
-class ProgressEnd {
-public:
-    explicit ProgressEnd(std::function<void()> hide) : hide_(std::move(hide)) {}
-    ~ProgressEnd() { hide_(); }
-    ProgressEnd(const ProgressEnd&) = delete;
-    ProgressEnd& operator=(const ProgressEnd&) = delete;
-
-private:
-    std::function<void()> hide_;
-};
-} // namespace
 
 // The window's side of the meter engine: each failure in its message box
 // at the moment it happens, the progress bar and mark, the boxes filled as
@@ -105,7 +90,8 @@ void TValuesReadWrite::ReadEEClick() {
     if (EEPROMMapFile->text() == QLatin1String("unknown"))
         ctx_.ui.ShowMessage(QStringLiteral("Software version transition.  Map used for last Meter write is unknown"));
     Cleardata();
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+    // The progress bar goes however the command ends.
+    const ScopeExit progressEnd([this] { ShowProgress(0, 0); });
     const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
     // The register range comes from the map, so a parameter that failed the
     // last check is read all the same.
@@ -137,7 +123,8 @@ bool TValuesReadWrite::WriteEEClick() {
     if (!ctx_.startup.OffsetCalMode &&
         !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
         return false;
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+    // The progress bar goes however the command ends.
+    const ScopeExit progressEnd([this] { ShowProgress(0, 0); });
     WindowMeterReport report(*this, MeterDirection::Write);
     const WriteOutcome written = WriteParameters(core_->Protocol(), ctx_.map.MapParams, EEValues_, {}, report);
     if (!written.handshakeOk) {
