@@ -8,7 +8,6 @@
 
 #include <QProgressBar>
 
-
 namespace vorda {
 
 // The window's side of the meter engine: each failure in its message box
