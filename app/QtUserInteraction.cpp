@@ -2,6 +2,7 @@
 
 #include "base/FolderChoice.h"
 #include "base/UserError.h"
+#include "values/CompareMeterUnt.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -203,6 +204,13 @@ QString QtUserInteraction::ChooseFolder(const QString& title, const QString& sta
 bool QtUserInteraction::OpenWithDesktop(const QString& target) {
     const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
     return QDesktopServices::openUrl(url);
+}
+
+bool QtUserInteraction::ChooseRowsToWrite(const QList<WriteChoiceRow>& rows, QVector<bool>* ticked) {
+    TCompareMeter dialog(rows, *ticked, parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    *ticked = dialog.Ticked();
+    return true;
 }
 
 void QtProgramEnd::Terminate(const QString& message) {

@@ -20,6 +20,7 @@ public:
                          const QString& defaultExt) override;
     QString ChooseFolder(const QString& title, const QString& startDir) override;
     bool OpenWithDesktop(const QString& target) override;
+    bool ChooseRowsToWrite(const QList<WriteChoiceRow>& rows, QVector<bool>* ticked) override;
 
     // "\n\r" pairs become one line break.
     static QString ForDisplay(const QString& text);

@@ -1,11 +1,25 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <QVector>
 
 namespace vorda {
 
 // Every message, question and dialog the user sees goes through this seam.
 // Texts use "\n\r" for a line break, as the program's messages are written.
 // Filters are given as "Caption (*.ext)|*.ext|" pairs.
+// One row of the choice of parameters to write after a comparison: the
+// parameter's name, its meter and file values as display texts with the unit
+// name, whether they differ and whether the user may tick it.
+struct WriteChoiceRow {
+    QString parameter;
+    QString unit;
+    QString meterText;
+    QString fileText;
+    bool differs = false;
+    bool tickable = true;
+};
+
 class UserInteraction {
 public:
     virtual ~UserInteraction() = default;
@@ -27,6 +41,10 @@ public:
     // Opens a folder in the file manager or an address in the browser.
     // Returns false when the desktop could not do it.
     virtual bool OpenWithDesktop(const QString& target) = 0;
+    // Shows the rows of a comparison with *ticked as the first ticks; true
+    // when the user chose to write, with *ticked as left. Front ends without
+    // such a choice write nothing.
+    virtual bool ChooseRowsToWrite(const QList<WriteChoiceRow>& /*rows*/, QVector<bool>* /*ticked*/) { return false; }
 };
 
 } // namespace vorda

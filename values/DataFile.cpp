@@ -42,4 +42,9 @@ QStringList DataFileLines(const QString& mapFileName, const QList<DMap>& params,
     return lines;
 }
 
+QString MapNameWarningText(const QString& mapInUse, const QString& mapInFile) {
+    return QStringLiteral("Warning: Map file name in use (") + mapInUse + QStringLiteral(")") + QStringLiteral("\n\r") +
+           QStringLiteral("does not match map file name in parameter file (") + mapInFile + QStringLiteral(")");
+}
+
 } // namespace vorda

@@ -20,6 +20,9 @@ struct DataFileContent {
 };
 
 DataFileContent ParseDataFile(const QStringList& lines);
+// The warning when a data file was made for another map than the one in use.
+QString MapNameWarningText(const QString& mapInUse, const QString& mapInFile);
+
 QStringList DataFileLines(const QString& mapFileName, const QList<DMap>& params,
                           const QStringList& meterValues);
 

@@ -159,6 +159,8 @@ struct ValuesCheck {
     QVector<EEValue> registers;
     QVector<ParamCheck> results; // per parameter checked
     int invalid = 0;
+    // The check refused the value of parameter i, or broke off before it.
+    bool Refused(int i) const { return i >= results.size() || !results.at(i).verdict; }
 };
 
 // The data check of a set of values against the map, in map order: each

@@ -153,6 +153,7 @@ bool TValuesReadWrite::SetMapFileName() {
         ctx_.map.CurrentMapFile = MeterMapFileName(MeterMapNumber);
         if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
         ctx_.map.MapLoaded = true;
+        BeginRecord();
         // The meter's own map replaces whatever preview was on screen.
         IsPreviewlbl->hide();
         if (!ctx_.startup.OffsetCalMode) {
@@ -165,6 +166,7 @@ bool TValuesReadWrite::SetMapFileName() {
         return false;
     }
     MeterMapNumber = EffectiveMapNumber(MeterMapNumber);
+    BeginRecord();
     if (!ctx_.startup.OffsetCalMode) {
         if (MeterMapNumber != ctx_.map.MapFileNumber)
             ctx_.ui.ShowMessage(QStringLiteral("Warning - Meter is using ") + mapName(MeterMapNumber) + QStringLiteral("\n\r") +

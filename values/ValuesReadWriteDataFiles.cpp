@@ -37,9 +37,7 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
     QString error;
     if (!LoadDataFile(ResolveFileNoCase(FileName), &content, &error)) throw UserError(error);
     if (!ctx_.startup.OffsetCalMode && !DataFileFitsMap(content, MapFileName))
-        ctx_.ui.ShowMessage(QStringLiteral("Warning: Map file name in use (") + MapFileName + QStringLiteral(")") +
-                            QStringLiteral("\n\r") + QStringLiteral("does not match map file name in parameter file (") +
-                            content.mapFileName + QStringLiteral(")"));
+        ctx_.ui.ShowMessage(MapNameWarningText(MapFileName, content.mapFileName));
     // Values are matched to parameters by position; values beyond the map's
     // last parameter have no parameter to go to and are left out.
     const int n = std::min<int>(int(content.values.size()), int(ValueEdits_.size()));

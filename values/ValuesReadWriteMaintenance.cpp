@@ -44,11 +44,12 @@ void TValuesReadWrite::OfffsetCalcBtnClick() {
         return;
     }
     const double measured = double(ToFloat(MetermAEdt->text()));
-    NewOffsetedt->setText(QString::number(NewMaOffset(oldOffset, measured)));
+    const qint64 newOffset = NewMaOffset(oldOffset, measured);
+    NewOffsetedt->setText(QString::number(newOffset));
     if (CalcField) CalcField->setText(NewOffsetedt->text());
     NewOffsetedt->clear();
     MetermAEdt->clear();
-    WriteEEClick();
+    if (WriteEEClick()) Record_.maCalibration = MaCalibration{oldOffset, measured, newOffset};
 }
 
 } // namespace vorda

@@ -1,30 +1,14 @@
 // Reading and writing all parameters of the loaded map.
 #include "ValuesReadWriteUnt.h"
 
+#include "base/ScopeExit.h"
 #include "base/UserInteraction.h"
 #include "values/DataCheck.h"
 #include "values/MeterEngine.h"
 
 #include <QProgressBar>
 
-#include <functional>
-
 namespace vorda {
-
-namespace {
-// Hides the progress bar however the command ends, also when an error in
-// decoding or converting a value ends it half way.
-class ProgressEnd {
-public:
-    explicit ProgressEnd(std::function<void()> hide) : hide_(std::move(hide)) {}
-    ~ProgressEnd() { hide_(); }
-    ProgressEnd(const ProgressEnd&) = delete;
-    ProgressEnd& operator=(const ProgressEnd&) = delete;
-
-private:
-    std::function<void()> hide_;
-};
-} // namespace
 
 // The window's side of the meter engine: each failure in its message box
 // at the moment it happens, the progress bar and mark, the boxes filled as
@@ -105,7 +89,8 @@ void TValuesReadWrite::ReadEEClick() {
     if (EEPROMMapFile->text() == QLatin1String("unknown"))
         ctx_.ui.ShowMessage(QStringLiteral("Software version transition.  Map used for last Meter write is unknown"));
     Cleardata();
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+    // The progress bar goes however the command ends.
+    const ScopeExit progressEnd([this] { ShowProgress(0, 0); });
     const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
     // The register range comes from the map, so a parameter that failed the
     // last check is read all the same.
@@ -118,6 +103,7 @@ void TValuesReadWrite::ReadEEClick() {
     if (read.aborted) return;
     const bool success = read.failures == 0;
     ShowProgress(0, 0);
+    if (success && read.meterValues.size() == ctx_.map.MapParamCount()) Record_.MeterRead(read.meterValues);
     if (!ctx_.startup.OffsetCalMode && success) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter read successfully"));
         ctx_.flags.MeterInSync = true;
@@ -125,25 +111,26 @@ void TValuesReadWrite::ReadEEClick() {
     CheckDataClick();
 }
 
-void TValuesReadWrite::WriteEEClick() {
-    if (!core_) return;
+bool TValuesReadWrite::WriteEEClick() {
+    if (!core_) return false;
     const MeterActivity::Scope busy(*activity_);
     CheckDataClick();
     if (CheckDataResult->text() != QLatin1String("Data OK")) {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
-        return;
+        return false;
     }
     if (!ctx_.startup.OffsetCalMode &&
         !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
-        return;
-    const ProgressEnd progressEnd([this] { ShowProgress(0, 0); });
+        return false;
+    // The progress bar goes however the command ends.
+    const ScopeExit progressEnd([this] { ShowProgress(0, 0); });
     WindowMeterReport report(*this, MeterDirection::Write);
     const WriteOutcome written = WriteParameters(core_->Protocol(), ctx_.map.MapParams, EEValues_, {}, report);
     if (!written.handshakeOk) {
         ctx_.ui.ShowMessage(ConnectionFailureText());
-        return;
+        return false;
     }
-    if (written.aborted) return;
+    if (written.aborted) return false;
     const bool success = written.failures == 0;
     Progress->setText(QString());
     ShowProgress(0, 0);
@@ -157,6 +144,7 @@ void TValuesReadWrite::WriteEEClick() {
         }
         ctx_.flags.MeterInSync = true;
     }
+    return success;
 }
 
 } // namespace vorda

@@ -300,10 +300,10 @@ void TValuesReadWrite::BuildMenus() {
     ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
     SaveAsData = add(DataMenu, QStringLiteral("SaveAsData"), QStringLiteral("Save Data File As ..."), QStringLiteral("Save current data to a data file"), [this] { SaveAsDataClick(); });
     ClearData1 = add(DataMenu, QStringLiteral("ClearData1"), QStringLiteral("Clear Screen Data"), QString(), [this] { ClearData1Click(); });
-    CommissioningReport = add(DataMenu, QStringLiteral("CommissioningReport"), QStringLiteral("Co&mmissioning Report..."),
+    CompareData = add(DataMenu, QStringLiteral("CompareData"), QStringLiteral("Co&mpare Meter With Data File..."), QStringLiteral("Compare the meter with a data file and write the chosen differences"), [this] { CompareDataClick(); });
+    CommissioningReport = add(DataMenu, QStringLiteral("CommissioningReport"), QStringLiteral("Commissioning &Report..."),
                               QStringLiteral("Save what this connection found in the meter and left in it, as PDF and CSV"),
                               [this] { CommissioningReportClick(); });
-    CommissioningReport->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     DataMenu->addSeparator();
     Exit1 = add(DataMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QString(), [this] { close(); });
     DataMenuAction->setEnabled(false);
@@ -312,11 +312,15 @@ void TValuesReadWrite::BuildMenus() {
     EEPROM1->setObjectName(QStringLiteral("EEPROM1"));
     ReadEE = add(EEPROM1, QStringLiteral("ReadEE"), QStringLiteral("Read Parameters"), QStringLiteral("Read parameter values from the EEPROM"), [this] { ReadEEClick(); });
     WriteEE = add(EEPROM1, QStringLiteral("WriteEE"), QStringLiteral("Write Parameters"), QStringLiteral("Write parameter values to the EEPROM"), [this] { WriteEEClick(); });
+    VerifyMeter = add(EEPROM1, QStringLiteral("VerifyMeter"), QStringLiteral("&Verify Meter"), QStringLiteral("Compare the meter with the values on the screen"), [this] { VerifyMeterClick(); });
     PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Registers"), QString(), [this] { PICRW1Click(); });
     Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
     RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
     EEPROM1->setToolTipsVisible(true);
+    connect(DataMenu, &QMenu::aboutToShow, this, [this] { UpdateCommissionActions(); });
+    connect(EEPROM1, &QMenu::aboutToShow, this, [this] { UpdateCommissionActions(); });
+    UpdateCommissionActions();
 
     MapFile1 = menuBar()->addMenu(QStringLiteral("Maps"));
     MapFile1->setObjectName(QStringLiteral("MapFile1"));

@@ -35,6 +35,7 @@ class TMapMaker;
 class TPICRWForm;
 class UserInteraction;
 struct PlatformPaths;
+struct ReadOutcome;
 
 // What the main window needs from the program: the seams and the owned state.
 struct MainWindowContext {
@@ -110,12 +111,21 @@ public:
     void CheckDataClick();
     int DataCheckResult(bool WasItOK);
     void ReadEEClick();
-    void WriteEEClick();
+    // True when every register was written.
+    bool WriteEEClick();
     void ReadDataClick();
     bool ReadDataFile(const QString& FileName, const QString& MapFileName);
     void SaveAsDataClick();
     // Saves the commissioning report of this connection (ValuesReadWriteReport).
     void CommissioningReportClick();
+
+    // ---- Commissioning (ValuesReadWriteCommission) ----
+    // Compares the meter with a data file and writes the ticked parameters.
+    void CompareDataClick();
+    // Compares the meter with the values on the screen.
+    void VerifyMeterClick();
+    // The record of this connection for the commissioning report.
+    const CommissioningRecord& Record() const { return Record_; }
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
@@ -129,7 +139,6 @@ public:
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
 
     // ---- Access for the other windows and tests ----
-    const CommissioningRecord& Record() const { return Record_; }
     SigFigRounder& Rounder() { return *rounder_; }
     EquationEvaluator& Evaluator() { return *evaluator_; }
     TPICCoreForm* Core() const { return core_; }
@@ -159,6 +168,7 @@ protected:
 
 private:
     friend class WindowMeterReport;
+    friend class CommissionReport;
     void BuildWindow();
     void BuildMenus();
     void BuildAttributesPanel();
@@ -185,6 +195,14 @@ private:
     // Runs a user's command unless a meter command is still running.
     void RunCommand(const std::function<void()>& handler);
     void ClosePortsLeftOpen();
+    // A new record for the connection just made with its map loaded.
+    void BeginRecord();
+    // Reads every parameter without touching the screen; false, after the
+    // messages, when the meter could not be read whole.
+    bool ReadWholeMeter(ReadOutcome* read);
+    // Puts a whole read on the screen as Read Parameters does.
+    void ShowMeterRead(const ReadOutcome& read);
+    void UpdateCommissionActions();
     void RestoreValuesWindowPlacement();
 
     MainWindowContext ctx_;
@@ -275,7 +293,8 @@ private:
     QAction* MapFiles1 = nullptr;
     QAction* SetDisplayUnits1 = nullptr;
     QAction* DirectorySelection1 = nullptr;
-
+    QAction* CompareData = nullptr;
+    QAction* VerifyMeter = nullptr;
     QAction* CommissioningReport = nullptr;
 
     QList<UnitRow> SavedUnits_;

@@ -81,6 +81,12 @@ TEST_F(MaintenanceTest, CalibrationWritesTheNewOffsetWithoutQuestions) {
     Calculate("3.9");
     EXPECT_TRUE(ui.texts().isEmpty()) << ui.texts().join("|").toStdString();
     EXPECT_EQ(Offset(), 1273);
+    // The connection's record keeps the calibration made.
+    const std::optional<MaCalibration>& cal = mw()->Record().maCalibration;
+    ASSERT_TRUE(cal.has_value());
+    EXPECT_EQ(cal->oldOffset, 1000);
+    EXPECT_DOUBLE_EQ(cal->measuredMa, 3.9);
+    EXPECT_EQ(cal->newOffset, 1273);
     EXPECT_TRUE(Find<QLineEdit>("OldOffsetEdt")->text().isEmpty());
     EXPECT_TRUE(Find<QLineEdit>("MetermAEdt")->text().isEmpty());
 }

@@ -17,7 +17,7 @@ namespace vorda::test {
 class ScriptedInteraction : public UserInteraction {
 public:
     struct Shown {
-        QString kind; // "message", "error", "confirm", "yesno", "open", "save", "folder", "desktop"
+        QString kind; // "message", "error", "confirm", "yesno", "open", "save", "folder", "desktop", "choose"
         QString text;
     };
 
@@ -58,8 +58,28 @@ public:
         return typedFolders.removeOne(path) ? SettleChosenFolder(path, *this) : path;
     }
     bool OpenWithDesktop(const QString& target) override { record("desktop", target); return true; }
+    // Records the rows offered (their parameter names, "|" between) and
+    // answers with the next scripted chooser; unscripted, the dialog is
+    // closed without writing.
+    bool ChooseRowsToWrite(const QList<WriteChoiceRow>& rows, QVector<bool>* ticked) override {
+        QStringList names;
+        for (const WriteChoiceRow& r : rows) names << r.parameter;
+        record("choose", names.join(QLatin1Char('|')));
+        offeredRows = rows;
+        offeredTicks = *ticked;
+        if (choosers.empty()) return false;
+        const RowChooser chooser = choosers.front();
+        choosers.pop_front();
+        return chooser(rows, ticked);
+    }
 
     // Script.
+    using RowChooser = std::function<bool(const QList<WriteChoiceRow>&, QVector<bool>*)>;
+    void chooseRows(RowChooser chooser) { choosers.push_back(std::move(chooser)); }
+    // Write Ticked with the ticks as offered.
+    void writeTicked() {
+        chooseRows([](const QList<WriteChoiceRow>&, QVector<bool>*) { return true; });
+    }
     void answer(bool ok) { answers.push_back(ok); }
     void choosePath(const QString& path) { paths.push_back(path); }
     // The user types path into the folder chooser's name field.
@@ -89,6 +109,9 @@ public:
     QStringList typedFolders; // paths that typeFolder scripted
     QString lastStartDir;
     std::function<void()> onQuestion;
+    std::deque<RowChooser> choosers;
+    QList<WriteChoiceRow> offeredRows; // of the last choice
+    QVector<bool> offeredTicks;
 
 private:
     void record(const char* kind, const QString& text) { shown.push_back({QString::fromLatin1(kind), text}); }

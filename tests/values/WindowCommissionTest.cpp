@@ -1,0 +1,174 @@
+// Commissioning through the main window: comparing the meter with a data
+// file, writing the ticked parameters, verifying, and the connection's record.
+#include "tests/support/ProgramFixture.h"
+
+#include "base/TextFiles.h"
+#include "values/CompareMeterUnt.h"
+#include "values/DataFile.h"
+#include "values/MeterEngine.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace vorda::test {
+namespace {
+
+// Parameters of map 5: Serial Number (read-only), Pipe Diameter (registers
+// 24, 25), Low Flow Cut-off (multiplier 0.1), Calibration Factor
+// (maker-only), Pulse Width (72, 73).
+constexpr int kSerial = 0, kPipe = 4, kCutOff = 6, kCalibration = 9, kPulse = 19;
+
+class CommissionWindowTest : public ProgramTest {
+protected:
+    void Connect() {
+        meter_ = &AttachMeter(0, "ZUVMAP5.map", 5);
+        ASSERT_TRUE(Create());
+        Find<QPushButton>("TestConnbtn")->click();
+        ASSERT_TRUE(program->map.MapLoaded);
+        ui.clear();
+        meter_->clearLog();
+    }
+    QString Plus(int index, int delta) const { return QString::number(mw()->MeterValues().at(index).toInt() + delta); }
+    // Compares with a data file of the meter's values, some changed.
+    void Compare(const QMap<int, QString>& changes, const QString& mapFile = "ZUVMap5.Map") {
+        QStringList values = mw()->MeterValues();
+        for (auto it = changes.begin(); it != changes.end(); ++it) values[it.key()] = it.value();
+        const QString path = program->startup.UserDir + "cmp.epf";
+        QString error;
+        ASSERT_TRUE(SaveDataFile(path, mapFile, program->map.MapParams, values, &error));
+        ui.choosePath(path);
+        Trigger("CompareData");
+    }
+    QList<int> WrittenRegisters() const {
+        QList<int> regs;
+        for (const SimMeter::Command& c : meter_->commandLog())
+            if (c.bytes.size() == 3 && c.bytes[0] == 0) regs << quint8(c.bytes[1]);
+        return regs;
+    }
+    QStringList Rows(bool (*pick)(const WriteChoiceRow&)) const {
+        QStringList out;
+        for (const WriteChoiceRow& r : ui.offeredRows)
+            if (pick(r)) out << r.parameter;
+        return out;
+    }
+    QString Said() const { return ui.texts("message").value(ui.texts("message").size() - 1); }
+    SimMeter* meter_ = nullptr;
+};
+
+TEST_F(CommissionWindowTest, WriteTickedSendsOnlyTheTickedRegistersAndVerifyFindsThem) {
+    Connect();
+    // Write Ticked with the read-only row ticked as well: it is never sent.
+    ui.chooseRows([](const QList<WriteChoiceRow>&, QVector<bool>* ticked) {
+        (*ticked)[kSerial] = true;
+        return true;
+    });
+    const QString pipe = Plus(kPipe, 257);
+    // The cut-off's text differs, its registers do not.
+    const QString cutOff = QString::number(mw()->MeterValues().at(kCutOff).toDouble(), 'f', 2);
+    Compare({{kSerial, Plus(kSerial, 1)}, {kPipe, pipe}, {kCutOff, cutOff}, {kPulse, Plus(kPulse, 257)},
+             {kCalibration, "1.2345"}});
+    EXPECT_EQ(ui.offeredRows.size(), 29 - 5); // no maker-only rows
+    EXPECT_EQ(Rows([](const WriteChoiceRow& r) { return r.differs; }),
+              (QStringList{"Serial Number", "Pipe Diameter", "Pulse Width (ms)"}));
+    EXPECT_EQ(Rows([](const WriteChoiceRow& r) { return r.differs && r.tickable; }),
+              (QStringList{"Pipe Diameter", "Pulse Width (ms)"}));
+    EXPECT_EQ(ui.offeredTicks.count(true), 2);
+    EXPECT_EQ(WrittenRegisters(), (QList<int>{24, 25, 72, 73}));
+    EXPECT_EQ(Said(), "Meter written and verified");
+    EXPECT_EQ(Find<QLabel>("EEPROMDataFile")->text(), "cmp.epf");
+    EXPECT_EQ(Box(kPipe)->text(), pipe); // the screen shows the meter
+    EXPECT_EQ(mw()->Record().asLeft.at(kPipe), pipe);
+
+    // Verify Meter writes nothing and names what the meter no longer holds.
+    Trigger("VerifyMeter");
+    EXPECT_EQ(Said(), "Meter verified: it holds the values on the screen");
+    meter_->setReg(73, quint8(meter_->reg(73) + 1));
+    Trigger("VerifyMeter");
+    EXPECT_EQ(Said(), "The meter does not hold the screen's values of:\n\rPulse Width (ms)");
+    EXPECT_EQ(mw()->Record().differing, QStringList{"Pulse Width (ms)"});
+    EXPECT_EQ(WrittenRegisters().size(), 4);
+}
+
+TEST_F(CommissionWindowTest, AMeterThatStopsAnsweringGetsNothingWritten) {
+    Connect();
+    // The fourth failure of the compare's read ends it before the choice;
+    // a single failure leaves values that are not the meter's.
+    for (const QSet<int>& failing : {QSet<int>{26, 27, 28, 29}, QSet<int>{26}}) {
+        meter_->mutableFaults().failRegisters = failing;
+        Compare({{kPipe, Plus(kPipe, 1)}});
+        EXPECT_TRUE(ui.texts("choose").isEmpty());
+    }
+    EXPECT_TRUE(ui.texts("message").contains(TooManyFailuresText(MeterDirection::Read)));
+    EXPECT_EQ(Said(), "The meter could not be read whole: nothing was compared");
+    // Silent after the choice.
+    meter_->mutableFaults().failRegisters.clear();
+    ui.chooseRows([this](const QList<WriteChoiceRow>&, QVector<bool>*) { return meter_->mutableFaults().silent = true; });
+    ui.clear();
+    Compare({{kPipe, Plus(kPipe, 1)}});
+    EXPECT_EQ(ui.texts("message"), (QStringList{ConnectionFailureText(), "Meter not verified: the write did not complete"}));
+    EXPECT_EQ(mw()->Record().verification, Verification::NotVerified);
+    EXPECT_TRUE(WrittenRegisters().isEmpty());
+}
+
+TEST_F(CommissionWindowTest, FileProblemsAreReportedAndARefusedTickWritesNothing) {
+    Connect();
+    // Another map's file: its warning first. Pipe's refused value is not
+    // ticked at first; ticked, nothing is sent and the choice comes back.
+    ui.chooseRows([](const QList<WriteChoiceRow>& rows, QVector<bool>* ticked) {
+        for (int k = 0; k < rows.size(); ++k) (*ticked)[k] = rows.at(k).parameter == "Pipe Diameter";
+        return true;
+    });
+    Compare({{kPipe, "abc"}, {kPulse, Plus(kPulse, 1)}}, "ZUVMap4.Map");
+    EXPECT_EQ(ui.texts("message").value(0), MapNameWarningText("ZUVMap5.Map", "ZUVMap4.Map"));
+    EXPECT_EQ(ui.offeredTicks.count(true), 1); // Pulse only
+    EXPECT_TRUE(ui.texts("message").contains("Please correct Data errors: nothing was written"));
+    EXPECT_EQ(ui.texts("choose").size(), 2);
+    EXPECT_TRUE(WrittenRegisters().isEmpty());
+
+    // A file that ends early: its reading error; rows it does not reach
+    // cannot be ticked.
+    QStringList lines;
+    QString error;
+    const QString path = program->startup.UserDir + "cmp.epf";
+    ASSERT_TRUE(ReadTextLines(path, &lines, &error));
+    ASSERT_TRUE(WriteTextLines(program->startup.UserDir + "short.epf", lines.mid(0, 2 + 3 * 10), &error));
+    ui.choosePath(program->startup.UserDir + "short.epf");
+    Trigger("CompareData");
+    EXPECT_EQ(Said(), "Error reading data file short.epf");
+    EXPECT_EQ(ui.offeredRows.last().fileText, "(none)");
+    EXPECT_FALSE(ui.offeredRows.last().tickable);
+}
+
+TEST_F(CommissionWindowTest, TheRecordBeginsAtConnectAndKeepsTheFirstRead) {
+    meter_ = &AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    EXPECT_FALSE(Action("CompareData")->isEnabled());
+    Find<QPushButton>("TestConnbtn")->click();
+    EXPECT_TRUE(Action("CompareData")->isEnabled());
+    const CommissioningRecord& record = mw()->Record();
+    EXPECT_EQ(QString("%1 %2 %3").arg(record.comNumber).arg(record.mapFile).arg(record.mapNumber), "1 ZUVMap5.Map 5");
+    const QStringList found = mw()->MeterValues();
+    EXPECT_EQ(record.asFound, found);
+    meter_->setReg(25, quint8(meter_->reg(25) + 1));
+    Trigger("ReadEE");
+    EXPECT_EQ(record.asFound, found);
+    EXPECT_NE(record.asLeft.at(kPipe), found.at(kPipe));
+}
+
+TEST_F(CommissionWindowTest, TheDialogTicksByKeyboardAndOnlyTickableRows) {
+    TCompareMeter dialog({{"A", "", "1", "2", true, true}, {"B", "", "1", "2", true, false}}, {false, false});
+    auto* grid = dialog.findChild<QTableWidget*>("CompareGrid");
+    auto* write = dialog.findChild<QPushButton*>("WriteTickedbtn");
+    EXPECT_FALSE(write->isEnabled());
+    for (int row : {1, 0}) {
+        grid->setCurrentCell(row, 1);
+        QTest::keyClick(grid, Qt::Key_Space);
+    }
+    EXPECT_EQ(dialog.Ticked(), (QVector<bool>{true, false}));
+    EXPECT_TRUE(write->isEnabled());
+}
+
+} // namespace
+} // namespace vorda::test

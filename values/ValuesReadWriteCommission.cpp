@@ -1,0 +1,216 @@
+// Commissioning: comparing the meter with a data file, writing only the
+// ticked parameters and verifying the meter by reading it back.
+#include "ValuesReadWriteUnt.h"
+
+#include "base/ScopeExit.h"
+#include "base/TextFiles.h"
+#include "base/UserError.h"
+#include "base/UserInteraction.h"
+#include "values/DataCheck.h"
+#include "values/DataFile.h"
+#include "values/MeterComparison.h"
+#include "values/MeterEngine.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+
+namespace vorda {
+
+namespace {
+QString NameList(const QStringList& names) { return names.join(QStringLiteral("\n\r")); }
+
+// Does nothing with what the engine tells: the comparison shows the file's
+// refused values in its rows instead of a message for each.
+class SilentReport : public MeterReport {
+public:
+    void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
+    void TooManyFailures(MeterDirection) override {}
+    void InvalidValue(int, const DMap&, const QString&) override {}
+};
+} // namespace
+
+// The commissioning commands' side of the meter engine: progress, each
+// failure and each refused value in its message box, the screen untouched.
+class CommissionReport : public MeterReport {
+public:
+    explicit CommissionReport(TValuesReadWrite& w) : w_(w) {}
+    void Progress(int done, int total) override { w_.ShowProgress(done, total); }
+    void RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) override {
+        w_.ctx_.ui.ShowMessage(RegisterFailureText(direction, param, offset));
+    }
+    void TooManyFailures(MeterDirection direction) override { w_.ctx_.ui.ShowMessage(TooManyFailuresText(direction)); }
+    void InvalidValue(int, const DMap& param, const QString& reason) override {
+        w_.ctx_.ui.ShowMessage(InvalidMessage(param, reason));
+    }
+
+private:
+    TValuesReadWrite& w_;
+};
+
+void TValuesReadWrite::BeginRecord() {
+    Record_.Begin(ctx_.link.ComPortNumber + 1, ctx_.map.CurrentMapFile, MeterMapNumber);
+    UpdateCommissionActions();
+}
+
+void TValuesReadWrite::UpdateCommissionActions() {
+    const bool ready = ctx_.link.MeterConnected && ctx_.map.MapLoaded;
+    CompareData->setEnabled(ready);
+    VerifyMeter->setEnabled(ready);
+}
+
+bool TValuesReadWrite::ReadWholeMeter(ReadOutcome* read) {
+    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
+    CommissionReport report(*this);
+    *read = ReadParameters(core_->Protocol(), ctx_.map.MapParams, report);
+    if (!read->handshakeOk) {
+        ctx_.ui.ShowMessage(ConnectionFailureText());
+        return false;
+    }
+    // The fourth failure has shown its message; fewer failures leave values
+    // that are not the meter's, which nothing may be compared with.
+    if (!read->Whole()) return false;
+    Record_.MeterRead(read->meterValues);
+    return true;
+}
+
+void TValuesReadWrite::ShowMeterRead(const ReadOutcome& read) {
+    Cleardata();
+    const int n = std::min<int>(int(read.meterValues.size()), int(ValueEdits_.size()));
+    for (int i = 0; i < n; ++i) {
+        ShowReadValue(i, read.meterValues.at(i));
+        Unread_[i] = !read.complete.value(i);
+    }
+    CheckDataClick();
+}
+
+void TValuesReadWrite::CompareDataClick() {
+    if (!core_) return;
+    if (!ctx_.link.MeterConnected || !ctx_.map.MapLoaded) {
+        ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before comparing it with a data file"));
+        return;
+    }
+    const MeterActivity::Scope busy(*activity_);
+    const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
+    if (chosen.isEmpty()) return;
+    const QString full = QFileInfo(chosen).absoluteFilePath();
+    // As with Open Data File: the chosen file's folder becomes the working one.
+    QDir::setCurrent(QFileInfo(full).absolutePath());
+    const QString fileName = FileFromPath(full);
+    DataFileContent content;
+    QString error;
+    if (!LoadDataFile(full, &content, &error)) throw UserError(error);
+    const QString mapFile = ctx_.map.CurrentMapFile;
+    if (!DataFileFitsMap(content, mapFile)) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
+    if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
+
+    const QList<DMap>& params = ctx_.map.MapParams;
+    ReadOutcome before;
+    if (!ReadWholeMeter(&before)) {
+        if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
+        return;
+    }
+    SilentReport silent;
+    const ValuesCheck fileCheck = CheckMeterValues(params, content.values, *evaluator_, *rounder_, silent);
+    const ComparisonDisplay display{
+        [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, UnitOf(p), *evaluator_); },
+        [this](const DMap& p) {
+            const UnitRow* unit = UnitOf(p);
+            return unit ? unit->Units : QString();
+        }};
+    const FileComparison comparison =
+        CompareMeterWithFile(params, before, content.values, fileCheck, ctx_.startup.MakerAccess, display);
+
+    // The dialog comes back after a choice that cannot be written, with the
+    // ticks as the user left them.
+    QVector<bool> ticked = comparison.ticked;
+    TickedWrite plan;
+    ValuesCheck check;
+    for (;;) {
+        if (!ctx_.ui.ChooseRowsToWrite(comparison.rows, &ticked)) return;
+        plan = PlanTickedWrite(comparison, before.meterValues, content.values, ticked);
+        if (!plan.selected.contains(true)) {
+            ctx_.ui.ShowMessage(QStringLiteral("No parameter is ticked: nothing was written"));
+            continue;
+        }
+        CommissionReport report(*this);
+        check = CheckMeterValues(params, plan.values, *evaluator_, *rounder_, report);
+        if (SelectedValueRefused(check, plan.selected)) {
+            if (!check.error.isEmpty()) ctx_.ui.ShowMessage(check.error);
+            ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors: nothing was written"));
+            continue;
+        }
+        break;
+    }
+    // The screen shows the meter's values after the write: unsaved edits
+    // there are asked about in the same confirmation.
+    const bool unsaved = ctx_.flags.DataOnScreen && ctx_.flags.DataEdited && !ctx_.flags.MeterInSync;
+    if (!ctx_.ui.Confirm(unsaved ? QStringLiteral("About to write new values to Meter\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")
+                                 : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
+        return;
+
+    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
+    CommissionReport report(*this);
+    const WriteOutcome written = WriteParameters(core_->Protocol(), params, check.registers, plan.selected, report);
+    if (!written.handshakeOk || written.aborted) {
+        if (!written.handshakeOk) ctx_.ui.ShowMessage(ConnectionFailureText());
+        ctx_.flags.MeterInSync = false;
+        Record_.VerificationBroken();
+        ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: the write did not complete"));
+        return;
+    }
+    ReadOutcome after;
+    if (!ReadWholeMeter(&after)) {
+        ctx_.flags.MeterInSync = false;
+        Record_.VerificationBroken();
+        ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: it could not be read back"));
+        return;
+    }
+    const QStringList differing = DifferingAfterWrite(params, plan.selected, check.registers, before.bytes, after.bytes);
+    Record_.MeterVerified(differing);
+    ShowMeterRead(after);
+    ctx_.flags.MeterInSync = true;
+    if (!differing.isEmpty()) {
+        ctx_.ui.ShowMessage(QStringLiteral("Meter written, but these parameters do not hold what was written:\n\r") +
+                            NameList(differing));
+        return;
+    }
+    ctx_.ui.ShowMessage(QStringLiteral("Meter written and verified"));
+    EEPROMMapFile->setText(MapFileNow->text());
+    EEPROMDataFile->setText(fileName);
+}
+
+void TValuesReadWrite::VerifyMeterClick() {
+    if (!core_) return;
+    if (!ctx_.link.MeterConnected || !ctx_.map.MapLoaded) {
+        ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before verifying it"));
+        return;
+    }
+    const MeterActivity::Scope busy(*activity_);
+    if (!GotData()) {
+        ctx_.ui.ShowMessage(QStringLiteral("No values on the screen to verify the meter against"));
+        return;
+    }
+    // The screen's values as the meter would hold them: exact where a value
+    // was read or loaded and not edited since.
+    CheckDataClick();
+    if (CheckDataResult->text() != QLatin1String("Data OK")) {
+        ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
+        return;
+    }
+    ReadOutcome read;
+    if (!ReadWholeMeter(&read)) {
+        Record_.VerificationBroken();
+        ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: it could not be read whole"));
+        return;
+    }
+    const QStringList differing = DifferingFromScreen(ctx_.map.MapParams, EEValues_, MeterValues_, read);
+    Record_.MeterVerified(differing);
+    ctx_.flags.MeterInSync = differing.isEmpty();
+    if (differing.isEmpty())
+        ctx_.ui.ShowMessage(QStringLiteral("Meter verified: it holds the values on the screen"));
+    else
+        ctx_.ui.ShowMessage(QStringLiteral("The meter does not hold the screen's values of:\n\r") + NameList(differing));
+}
+
+} // namespace vorda
