@@ -157,6 +157,36 @@ TEST_F(CommissionWindowTest, TheRecordBeginsAtConnectAndKeepsTheFirstRead) {
     EXPECT_NE(record.asLeft.at(kPipe), found.at(kPipe));
 }
 
+TEST_F(CommissionWindowTest, TheReportHoldsTheSessionsAsFoundAndAsLeftValues) {
+    Connect();
+    const QStringList found = mw()->MeterValues();
+    const QString pipe = Plus(kPipe, 257);
+    ui.chooseRows([](const QList<WriteChoiceRow>&, QVector<bool>*) { return true; });
+    Compare({{kPipe, pipe}});
+    ASSERT_EQ(Said(), "Meter written and verified");
+    ui.choosePath(program->startup.UserDir + "site 7"); // no extension given
+    Trigger("CommissioningReport");
+    QStringList csv;
+    QString error;
+    ASSERT_TRUE(ReadTextLines(program->startup.UserDir + "site 7.csv", &csv, &error)) << error.toStdString();
+    EXPECT_TRUE(QFile::exists(program->startup.UserDir + "site 7.pdf"));
+    EXPECT_TRUE(csv.contains(R"("Verification","Verified")"));
+    EXPECT_TRUE(csv.contains(R"("COM port","COM1")"));
+    // One row changed, with the meter unit of its type; maker-only rows left out.
+    QStringList changed;
+    for (const QString& line : csv)
+        if (line.endsWith(R"(,"yes")")) changed << line;
+    EXPECT_EQ(changed, QStringList{QString(R"("Pipe Diameter","mm","%1","%2","yes")").arg(found.at(kPipe), pipe)});
+    EXPECT_FALSE(csv.join('\n').contains("Calibration Factor"));
+
+    // A folder that cannot be written: the safe writer's error, no file.
+    ui.clear();
+    ui.choosePath(program->startup.UserDir + "gone/site.pdf");
+    Trigger("CommissioningReport");
+    EXPECT_EQ(ui.texts("error").size(), 1);
+    EXPECT_FALSE(QFile::exists(program->startup.UserDir + "gone"));
+}
+
 TEST_F(CommissionWindowTest, TheDialogTicksByKeyboardAndOnlyTickableRows) {
     TCompareMeter dialog({{"A", "", "1", "2", true, true}, {"B", "", "1", "2", true, false}}, {false, false});
     auto* grid = dialog.findChild<QTableWidget*>("CompareGrid");
