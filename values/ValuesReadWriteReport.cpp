@@ -8,7 +8,20 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace vorda {
+
+namespace {
+// The user the environment names, else the account the program runs under
+// (a service account or a fresh shell may set neither variable).
+QString ReportUserName(const QString& fromEnvironment) {
+    if (!fromEnvironment.isEmpty()) return fromEnvironment;
+    const passwd* account = getpwuid(geteuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
+}
+} // namespace
 
 void TValuesReadWrite::CommissioningReportClick() {
     if (Record_.comNumber == 0) {
@@ -34,7 +47,8 @@ void TValuesReadWrite::CommissioningReportClick() {
         shown << (ctx_.startup.MakerAccess || p.Access != QLatin1String("C"));
     const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, Record_, shown,
                                              [this](const DMap& p) { return ctx_.units.MeterUnitName(p.PType); });
-    const ReportHeader header{QString::fromLatin1(kVersionText), QDateTime::currentDateTime(), ctx_.paths.userName};
+    const ReportHeader header{QString::fromLatin1(kVersionText), QDateTime::currentDateTime(),
+                              ReportUserName(ctx_.paths.userName)};
     QString error;
     if (!SaveCommissioningReport(path, header, Record_, rows, &error)) throw UserError(error);
     ctx_.ui.ShowMessage(QStringLiteral("Commissioning report saved as\n\r") + path + QStringLiteral("\n\rand ") +
