@@ -318,6 +318,11 @@ void TValuesReadWrite::BuildMenus() {
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
     RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
     EEPROM1->setToolTipsVisible(true);
+    // The commissioning commands are reached from the keyboard without the
+    // menus too.
+    CompareData->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    VerifyMeter->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    CommissioningReport->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     connect(DataMenu, &QMenu::aboutToShow, this, [this] { UpdateCommissionActions(); });
     connect(EEPROM1, &QMenu::aboutToShow, this, [this] { UpdateCommissionActions(); });
     UpdateCommissionActions();

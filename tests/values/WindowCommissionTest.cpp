@@ -164,8 +164,12 @@ TEST_F(CommissionWindowTest, TheReportHoldsTheSessionsAsFoundAndAsLeftValues) {
     ui.chooseRows([](const QList<WriteChoiceRow>&, QVector<bool>*) { return true; });
     Compare({{kPipe, pipe}});
     ASSERT_EQ(Said(), "Meter written and verified");
+    // From the keyboard, as from the menu.
+    mw()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mw()));
     ui.choosePath(program->startup.UserDir + "site 7"); // no extension given
-    Trigger("CommissioningReport");
+    QTest::keyClick(mw(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(ui.texts("save").size(), 1);
     QStringList csv;
     QString error;
     ASSERT_TRUE(ReadTextLines(program->startup.UserDir + "site 7.csv", &csv, &error)) << error.toStdString();
