@@ -5,9 +5,6 @@
 
 namespace vorda {
 
-// Every message, question and dialog the user sees goes through this seam.
-// Texts use "\n\r" for a line break, as the program's messages are written.
-// Filters are given as "Caption (*.ext)|*.ext|" pairs.
 // One row of the choice of parameters to write after a comparison: the
 // parameter's name, its meter and file values as display texts with the unit
 // name, whether they differ and whether the user may tick it.
@@ -20,6 +17,9 @@ struct WriteChoiceRow {
     bool tickable = true;
 };
 
+// Every message, question and dialog the user sees goes through this seam.
+// Texts use "\n\r" for a line break, as the program's messages are written.
+// Filters are given as "Caption (*.ext)|*.ext|" pairs.
 class UserInteraction {
 public:
     virtual ~UserInteraction() = default;

@@ -2,6 +2,7 @@
 #include "ValuesReadWriteUnt.h"
 
 #include "base/ProgramEnd.h"
+#include "base/ScopeExit.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "maps/MapMakerUnt.h"
@@ -61,18 +62,6 @@ void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
     }
     content->resize(right, bottom);
 }
-
-// Runs a step however the scope ends.
-class ScopeExit {
-public:
-    explicit ScopeExit(std::function<void()> step) : step_(std::move(step)) {}
-    ~ScopeExit() { step_(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    std::function<void()> step_;
-};
 
 void SetBold(QWidget* w, bool bold = true) {
     QFont f = w->font();
