@@ -1,76 +1,29 @@
 // The whole program against vorda-sim over a pseudo-terminal and the real
 // serial layer: Connect, the filled screen, writing, failures.
-#include "tests/support/ProgramFixture.h"
+#include "tests/support/SimProgramTest.h"
 
 #include "maps/MapFile.h"
-#include "meter/QtSerialLayer.h"
 
 #include <QLabel>
-#include <QProcess>
-#include <QPushButton>
 
 namespace vorda::test {
 namespace {
 
-QString SimProgram() {
-    const QString stage = qEnvironmentVariable("VORDA_STAGE_DIR");
-    return (stage.isEmpty() ? QStringLiteral(VORDA_STAGE_BIN_DIR "/..") : stage) + QStringLiteral("/bin/vorda-sim");
-}
-
-class ConnectPtyTest : public ProgramTest {
+class ConnectPtyTest : public SimProgramTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        portDir = root.filePath("ports");
-        qputenv("VORDA_PORT_DIR", portDir.toLocal8Bit());
+        SimProgramTest::SetUp();
         const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
         ASSERT_EQ(map.status, MapReadStatus::Ok);
         image = FactoryImageFromMap(map.params, 5);
     }
-    void TearDown() override {
-        program.reset();
-        layer.reset();
-        Stop();
-        qunsetenv("VORDA_PORT_DIR");
-        ProgramTest::TearDown();
-    }
-    // Serves the register image as COM5.
-    void Start(const QStringList& extra = {}) {
-        const QString regs = root.filePath("start.txt");
-        QString error;
-        ASSERT_TRUE(WriteRegisterFile(regs, image, &error)) << error.toStdString();
-        sim = std::make_unique<QProcess>();
-        sim->setProgram(SimProgram());
-        sim->setArguments(QStringList{"--port-dir", portDir, "--com", "5", "--registers", regs, "--dump", dumpPath()} + extra);
-        sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim->start();
-        ASSERT_TRUE(sim->waitForStarted(5000));
-        while (!sim->canReadLine()) ASSERT_TRUE(sim->waitForReadyRead(5000));
-        ASSERT_TRUE(sim->readLine().startsWith("ready "));
-        layer = std::make_unique<QtSerialLayer>();
-        ASSERT_TRUE(Create({}, *layer));
-        Find<QPushButton>("TestConnbtn")->click();
-    }
+    // Serves the register image as COM5 and presses Connect.
+    void Start(const QStringList& extra = {}) { ASSERT_NO_FATAL_FAILURE(StartAndConnect(5, extra, {})); }
     // Stops the simulator; the registers it held at the end.
-    QVector<quint8> Stop() {
-        QVector<quint8> regs;
-        if (!sim) return regs;
-        sim->terminate();
-        if (!sim->waitForFinished(5000)) sim->kill();
-        sim.reset();
-        QString error;
-        EXPECT_TRUE(ReadRegisterFile(dumpPath(), &regs, &error)) << error.toStdString();
-        return regs;
-    }
-    QString dumpPath() const { return root.filePath("dump.txt"); }
+    QVector<quint8> Stop() { return sim->Stop(); }
     void SetInt(int first, int bytes, quint32 value) {
         for (int i = 0; i < bytes; ++i) image[first + i] = quint8((value >> (8 * (bytes - 1 - i))) & 0xFF);
     }
-
-    QString portDir;
-    QVector<quint8> image;
-    std::unique_ptr<QProcess> sim;
-    std::unique_ptr<QtSerialLayer> layer;
 };
 
 TEST_F(ConnectPtyTest, ConnectFillsTheScreenAndAWriteChangesOnlyWhatWasEdited) {

@@ -1,9 +1,7 @@
 // The register browser of the whole program against vorda-sim over a
 // pseudo-terminal and the real serial layer.
-#include "tests/support/ProgramFixture.h"
-#include "tests/support/SimProcess.h"
+#include "tests/support/SimProgramTest.h"
 
-#include "meter/QtSerialLayer.h"
 #include "registers/PICRW.h"
 
 #include <QPushButton>
@@ -12,29 +10,17 @@
 namespace vorda::test {
 namespace {
 
-class RegistersPtyTest : public ProgramTest {
+class RegistersPtyTest : public SimProgramTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        sim = std::make_unique<SimProcess>(root.path());
-        qputenv("VORDA_PORT_DIR", sim->PortDir().toLocal8Bit());
+        SimProgramTest::SetUp();
         // Every register different from its neighbours; register 200 names map 5.
         image.resize(256);
         for (int r = 0; r < 256; ++r) image[r] = quint8((r * 37 + 11) & 0xFF);
         image[200] = 5;
     }
-    void TearDown() override {
-        program.reset();
-        layer.reset();
-        sim.reset();
-        qunsetenv("VORDA_PORT_DIR");
-        ProgramTest::TearDown();
-    }
     void Start(const QStringList& faults = {}) {
-        ASSERT_NO_FATAL_FAILURE(sim->Start(image, 5, faults));
-        layer = std::make_unique<QtSerialLayer>();
-        ASSERT_TRUE(Create({"/UserIsZUV"}, *layer));
-        Find<QPushButton>("TestConnbtn")->click();
+        ASSERT_NO_FATAL_FAILURE(StartAndConnect(5, faults, {"/UserIsZUV"}));
         ASSERT_TRUE(program->link.MeterConnected);
         Trigger("PICRW1");
         ui.clear();
@@ -46,10 +32,6 @@ protected:
         return program->registerBrowser()->findChild<QTableView*>("RegGridDec")->model()->index(row, col).data().toString();
     }
     void ReadAll() { program->registerBrowser()->findChild<QPushButton*>("ReadAllRegs")->click(); }
-
-    QVector<quint8> image;
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<QtSerialLayer> layer;
 };
 
 TEST_F(RegistersPtyTest, ReadAllShowsTheMetersBytesAndAWriteChangesOneRegister) {

@@ -1,11 +1,9 @@
 // Commissioning against vorda-sim over a pseudo-terminal and the real serial
 // layer: what reaches the meter is counted from the simulator's write log.
-#include "tests/support/ProgramFixture.h"
-#include "tests/support/SimProcess.h"
+#include "tests/support/SimProgramTest.h"
 
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
-#include "meter/QtSerialLayer.h"
 #include "values/DataFile.h"
 #include "values/MeterEngine.h"
 
@@ -15,29 +13,17 @@
 namespace vorda::test {
 namespace {
 
-class CommissionPtyTest : public ProgramTest {
+class CommissionPtyTest : public SimProgramTest {
 protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        sim = std::make_unique<SimProcess>(root.path());
-        qputenv("VORDA_PORT_DIR", sim->PortDir().toLocal8Bit());
+        SimProgramTest::SetUp();
         const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
         ASSERT_EQ(map.status, MapReadStatus::Ok);
         image = FactoryImageFromMap(map.params, 5);
     }
-    void TearDown() override {
-        program.reset();
-        layer.reset();
-        sim.reset();
-        qunsetenv("VORDA_PORT_DIR");
-        ProgramTest::TearDown();
-    }
     // Serves the image as COM3 with a write log, and connects to it.
     void StartAndConnect(const QStringList& extra = {}) {
-        ASSERT_NO_FATAL_FAILURE(sim->Start(image, 3, QStringList{"--write-log", LogPath()} + extra));
-        layer = std::make_unique<QtSerialLayer>();
-        ASSERT_TRUE(Create({}, *layer));
-        Find<QPushButton>("TestConnbtn")->click();
+        ASSERT_NO_FATAL_FAILURE(SimProgramTest::StartAndConnect(3, QStringList{"--write-log", LogPath()} + extra, {}));
         ASSERT_TRUE(program->map.MapLoaded);
         ui.clear();
     }
@@ -66,10 +52,6 @@ protected:
     }
     QString LogPath() const { return root.filePath("writes.txt"); }
     QString LastMessage() const { return ui.texts("message").value(ui.texts("message").size() - 1); }
-
-    QVector<quint8> image;
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<QtSerialLayer> layer;
 };
 
 // Pipe Diameter is registers 24 and 25, Pulse Width 72 and 73.
