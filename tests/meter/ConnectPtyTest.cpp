@@ -2,8 +2,6 @@
 // serial layer: Connect, the filled screen, writing, failures.
 #include "tests/support/SimProgramTest.h"
 
-#include "maps/MapFile.h"
-
 #include <QLabel>
 
 namespace vorda::test {
@@ -13,9 +11,7 @@ class ConnectPtyTest : public SimProgramTest {
 protected:
     void SetUp() override {
         SimProgramTest::SetUp();
-        const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
-        ASSERT_EQ(map.status, MapReadStatus::Ok);
-        image = FactoryImageFromMap(map.params, 5);
+        ASSERT_NO_FATAL_FAILURE(UseMapFiveImage());
     }
     // Serves the register image as COM5 and presses Connect.
     void Start(const QStringList& extra = {}) { ASSERT_NO_FATAL_FAILURE(StartAndConnect(5, extra, {})); }

@@ -1,6 +1,7 @@
 #pragma once
 // The program on the real serial layer against vorda-sim, which serves a
 // register image in a port folder of the test's own.
+#include "maps/MapFile.h"
 #include "meter/QtSerialLayer.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/SimProcess.h"
@@ -22,6 +23,12 @@ protected:
         sim.reset();
         qunsetenv("VORDA_PORT_DIR");
         ProgramTest::TearDown();
+    }
+    // The factory image of the shipped map 5, its map number set.
+    void UseMapFiveImage() {
+        const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
+        ASSERT_EQ(map.status, MapReadStatus::Ok);
+        image = FactoryImageFromMap(map.params, 5);
     }
     // Serves image as COM com (extra: further simulator options), creates
     // the program with arguments and presses Connect.

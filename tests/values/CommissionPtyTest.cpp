@@ -3,7 +3,6 @@
 #include "tests/support/SimProgramTest.h"
 
 #include "base/TextFiles.h"
-#include "maps/MapFile.h"
 #include "values/DataFile.h"
 #include "values/MeterEngine.h"
 
@@ -17,9 +16,7 @@ class CommissionPtyTest : public SimProgramTest {
 protected:
     void SetUp() override {
         SimProgramTest::SetUp();
-        const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map");
-        ASSERT_EQ(map.status, MapReadStatus::Ok);
-        image = FactoryImageFromMap(map.params, 5);
+        ASSERT_NO_FATAL_FAILURE(UseMapFiveImage());
     }
     // Serves the image as COM3 with a write log, and connects to it.
     void StartAndConnect(const QStringList& extra = {}) {
