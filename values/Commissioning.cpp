@@ -15,7 +15,8 @@ void CommissioningRecord::Begin(int com, const QString& map, int number) {
     mapNumber = number;
 }
 
-void CommissioningRecord::MeterRead(const QStringList& meterValues) {
+void CommissioningRecord::MeterRead(const QString& map, const QStringList& meterValues) {
+    if (map.compare(mapFile, Qt::CaseInsensitive) != 0) return;
     if (!asFoundTaken) {
         asFoundTaken = true;
         asFound = meterValues;

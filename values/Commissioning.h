@@ -48,9 +48,10 @@ struct CommissioningRecord {
 
     // A new connection begins an empty record.
     void Begin(int com, const QString& map, int number);
-    // A complete read of the meter: the first one is the as-found set, each
-    // one is the as-left set.
-    void MeterRead(const QStringList& meterValues);
+    // A complete read of the meter under the map map: the first one is the
+    // as-found set, each one is the as-left set. A read under another map
+    // than the record's is left out: its values belong to other parameters.
+    void MeterRead(const QString& map, const QStringList& meterValues);
     // The meter was compared with what it should hold: verified when no
     // parameter differed. The read that compared it goes to MeterRead.
     void MeterVerified(const QStringList& differingNames);

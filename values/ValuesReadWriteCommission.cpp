@@ -70,7 +70,7 @@ bool TValuesReadWrite::ReadWholeMeter(ReadOutcome* read) {
     // The fourth failure has shown its message; fewer failures leave values
     // that are not the meter's, which nothing may be compared with.
     if (!read->Whole()) return false;
-    Record_.MeterRead(read->meterValues);
+    Record_.MeterRead(ctx_.map.CurrentMapFile, read->meterValues);
     return true;
 }
 

@@ -103,7 +103,7 @@ void TValuesReadWrite::ReadEEClick() {
     if (read.aborted) return;
     const bool success = read.failures == 0;
     ShowProgress(0, 0);
-    if (success && read.meterValues.size() == ctx_.map.MapParamCount()) Record_.MeterRead(read.meterValues);
+    if (success && read.meterValues.size() == ctx_.map.MapParamCount()) Record_.MeterRead(ctx_.map.CurrentMapFile, read.meterValues);
     if (!ctx_.startup.OffsetCalMode && success) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter read successfully"));
         ctx_.flags.MeterInSync = true;

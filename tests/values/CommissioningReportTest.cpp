@@ -31,8 +31,9 @@ protected:
 TEST_F(CommissioningReportTest, ASessionWithOneChangeGivesItsAsFoundAndAsLeftValues) {
     CommissioningRecord record;
     record.Begin(5, "ZUVMap5.Map", 5);
-    record.MeterRead({"OLD", "12.5", "7", "3"});
-    record.MeterRead({"OLD", "20", "7", "3"});   // read after Write Ticked
+    record.MeterRead("ZUVMap5.Map", {"OLD", "12.5", "7", "3"});
+    record.MeterRead("zuvmap5.map", {"OLD", "20", "7", "3"}); // read after Write Ticked
+    record.MeterRead("ZUVMap4.Map", {"x", "y", "z", "w"});    // under another map: left out
     record.MeterVerified({});
     record.maCalibration = MaCalibration{1200, 3.9, 1473};
     // A second connection's values never mix with the first's.
@@ -65,7 +66,7 @@ TEST_F(CommissioningReportTest, VerificationAndUnreadSetsAreReportedAsTheyStand)
         EXPECT_TRUE(r.asFound.isEmpty() && r.asLeft.isEmpty());
         EXPECT_FALSE(r.changed);
     }
-    record.MeterRead({"A", "1", "2", "3"});
+    record.MeterRead("ZUVMap5.Map", {"A", "1", "2", "3"});
     record.MeterVerified({"Flow Full Scale", "Damping"});
     EXPECT_EQ(VerificationText(record), "Differences: Flow Full Scale, Damping");
     record.VerificationBroken();
@@ -76,7 +77,7 @@ TEST_F(CommissioningReportTest, VerificationAndUnreadSetsAreReportedAsTheyStand)
 TEST_F(CommissioningReportTest, CsvKeepsMeterTextsAsTextAndNumbersAsNumbers) {
     CommissioningRecord record;
     record.Begin(1, "m.map", 0);
-    record.MeterRead({"=HYPERLINK(\"x\")", "-5", "+1", "@me"});
+    record.MeterRead("m.map", {"=HYPERLINK(\"x\")", "-5", "+1", "@me"});
     const QStringList lines = CsvLines(ReportCsv(header, record, ReportRows(params, record, {}, {})));
     EXPECT_TRUE(lines.contains(R"c("Meter Tag","","'=HYPERLINK(""x"")","'=HYPERLINK(""x"")","no")c"));
     EXPECT_TRUE(lines.contains(R"("Flow Full Scale","","-5","-5","no")"));
@@ -88,7 +89,7 @@ TEST_F(CommissioningReportTest, SavesAPdfWithItsCsvBesideItOrNothing) {
     QTemporaryDir dir;
     CommissioningRecord record;
     record.Begin(5, "ZUVMap5.Map", 5);
-    record.MeterRead({"T", "1", "2", "3"});
+    record.MeterRead("ZUVMap5.Map", {"T", "1", "2", "3"});
     const QList<ReportRow> rows = ReportRows(params, record, {}, Unit);
     QString error;
     const QString pdf = dir.filePath("site 4.pdf");
