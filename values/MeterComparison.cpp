@@ -77,8 +77,12 @@ QStringList DifferingAfterWrite(const QList<DMap>& params, const QVector<bool>& 
     const QVector<bool> changed = ChangedParameters(written, after, params);
     QStringList names;
     for (int i = 0; i < params.size(); ++i) {
+        // A parameter not written must hold what it held before; read-only
+        // ones are left out, since a meter counts its totals and the like
+        // as it runs.
         const bool differs = selected.value(i) ? changed.value(i) || after.value(i).contains(-1)
-                                               : before.value(i) != after.value(i);
+                                               : params.at(i).Access != QLatin1String("R") &&
+                                                     before.value(i) != after.value(i);
         if (differs) names << params.at(i).Parameter;
     }
     return names;

@@ -60,8 +60,9 @@ TickedWrite PlanTickedWrite(const FileComparison& comparison, const QStringList&
 bool SelectedValueRefused(const ValuesCheck& check, const QVector<bool>& selected);
 
 // The names of the parameters whose registers differ after a write:
-// a selected parameter from the registers written, any other from what the
-// meter held before (before and after are whole reads' bytes).
+// a selected parameter from the registers written, any other but a
+// read-only one from what the meter held before (before and after are whole
+// reads' bytes).
 QStringList DifferingAfterWrite(const QList<DMap>& params, const QVector<bool>& selected,
                                 const QVector<EEValue>& written, const QVector<QVector<int>>& before,
                                 const QVector<QVector<int>>& after);

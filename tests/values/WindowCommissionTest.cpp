@@ -17,8 +17,8 @@ namespace {
 
 // Parameters of map 5: Serial Number (read-only), Pipe Diameter (registers
 // 24, 25), Low Flow Cut-off (multiplier 0.1), Calibration Factor
-// (maker-only), Pulse Width (72, 73).
-constexpr int kSerial = 0, kPipe = 4, kCutOff = 6, kCalibration = 9, kPulse = 19;
+// (maker-only), Pulse Width (72, 73), Forward Totaliser (read-only).
+constexpr int kSerial = 0, kPipe = 4, kCutOff = 6, kCalibration = 9, kPulse = 19, kForwardTotal = 21;
 
 class CommissionWindowTest : public ProgramTest {
 protected:
@@ -89,6 +89,22 @@ TEST_F(CommissionWindowTest, WriteTickedSendsOnlyTheTickedRegistersAndVerifyFind
     EXPECT_EQ(Said(), "The meter does not hold the screen's values of:\n\rPulse Width (ms)");
     EXPECT_EQ(mw()->Record().differing, QStringList{"Pulse Width (ms)"});
     EXPECT_EQ(WrittenRegisters().size(), 4);
+}
+
+TEST_F(CommissionWindowTest, AfterTheWriteAnUntickedSettingThatMovedIsNamedButNotARunningTotal) {
+    Connect();
+    ui.chooseRows([this](const QList<WriteChoiceRow>&, QVector<bool>*) {
+        // While the user chooses, the meter counts on and an unticked
+        // setting changes behind the write.
+        for (int index : {kForwardTotal, kPulse}) {
+            const int last = program->map.MapParams.at(index).EndReg;
+            meter_->setReg(last, quint8(meter_->reg(last) + 1));
+        }
+        return true;
+    });
+    Compare({{kPipe, Plus(kPipe, 1)}});
+    EXPECT_EQ(Said(), "Meter written, but these parameters do not hold what was written:\n\rPulse Width (ms)");
+    EXPECT_EQ(WrittenRegisters(), (QList<int>{24, 25}));
 }
 
 TEST_F(CommissionWindowTest, AMeterThatStopsAnsweringGetsNothingWritten) {
