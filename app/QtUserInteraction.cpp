@@ -207,6 +207,7 @@ bool QtUserInteraction::OpenWithDesktop(const QString& target) {
 }
 
 bool QtUserInteraction::ChooseRowsToWrite(const QList<WriteChoiceRow>& rows, QVector<bool>* ticked) {
+    const NormalCursor cursor;
     TCompareMeter dialog(rows, *ticked, parent_);
     if (dialog.exec() != QDialog::Accepted) return false;
     *ticked = dialog.Ticked();

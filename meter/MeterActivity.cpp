@@ -33,11 +33,14 @@ bool IsUserInput(QEvent::Type type) {
     }
 }
 
-// The dialog the command itself has shown (a message or a question), if the
-// object belongs to it.
+// The dialog the command itself has shown (a message, a question, a file
+// dialog), if the object belongs to it. A popup open over that dialog (a
+// completer's list, a drop-down) belongs to it too: the dialog is the only
+// window that takes input, so nothing else can have opened it.
 bool InCommandDialog(QObject* watched) {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal) return false;
+    if (QApplication::activePopupWidget()) return true;
     if (auto* w = qobject_cast<QWidget*>(watched)) return w->window() == modal;
     if (auto* win = qobject_cast<QWindow*>(watched)) return win == modal->windowHandle();
     return false;

@@ -90,7 +90,6 @@ void TValuesReadWrite::CompareDataClick() {
         ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before comparing it with a data file"));
         return;
     }
-    const MeterActivity::Scope busy(*activity_);
     const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
     if (chosen.isEmpty()) return;
     const QString full = QFileInfo(chosen).absoluteFilePath();
@@ -104,6 +103,8 @@ void TValuesReadWrite::CompareDataClick() {
     if (!DataFileFitsMap(content, mapFile)) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
     if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
 
+    // The meter work begins once the file is read.
+    const MeterActivity::Scope busy(*activity_);
     const QList<DMap>& params = ctx_.map.MapParams;
     ReadOutcome before;
     if (!ReadWholeMeter(&before)) {

@@ -5,6 +5,9 @@
 
 #include "registers/PICRW.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QProgressBar>
@@ -110,6 +113,26 @@ TEST_F(BusyTest, NoInputAndNoSecondCommandWhileTheMeterIsBusy) {
     // Once the command has ended, input is taken again.
     QTest::mouseClick(check, Qt::LeftButton);
     EXPECT_EQ(checks, 1);
+}
+
+TEST_F(BusyTest, APopupOverTheCommandsOwnDialogTakesInput) {
+    // A file dialog's completer or a drop-down, opened during a command:
+    // were its input dropped, the popup would hold the keyboard for good.
+    ASSERT_TRUE(CreateShown());
+    const MeterActivity::Scope busy(mw()->Activity());
+    QDialog dialog(mw());
+    auto* combo = new QComboBox(&dialog);
+    combo->addItems({"a", "b", "c"});
+    int chosen = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        combo->showPopup();
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        chosen = combo->currentIndex();
+        dialog.accept();
+    });
+    dialog.exec();
+    EXPECT_EQ(chosen, 1);
 }
 
 TEST_F(BusyTest, TheBusyStateEndsAlsoWhenTheCommandEndsTheProgram) {
