@@ -177,11 +177,18 @@ int ReadWhole(CliOutput& out, MeterSession& s, ReadOutcome* read) {
 }
 
 // A data file made for mapFileName: read whole, the map's count of values.
-int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const MeterMap& map,
-                DataFileContent* content) {
+// Reads a whole data file; a file that cannot be opened or ends early is
+// code 5.
+int ReadWholeDataFile(CliOutput& out, const QString& path, DataFileContent* content) {
     QString error;
     if (!LoadDataFile(path, content, &error)) return out.Fail(kExitFile, path + QStringLiteral(": ") + error);
     if (!content->complete) return out.Fail(kExitFile, QStringLiteral("Error reading data file ") + path);
+    return kExitDone;
+}
+
+int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const MeterMap& map,
+                DataFileContent* content) {
+    if (const int code = ReadWholeDataFile(out, path, content)) return code;
     out.Result()[QStringLiteral("file")] = path;
     out.Result()[QStringLiteral("fileMap")] = content->mapFileName;
     if (!DataFileFitsMap(*content, map.fileName)) {
@@ -193,6 +200,18 @@ int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const
     } else if (content->values.size() != map.params.size()) {
         return out.Fail(kExitFile, QStringLiteral("%1 holds %2 values, the map %3 has %4 parameters")
                                        .arg(path).arg(content->values.size()).arg(map.fileName).arg(map.params.size()));
+    }
+    return kExitDone;
+}
+
+// Connects to the meter and reads the data file for its map; the meter is
+// let go again when the file does not serve.
+int OpenMeterWithFile(const CliRequest& rq, CliContext& cx, CliOutput& out, const QString& path, MeterSession* s,
+                      DataFileContent* content) {
+    if (const int code = OpenMeter(rq, cx, out, s)) return code;
+    if (const int code = LoadFileFor(rq, out, path, s->map, content)) {
+        CloseMeter(*s);
+        return code;
     }
     return kExitDone;
 }
@@ -251,19 +270,10 @@ int Read(const CliRequest& rq, CliContext& cx, CliOutput& out) {
 int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     const QString path = rq.operands.value(0);
     // The file is read before the meter is touched.
-    {
-        DataFileContent probe;
-        QString error;
-        if (!LoadDataFile(path, &probe, &error)) return out.Fail(kExitFile, path + QStringLiteral(": ") + error);
-        if (!probe.complete) return out.Fail(kExitFile, QStringLiteral("Error reading data file ") + path);
-    }
-    MeterSession s;
-    if (const int code = OpenMeter(rq, cx, out, &s)) return code;
     DataFileContent content;
-    if (const int code = LoadFileFor(rq, out, path, s.map, &content)) {
-        CloseMeter(s);
-        return code;
-    }
+    if (const int code = ReadWholeDataFile(out, path, &content)) return code;
+    MeterSession s;
+    if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
     const ValuesCheck check = CheckMeterValues(s.map.params, content.values, cx.eval, cx.rounder, out);
     if (!check.ok) {
         CloseMeter(s);
@@ -330,12 +340,8 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
 int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     const QString path = rq.operands.value(0);
     MeterSession s;
-    if (const int code = OpenMeter(rq, cx, out, &s)) return code;
     DataFileContent content;
-    if (const int code = LoadFileFor(rq, out, path, s.map, &content)) {
-        CloseMeter(s);
-        return code;
-    }
+    if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
     // An invalid value in the file cannot equal anything the meter holds.
     const ValuesCheck check = CheckMeterValues(s.map.params, content.values, cx.eval, cx.rounder, out);
     ReadOutcome read;
