@@ -25,12 +25,35 @@ void CommissioningRecord::MeterRead(const QString& map, const QStringList& meter
     asLeft = meterValues;
 }
 
+void CommissioningRecord::MeterWritten(const QString& map, const QList<DMap>& params, const QStringList& values,
+                                       const QVector<bool>& selected, const WriteOutcome& written,
+                                       const VerifyOutcome* readBack) {
+    if (map.compare(mapFile, Qt::CaseInsensitive) != 0 || !asLeftTaken) return;
+    bool attempted = false;
+    for (int i = 0; i < params.size() && i < asLeft.size(); ++i) {
+        if (!selected.isEmpty() && !selected.value(i)) continue;
+        const QVector<bool> acks = written.acknowledged.value(i);
+        if (acks.isEmpty()) continue; // not reached: the meter still holds what it held
+        attempted = true;
+        const QVector<int> back = readBack ? readBack->bytes.value(i) : QVector<int>();
+        if (!back.isEmpty() && !back.contains(-1))
+            asLeft[i] = DecodeRegisters(params.at(i), back);
+        else if (!acks.contains(false))
+            asLeft[i] = values.value(i);
+        else
+            asLeft[i] = UnknownValue();
+    }
+    if (attempted) verificationBeforeWrite = true;
+}
+
 void CommissioningRecord::MeterVerified(const QStringList& differingNames) {
+    verificationBeforeWrite = false;
     differing = differingNames;
     verification = differingNames.isEmpty() ? Verification::Verified : Verification::Differences;
 }
 
 void CommissioningRecord::VerificationBroken() {
+    verificationBeforeWrite = false;
     verification = Verification::NotVerified;
     differing.clear();
 }
@@ -108,7 +131,8 @@ QList<ReportRow> ReportRows(const QList<DMap>& params, const CommissioningRecord
     return rows;
 }
 
-QString VerificationText(const CommissioningRecord& record) {
+namespace {
+QString LastVerificationText(const CommissioningRecord& record) {
     switch (record.verification) {
     case Verification::Verified: return QStringLiteral("Verified");
     case Verification::Differences: return QStringLiteral("Differences: ") + record.differing.join(QStringLiteral(", "));
@@ -116,6 +140,14 @@ QString VerificationText(const CommissioningRecord& record) {
     case Verification::None: break;
     }
     return QStringLiteral("No verification");
+}
+} // namespace
+
+QString VerificationText(const CommissioningRecord& record) {
+    if (!record.verificationBeforeWrite) return LastVerificationText(record);
+    const QString since = QStringLiteral("Not verified since the last write");
+    if (record.verification == Verification::None) return since;
+    return since + QStringLiteral(" (before it: ") + LastVerificationText(record) + QStringLiteral(")");
 }
 
 QByteArray ReportCsv(const ReportHeader& header, const CommissioningRecord& record, const QList<ReportRow>& rows) {

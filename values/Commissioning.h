@@ -3,6 +3,7 @@
 // held when it was found, what it holds when it is left, the last
 // verification and the mA offset calibration, and the report made of it.
 #include "maps/DMap.h"
+#include "values/MeterEngine.h"
 
 #include <QDateTime>
 #include <QList>
@@ -44,7 +45,13 @@ struct CommissioningRecord {
     QStringList asLeft;
     Verification verification = Verification::None;
     QStringList differing;      // parameter names of the last verification
+    // A write came after the last verification, which then tells of the
+    // meter as it was before that write.
+    bool verificationBeforeWrite = false;
     std::optional<MaCalibration> maCalibration;
+
+    // The as-left text of a parameter whose value is not known.
+    static QString UnknownValue() { return QStringLiteral("unknown"); }
 
     // A new connection begins an empty record.
     void Begin(int com, const QString& map, int number);
@@ -52,6 +59,14 @@ struct CommissioningRecord {
     // as-found set, each one is the as-left set. A read under another map
     // than the record's is left out: its values belong to other parameters.
     void MeterRead(const QString& map, const QStringList& meterValues);
+    // A write under the map map of values (meter values by map index) with
+    // the registers `registers` of the selected parameters. A parameter
+    // read back whole is left holding what was read back; one whose every
+    // register the meter echoed, what was written; one with a register that
+    // may or may not have landed is "unknown" until the next read. The last
+    // verification becomes one from before this write.
+    void MeterWritten(const QString& map, const QList<DMap>& params, const QStringList& values,
+                      const QVector<bool>& selected, const WriteOutcome& written, const VerifyOutcome* readBack);
     // The meter was compared with what it should hold: verified when no
     // parameter differed. The read that compared it goes to MeterRead.
     void MeterVerified(const QStringList& differingNames);
@@ -87,7 +102,9 @@ QList<ReportRow> ReportRows(const QList<DMap>& params, const CommissioningRecord
 // number, verification, mA offset calibration.
 QList<QPair<QString, QString>> ReportFacts(const ReportHeader& header, const CommissioningRecord& record);
 
-// "Verified", "Differences: A, B", "Not verified", "No verification".
+// "Verified", "Differences: A, B", "Not verified", "No verification"; after
+// a write that was not verified, "Not verified since the last write", with
+// the earlier result in brackets.
 QString VerificationText(const CommissioningRecord& record);
 
 // The CSV of the report: a line per row and the header's facts above it.

@@ -132,6 +132,10 @@ void CheckInteger(const DMap& param, const QString& boxText, const UnitRow* unit
     if (integers.size() > param.Capacity) {
         out->verdict = false;
         out->reason = kTooMany;
+    } else if (allValid && integers.size() < param.Capacity) {
+        // A missing value would be written as 0.
+        out->verdict = false;
+        out->reason = QStringLiteral("Too few values: it takes %1 values, %2 given").arg(param.Capacity).arg(integers.size());
     }
     // The order rule compares register integers; it means nothing while a
     // value is missing or refused, which is reported instead.
@@ -159,9 +163,13 @@ void CheckAscii(const DMap& param, const QString& text, ParamCheck* out) {
         if (text.at(index).isHighSurrogate() && index + 1 < text.size() && text.at(index + 1).isLowSurrogate())
             len = 2;
         const QString ch = text.mid(index, len);
-        if (!FitsCp1252(ch)) {
+        const char32_t code = ch.toUcs4().value(0);
+        if (!IsStorableAsciiCode(int(std::min<char32_t>(code, 0xFFFF)))) {
             out->verdict = false;
-            out->reason = QStringLiteral("Character cannot be stored in the meter: ") + ch;
+            // A control character is named by its code: it cannot be seen.
+            const bool visible = QChar::isPrint(code);
+            out->reason = QStringLiteral("Character cannot be stored in the meter: ") +
+                          (visible ? ch : QStringLiteral("code %1").arg(quint32(code)));
         }
         index += len;
     }

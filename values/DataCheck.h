@@ -22,10 +22,13 @@ struct ParamCheck {
 // below zero is out of range even when the integer rounding of the
 // conversion would make it 0 (its text then stays in the box as typed); a
 // value whose register integer exceeds the format maximum is out of range.
-// The order rule applies when every value is valid. A failed integer
-// parameter has RegCount 0 and no values.
-// "ASCII": a stored character without a Windows-1252 code is refused
-// ("Character cannot be stored in the meter: " + the character).
+// The order rule applies when every value is valid. A list with fewer
+// values than Capacity is refused ("Too few values: ..."), since the missing
+// ones would be written as 0. A failed integer parameter has RegCount 0 and
+// no values.
+// "ASCII": a stored character outside the printable ASCII codes 32 to 126
+// is refused ("Character cannot be stored in the meter: " + the character,
+// or "code " + its code for one that cannot be seen).
 // "Hex": Values always holds Capacity entries; RegCount is Capacity for
 // a text of even length (also when it fails), else 0.
 // exactMeterValue, when not null, is the exact meter value the box text

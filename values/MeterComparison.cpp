@@ -3,6 +3,14 @@
 
 namespace vorda {
 
+namespace {
+QString HexBytes(const QVector<int>& bytes) {
+    QStringList hex;
+    for (int b : bytes) hex << QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    return hex.join(QLatin1Char(' '));
+}
+} // namespace
+
 bool ParameterShown(const DMap& param, bool makerAccess) {
     return makerAccess || param.Access != QLatin1String("C");
 }
@@ -13,7 +21,7 @@ bool ParameterWritable(const DMap& param, bool makerAccess) {
 
 FileComparison CompareMeterWithFile(const QList<DMap>& params, const ReadOutcome& meter,
                                     const QStringList& fileValues, const ValuesCheck& fileCheck, bool makerAccess,
-                                    const ComparisonDisplay& display) {
+                                    const ComparisonDisplay& display, bool tickAtFirst) {
     FileComparison out;
     const QVector<bool> changed = ChangedParameters(fileCheck.registers, meter.bytes, params);
     for (int i = 0; i < params.size(); ++i) {
@@ -39,7 +47,18 @@ FileComparison CompareMeterWithFile(const QList<DMap>& params, const ReadOutcome
             row.fileText = display.text(p, fileValues.at(i));
             row.differs = changed.value(i);
             row.tickable = ParameterWritable(p, makerAccess);
-            tick = row.differs && row.tickable;
+            tick = tickAtFirst && row.differs && row.tickable;
+            // Rounded alike, yet different: the exact values show why.
+            if (row.differs && row.fileText == row.meterText) {
+                const QString inMeterUnits = p.PType.isEmpty() ? QString() : QStringLiteral(" (meter units)");
+                row.meterText = meterValue + inMeterUnits;
+                row.fileText = fileValues.at(i) + inMeterUnits;
+            }
+            // A text that drops bytes it cannot show: the registers tell.
+            if (row.differs && row.fileText == row.meterText) {
+                row.meterText += QStringLiteral(" [") + HexBytes(meter.bytes.value(i)) + QStringLiteral("]");
+                row.fileText += QStringLiteral(" [") + HexBytes(fileCheck.registers.value(i).Values) + QStringLiteral("]");
+            }
         }
         if (row.differs) ++out.differences;
         out.indexes << i;

@@ -41,10 +41,12 @@ struct ComparisonDisplay {
 // parameter the file gives no value for cannot be compared or ticked. A
 // value the check refuses differs unless the meter holds the same text; it
 // is not ticked at first. Otherwise a row differs when the registers the
-// file's value encodes to differ from the meter's.
+// file's value encodes to differ from the meter's; where the display texts
+// of a differing row are the same, the row shows the exact meter values.
+// Differing rows are ticked at first only with tickAtFirst.
 FileComparison CompareMeterWithFile(const QList<DMap>& params, const ReadOutcome& meter,
                                     const QStringList& fileValues, const ValuesCheck& fileCheck, bool makerAccess,
-                                    const ComparisonDisplay& display);
+                                    const ComparisonDisplay& display, bool tickAtFirst = true);
 
 // The values and parameters a write of the ticked rows sends.
 struct TickedWrite {

@@ -46,6 +46,14 @@ private:
     int count_ = 0;
 };
 
+// The registers of a value that still stands for what was read or saved
+// replace its encoding: its text may drop bytes it cannot show.
+void KeepExactRegisters(const DMap& param, const QVector<int>& exact, ParamCheck* check) {
+    if (exact.size() != check->registers.RegCount || exact.contains(-1)) return;
+    if (check->meterValue != DecodeRegisters(param, exact)) return;
+    check->registers.Values = exact;
+}
+
 } // namespace
 
 QString RegisterFailureText(MeterDirection direction, const DMap& param, int offset) {
@@ -140,13 +148,19 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
     report.Started();
     const int total = SelectedRegisters(values, selected);
     FailureCounter failures(MeterDirection::Write, report);
+    out.acknowledged.resize(values.size());
     for (int i = 0; i < values.size() && i < params.size(); ++i) {
         if (!Selected(selected, i)) continue;
         const EEValue& v = values.at(i);
+        out.acknowledged[i] = QVector<bool>(v.RegCount, false);
         for (int k = 0; k < v.RegCount; ++k) {
             const int result = protocol.GetSetRegister(0, v.Startreg + k, v.Values.value(k));
             ++out.registersSent;
             report.Progress(out.registersSent, total);
+            if (result >= 0) {
+                out.acknowledged[i][k] = true;
+                ++out.registersAcknowledged;
+            }
             if (result < 0 && !failures.Fail(i, params.at(i), k)) {
                 out.failures = failures.Count();
                 out.aborted = true;
@@ -168,12 +182,15 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
     const int total = SelectedRegisters(values, selected);
     int done = 0;
     FailureCounter failures(MeterDirection::Read, report);
+    out.bytes.resize(values.size());
     for (int i = 0; i < values.size() && i < params.size(); ++i) {
         if (!Selected(selected, i)) continue;
         const EEValue& v = values.at(i);
+        out.bytes[i] = QVector<int>(v.RegCount, -1);
         for (int k = 0; k < v.RegCount; ++k) {
             const int result = protocol.GetSetRegister(1, v.Startreg + k, 1);
             report.Progress(++done, total);
+            if (result >= 0) out.bytes[i][k] = result;
             if (result < 0) {
                 if (!failures.Fail(i, params.at(i), k)) {
                     out.failures = failures.Count();
@@ -187,6 +204,44 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
     }
     out.failures = failures.Count();
     return out;
+}
+
+QVector<WriteLanding> WriteLandings(const QVector<EEValue>& values, const QVector<bool>& selected,
+                                    const WriteOutcome& written, const VerifyOutcome* readBack,
+                                    int* registersLanded) {
+    QVector<WriteLanding> out(values.size(), WriteLanding::Skipped);
+    if (registersLanded) *registersLanded = 0;
+    for (int i = 0; i < values.size(); ++i) {
+        const EEValue& v = values.at(i);
+        if (!Selected(selected, i) || v.RegCount <= 0) continue;
+        const QVector<bool> acks = written.acknowledged.value(i);
+        const QVector<int> back = readBack ? readBack->bytes.value(i) : QVector<int>();
+        int landed = 0;
+        for (int k = 0; k < v.RegCount; ++k) {
+            const bool held = k < back.size() && back.at(k) == (v.Values.value(k) & 0xFF);
+            if (acks.value(k) || held) ++landed;
+        }
+        if (registersLanded) *registersLanded += landed;
+        out[i] = landed == v.RegCount ? WriteLanding::Whole : landed > 0 ? WriteLanding::Partly : WriteLanding::None;
+    }
+    return out;
+}
+
+QStringList LandedNames(const QList<DMap>& params, const QVector<WriteLanding>& landings, WriteLanding which) {
+    QStringList names;
+    for (int i = 0; i < landings.size() && i < params.size(); ++i)
+        if (landings.at(i) == which) names << params.at(i).Parameter;
+    return names;
+}
+
+QString WriteLandingText(const QList<DMap>& params, const QVector<WriteLanding>& landings) {
+    auto group = [&](const QString& caption, WriteLanding which) {
+        const QStringList names = LandedNames(params, landings, which);
+        return caption + (names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", ")));
+    };
+    return QStringLiteral("What the meter received:\n\r") + group(QStringLiteral("written whole: "), WriteLanding::Whole) +
+           QStringLiteral("\n\r") + group(QStringLiteral("written partly: "), WriteLanding::Partly) +
+           QStringLiteral("\n\r") + group(QStringLiteral("not written: "), WriteLanding::None);
 }
 
 QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QVector<int>>& meterBytes,
@@ -215,6 +270,7 @@ ValuesCheck CheckValues(const QList<DMap>& params, const QVector<CheckInput>& in
             ParamCheck r = CheckParameter(p, input.text, input.unit,
                                           input.exactMeterValue ? &*input.exactMeterValue : nullptr, eval, rounder);
             if (input.unread) RefuseUnread(&r);
+            if (r.verdict && input.exactRegisters) KeepExactRegisters(p, *input.exactRegisters, &r);
             out.meterValues << r.meterValue;
             out.registers[i] = r.registers;
             out.dataFound = out.dataFound || r.dataFound;
@@ -236,11 +292,13 @@ ValuesCheck CheckValues(const QList<DMap>& params, const QVector<CheckInput>& in
 }
 
 ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
-                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report) {
+                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report,
+                             const QVector<QVector<int>>& exactRegisters) {
     QVector<CheckInput> inputs;
     for (int i = 0; i < params.size(); ++i) {
         const QString value = meterValues.value(i);
         inputs.append({value, nullptr, value, false});
+        if (!exactRegisters.value(i).isEmpty()) inputs.last().exactRegisters = exactRegisters.at(i);
     }
     return CheckValues(params, inputs, eval, rounder, report);
 }
@@ -253,8 +311,8 @@ bool LoadDataFile(const QString& path, DataFileContent* content, QString* error)
 }
 
 bool SaveDataFile(const QString& path, const QString& mapFileName, const QList<DMap>& params,
-                  const QStringList& meterValues, QString* error) {
-    return WriteTextLines(path, DataFileLines(mapFileName, params, meterValues), error);
+                  const QStringList& meterValues, const QVector<EEValue>& registers, QString* error) {
+    return WriteTextLines(path, DataFileLines(mapFileName, params, meterValues, registers), error);
 }
 
 bool DataFileFitsMap(const DataFileContent& content, const QString& mapFileName) {

@@ -100,7 +100,11 @@ struct WriteOutcome {
     bool handshakeOk = false;
     bool aborted = false;
     int failures = 0;
-    int registersSent = 0;
+    int registersSent = 0;          // exchanges attempted
+    int registersAcknowledged = 0;  // exchanges the meter echoed
+    // Per parameter of values: per register, true once the meter echoed it
+    // (empty for a parameter not selected or not reached).
+    QVector<QVector<bool>> acknowledged;
     bool Whole() const { return handshakeOk && !aborted && failures == 0; }
 };
 
@@ -124,6 +128,9 @@ struct VerifyOutcome {
     bool aborted = false;
     int failures = 0;
     QList<RegisterMismatch> mismatches;
+    // Per parameter of values: the bytes read back, -1 for a failed read
+    // (empty for a parameter not selected or not reached).
+    QVector<QVector<int>> bytes;
     bool Whole() const { return handshakeOk && !aborted && failures == 0; }
 };
 
@@ -132,6 +139,25 @@ struct VerifyOutcome {
 // failures.
 VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
                                const QVector<bool>& selected, MeterReport& report);
+
+// How much of a parameter a write put into the meter.
+enum class WriteLanding { Skipped, Whole, Partly, None };
+
+// Per parameter of values: Skipped when it was not to be written (not
+// selected, or no registers), else whether all, some or none of its
+// registers landed. A register landed when the meter echoed it or, with a
+// read-back, when the meter holds the byte written: a lost echo of a
+// register that arrived does not count it as failed.
+// *registersLanded, when given, counts the registers that landed.
+QVector<WriteLanding> WriteLandings(const QVector<EEValue>& values, const QVector<bool>& selected,
+                                    const WriteOutcome& written, const VerifyOutcome* readBack,
+                                    int* registersLanded = nullptr);
+// The names of the parameters with the given landing, in map order.
+QStringList LandedNames(const QList<DMap>& params, const QVector<WriteLanding>& landings, WriteLanding which);
+// "What the meter received:\n\rwritten whole: A, B\n\rwritten partly: C\n\r
+// not written: D" ("none" for an empty group): told after a write that
+// did not complete, so that the user knows what the meter may now hold.
+QString WriteLandingText(const QList<DMap>& params, const QVector<WriteLanding>& landings);
 
 // The parameters whose registers in `values` differ from the bytes read
 // from the meter (a register that could not be read counts as different).
@@ -148,6 +174,10 @@ struct CheckInput {
     const UnitRow* unit = nullptr;
     std::optional<QString> exactMeterValue;
     bool unread = false; // a register of it could not be read: refused
+    // The registers the unedited value was read or loaded with. A value whose
+    // text still stands for them is written back with exactly these bytes,
+    // also those its text cannot show (a control character in a tag).
+    std::optional<QVector<int>> exactRegisters;
 };
 
 struct ValuesCheck {
@@ -172,8 +202,11 @@ ValuesCheck CheckValues(const QList<DMap>& params, const QVector<CheckInput>& in
 
 // The check of values in meter units, as data files and reads hold them:
 // each value is validated and encoded as it is.
+// exactRegisters, where an entry is not empty, holds the registers a value
+// was read or saved with (see CheckInput).
 ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meterValues,
-                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report);
+                             const EquationEvaluator& eval, const SigFigRounder& rounder, MeterReport& report,
+                             const QVector<QVector<int>>& exactRegisters = {});
 
 // ----- data files --------------------------------------------------------
 
@@ -181,8 +214,10 @@ ValuesCheck CheckMeterValues(const QList<DMap>& params, const QStringList& meter
 bool LoadDataFile(const QString& path, DataFileContent* content, QString* error);
 // Writes a data file through the safe writer; a failed save leaves no file
 // and the old one as it was.
+// registers (may be empty) are the values' registers as the data check
+// encoded them; those a text cannot show are kept in the file.
 bool SaveDataFile(const QString& path, const QString& mapFileName, const QList<DMap>& params,
-                  const QStringList& meterValues, QString* error);
+                  const QStringList& meterValues, const QVector<EEValue>& registers, QString* error);
 // True when the data file was made for the map mapFileName (names compared
 // without regard to letter case).
 bool DataFileFitsMap(const DataFileContent& content, const QString& mapFileName);

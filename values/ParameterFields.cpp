@@ -60,6 +60,8 @@ int IntegerRegisters(const QString& format) {
     return 4;
 }
 
+bool IsStorableAsciiCode(int code) { return code >= 32 && code <= 126; }
+
 bool HoldsValueList(const DMap& param) {
     return IsIntegerFormat(param.Format) && param.Capacity > 1;
 }
@@ -171,13 +173,10 @@ QString DecodeRegisters(const DMap& param, const QVector<int>& bytes) {
         for (int b : bytes)
             if (b >= 0) out += QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
     } else if (format == QLatin1String("ASCII")) {
-        // Printable Windows-1252 characters, the ones the check lets the user
-        // store, come back as they were written.
-        for (int b : bytes) {
-            if (b < 32 || b == 127 || b > 255) continue;
-            const QString c = DecodeCp1252(QByteArray(1, char(b)));
-            if (c.at(0).isPrint()) out += c;
-        }
+        // Printable ASCII only; any other byte adds nothing. Such a byte is
+        // kept by the exact registers of an unedited value, not by its text.
+        for (int b : bytes)
+            if (IsStorableAsciiCode(b)) out += QChar(b);
     }
     return out;
 }

@@ -39,6 +39,10 @@ QString ValueListSeparator();
 // 4 for "Int32" and any other text beginning with "Int".
 int IntegerRegisters(const QString& format);
 
+// The character codes an "ASCII" register can hold and give back as text:
+// the printable ASCII characters 32 to 126.
+bool IsStorableAsciiCode(int code);
+
 // True for an integer parameter with Capacity above 1, whose text is a list.
 bool HoldsValueList(const DMap& param);
 
@@ -76,8 +80,9 @@ FieldDesignResult DeriveFieldDesign(const DMap& param, const QList<UnitRow>& uni
 // Decoding: the register bytes of one parameter to its value text (meter
 // units). Integer values are joined by ValueListSeparator(), with none at
 // the end; bytes left over at the end that do not make a whole value are
-// ignored. Bytes are taken by their low 8 bits. Text formats keep every
-// character, a final "," included. Another format gives an empty text.
+// ignored. Bytes are taken by their low 8 bits. "ASCII" keeps the bytes 32
+// to 126 as characters and drops the others; text formats keep a final ","
+// too. Another format gives an empty text.
 // A multiplier that is no number throws UserError.
 QString DecodeRegisters(const DMap& param, const QVector<int>& bytes);
 
@@ -98,8 +103,8 @@ QString DecodeRead(const DMap& param, const QVector<int>& bytes);
 EEValue EncodeIntegers(const DMap& param, const QVector<quint32>& registerIntegers);
 // Encoding of an "ASCII" text: RegCount = Capacity, one register per
 // character holding its Windows-1252 code, 0 beyond the text; characters
-// beyond Capacity are not used. A character without a Windows-1252 code
-// (the check refuses those) is stored as "?".
+// beyond Capacity are not used. The check lets only the characters 32 to
+// 126 through; a character without a Windows-1252 code is stored as "?".
 EEValue EncodeAscii(const DMap& param, const QString& text);
 
 } // namespace vorda

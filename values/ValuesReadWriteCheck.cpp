@@ -36,7 +36,12 @@ void TValuesReadWrite::CheckDataClick() {
         inputs[i] = {text, UnitOf(p), std::nullopt, Unread_.value(i)};
         // A value nobody touched since it was read or loaded keeps its
         // exact meter value, whatever its rounded display shows.
-        if (!ShownValues_[i].isEmpty() && text == ShownValues_[i]) inputs[i].exactMeterValue = ExactValues_[i];
+        // Its registers, too: a tag may hold bytes its text cannot show.
+        const bool exactKnown = !ShownValues_[i].isEmpty() || !ExactRegisters_[i].isEmpty();
+        if (exactKnown && text == ShownValues_[i]) {
+            inputs[i].exactMeterValue = ExactValues_[i];
+            if (!ExactRegisters_[i].isEmpty()) inputs[i].exactRegisters = ExactRegisters_[i];
+        }
     }
     WindowCheckReport report(ctx_.ui, [this](int i, const ParamCheck& r) {
         MeterValues_[i] = r.meterValue;
@@ -53,6 +58,7 @@ void TValuesReadWrite::CheckDataClick() {
             SetBoxColour(box, QColor(255, 0, 0));
             ShownValues_[i].clear();
             ExactValues_[i].clear();
+            ExactRegisters_[i].clear();
             continue;
         }
         if (MeterValues_[i] != AcceptedValues_[i]) {
@@ -61,6 +67,7 @@ void TValuesReadWrite::CheckDataClick() {
         }
         ShownValues_[i] = box->text();
         ExactValues_[i] = MeterValues_[i];
+        ExactRegisters_[i] = check.registers.at(i).Values;
         SetBoxColour(box, QColor(0, 0, 0));
     }
     for (int i = n; i < ValueEdits_.size(); ++i) SetBoxColour(ValueEdits_[i], QColor(0, 0, 0));

@@ -81,6 +81,7 @@ void TValuesReadWrite::ShowMeterRead(const ReadOutcome& read) {
         ShowReadValue(i, read.meterValues.at(i));
         Unread_[i] = !read.complete.value(i);
     }
+    KeepReadRegisters(read);
     CheckDataClick();
 }
 
@@ -100,19 +101,30 @@ void TValuesReadWrite::CompareDataClick() {
     QString error;
     if (!LoadDataFile(full, &content, &error)) throw UserError(error);
     const QString mapFile = ctx_.map.CurrentMapFile;
-    if (!DataFileFitsMap(content, mapFile)) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
-    if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
+    const bool sameMap = DataFileFitsMap(content, mapFile);
+    if (!sameMap) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
+    // A file read in part would show its missing values as if the meter
+    // held the file's.
+    if (!content.complete) {
+        ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
+        ctx_.ui.ShowMessage(QStringLiteral("The data file could not be read whole: nothing was compared"));
+        return;
+    }
+    // Another map's values belong to other registers: they are matched by
+    // name and format, never by position, and none is ticked at first.
+    const QList<DMap>& params = ctx_.map.MapParams;
+    const FileValues file = sameMap ? FileValuesByPosition(content, params) : FileValuesByName(content, params);
 
     // The meter work begins once the file is read.
     const MeterActivity::Scope busy(*activity_);
-    const QList<DMap>& params = ctx_.map.MapParams;
     ReadOutcome before;
     if (!ReadWholeMeter(&before)) {
         if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
         return;
     }
     SilentReport silent;
-    const ValuesCheck fileCheck = CheckMeterValues(params, content.values, *evaluator_, *rounder_, silent);
+    const ValuesCheck fileCheck =
+        CheckMeterValues(params, file.meterValues, *evaluator_, *rounder_, silent, file.exactRegisters);
     const ComparisonDisplay display{
         [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, UnitOf(p), *evaluator_); },
         [this](const DMap& p) {
@@ -120,7 +132,7 @@ void TValuesReadWrite::CompareDataClick() {
             return unit ? unit->Units : QString();
         }};
     const FileComparison comparison =
-        CompareMeterWithFile(params, before, content.values, fileCheck, ctx_.startup.MakerAccess, display);
+        CompareMeterWithFile(params, before, file.meterValues, fileCheck, ctx_.startup.MakerAccess, display, sameMap);
 
     // The dialog comes back after a choice that cannot be written, with the
     // ticks as the user left them.
@@ -129,13 +141,18 @@ void TValuesReadWrite::CompareDataClick() {
     ValuesCheck check;
     for (;;) {
         if (!ctx_.ui.ChooseRowsToWrite(comparison.rows, &ticked)) return;
-        plan = PlanTickedWrite(comparison, before.meterValues, content.values, ticked);
+        plan = PlanTickedWrite(comparison, before.meterValues, file.meterValues, ticked);
         if (!plan.selected.contains(true)) {
             ctx_.ui.ShowMessage(QStringLiteral("No parameter is ticked: nothing was written"));
             continue;
         }
         CommissionReport report(*this);
-        check = CheckMeterValues(params, plan.values, *evaluator_, *rounder_, report);
+        // Every value keeps its exact registers: the file's where ticked,
+        // the meter's elsewhere.
+        QVector<QVector<int>> exact = before.bytes;
+        for (int i = 0; i < plan.selected.size(); ++i)
+            if (plan.selected.at(i)) exact[i] = file.exactRegisters.value(i);
+        check = CheckMeterValues(params, plan.values, *evaluator_, *rounder_, report, exact);
         if (SelectedValueRefused(check, plan.selected)) {
             if (!check.error.isEmpty()) ctx_.ui.ShowMessage(check.error);
             ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors: nothing was written"));
@@ -153,8 +170,10 @@ void TValuesReadWrite::CompareDataClick() {
     const ScopeExit progressHide([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
     const WriteOutcome written = WriteParameters(core_->Protocol(), params, check.registers, plan.selected, report);
+    Record_.MeterWritten(mapFile, params, check.meterValues, plan.selected, written, nullptr);
     if (!written.handshakeOk || written.aborted) {
         if (!written.handshakeOk) ctx_.ui.ShowMessage(ConnectionFailureText());
+        else ctx_.ui.ShowMessage(WriteLandingText(params, WriteLandings(check.registers, plan.selected, written, nullptr)));
         ctx_.flags.MeterInSync = false;
         Record_.VerificationBroken();
         ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: the write did not complete"));

@@ -40,8 +40,9 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
         ctx_.ui.ShowMessage(MapNameWarningText(MapFileName, content.mapFileName));
     // Values are matched to parameters by position; values beyond the map's
     // last parameter have no parameter to go to and are left out.
+    const FileValues values = FileValuesByPosition(content, ctx_.map.MapParams);
     const int n = std::min<int>(int(content.values.size()), int(ValueEdits_.size()));
-    for (int k = 0; k < n; ++k) ShowReadValue(k, content.values.at(k));
+    for (int k = 0; k < n; ++k) ShowReadValue(k, values.meterValues.at(k), values.exactRegisters.at(k));
     if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + CurrentDataFile);
     DataFileNow->setText(FileName);
     DataFileNow->adjustSize();
@@ -64,7 +65,7 @@ void TValuesReadWrite::SaveAsDataClick() {
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".epf");
     EnterFolderOf(path);
     QString error;
-    if (!SaveDataFile(path, ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_, &error))
+    if (!SaveDataFile(path, ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_, EEValues_, &error))
         throw UserError(error);
     CurrentDataFile = QFileInfo(path).absoluteFilePath();
     ctx_.flags.DataEdited = false;

@@ -69,7 +69,7 @@ void TValuesReadWrite::RefreshProgress() {
     if (appears) ProgressBar->repaint();
 }
 
-void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
+void TValuesReadWrite::ShowReadValue(int index, const QString& meterText, const QVector<int>& exactRegisters) {
     const DMap& p = ctx_.map.MapParams.at(index);
     AcceptedValues_[index] = meterText;
     MeterValues_[index] = meterText;
@@ -77,7 +77,13 @@ void TValuesReadWrite::ShowReadValue(int index, const QString& meterText) {
     SetBoxText(index, shown);
     ShownValues_[index] = shown;
     ExactValues_[index] = meterText;
+    ExactRegisters_[index] = exactRegisters;
     Unread_[index] = false;
+}
+
+void TValuesReadWrite::KeepReadRegisters(const ReadOutcome& read) {
+    for (int i = 0; i < read.bytes.size() && i < ExactRegisters_.size(); ++i)
+        if (read.complete.value(i)) ExactRegisters_[i] = read.bytes.at(i);
 }
 
 void TValuesReadWrite::ReadEEClick() {
@@ -100,6 +106,7 @@ void TValuesReadWrite::ReadEEClick() {
         ctx_.ui.ShowMessage(ConnectionFailureText());
         return;
     }
+    KeepReadRegisters(read);
     if (read.aborted) return;
     const bool success = read.failures == 0;
     ShowProgress(0, 0);
@@ -124,16 +131,40 @@ bool TValuesReadWrite::WriteEEClick() {
         return false;
     // The progress bar goes however the command ends.
     const ScopeExit progressEnd([this] { ShowProgress(0, 0); });
+    const QList<DMap>& params = ctx_.map.MapParams;
     WindowMeterReport report(*this, MeterDirection::Write);
-    const WriteOutcome written = WriteParameters(core_->Protocol(), ctx_.map.MapParams, EEValues_, {}, report);
+    const WriteOutcome written = WriteParameters(core_->Protocol(), params, EEValues_, {}, report);
     if (!written.handshakeOk) {
         ctx_.ui.ShowMessage(ConnectionFailureText());
         return false;
     }
-    if (written.aborted) return false;
-    const bool success = written.failures == 0;
+    if (written.aborted) {
+        // The meter may now hold part of the write: say which part.
+        ctx_.flags.MeterInSync = false;
+        Record_.MeterWritten(ctx_.map.CurrentMapFile, params, MeterValues_, {}, written, nullptr);
+        ctx_.ui.ShowMessage(WriteLandingText(params, WriteLandings(EEValues_, {}, written, nullptr)));
+        return false;
+    }
+    // "Written" means the meter holds it: everything sent is read back.
+    WindowMeterReport readBackReport(*this, MeterDirection::Write);
+    const VerifyOutcome back = VerifyParameters(core_->Protocol(), params, EEValues_, {}, readBackReport);
     Progress->setText(QString());
     ShowProgress(0, 0);
+    const bool readWhole = back.Whole();
+    Record_.MeterWritten(ctx_.map.CurrentMapFile, params, MeterValues_, {}, written, readWhole ? &back : nullptr);
+    QStringList differing;
+    for (const RegisterMismatch& mismatch : back.mismatches)
+        if (!differing.contains(params.at(mismatch.index).Parameter)) differing << params.at(mismatch.index).Parameter;
+    if (readWhole) Record_.MeterVerified(differing);
+    if (written.failures > 0)
+        ctx_.ui.ShowMessage(WriteLandingText(params, WriteLandings(EEValues_, {}, written, back.handshakeOk ? &back : nullptr)));
+    if (!back.handshakeOk || !readWhole)
+        ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: it could not be read back"));
+    if (!differing.isEmpty())
+        ctx_.ui.ShowMessage(QStringLiteral("Meter written, but these parameters do not hold what was written:\n\r") +
+                            differing.join(QStringLiteral("\n\r")));
+    const bool success = written.failures == 0 && readWhole && differing.isEmpty();
+    if (!success) ctx_.flags.MeterInSync = false;
     if (success) {
         if (!ctx_.startup.OffsetCalMode) ctx_.ui.ShowMessage(QStringLiteral("Meter written successfully"));
         EEPROMMapFile->setText(MapFileNow->text());

@@ -443,6 +443,7 @@ int TValuesReadWrite::CreateFields() {
     MeterValues_ = QStringList(n, QString());
     ShownValues_ = QStringList(n, QString());
     ExactValues_ = QStringList(n, QString());
+    ExactRegisters_ = QVector<QVector<int>>(n);
     Unread_ = QVector<bool>(n, false);
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
@@ -591,6 +592,7 @@ bool TValuesReadWrite::Cleardata() {
         if (i < MeterValues_.size()) MeterValues_[i].clear();
         if (i < ShownValues_.size()) ShownValues_[i].clear();
         if (i < ExactValues_.size()) ExactValues_[i].clear();
+        if (i < ExactRegisters_.size()) ExactRegisters_[i].clear();
         if (i < Unread_.size()) Unread_[i] = false;
     }
     ctx_.flags.DataEdited = false;

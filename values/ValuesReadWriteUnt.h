@@ -182,7 +182,11 @@ private:
     void SetBoxText(int index, const QString& text);
     void SetBoxColour(QLineEdit* box, const QColor& colour);
     const UnitRow* UnitOf(const DMap& param) const;
-    void ShowReadValue(int index, const QString& meterText);
+    // Shows a meter value read or loaded; exactRegisters are the registers
+    // it came with, written back as they are while the value stays unedited.
+    void ShowReadValue(int index, const QString& meterText, const QVector<int>& exactRegisters = {});
+    // Keeps the registers of every parameter a read got whole.
+    void KeepReadRegisters(const ReadOutcome& read);
     void ApplyAccessClasses();
     // Builds the screen of a map just read by hand or for preview.
     void ShowLoadedMap(bool preview);
@@ -299,6 +303,8 @@ private:
 
     QList<UnitRow> SavedUnits_;
     QStringList ExactValues_;
+    // The registers behind each value in ExactValues_ (empty when unknown).
+    QVector<QVector<int>> ExactRegisters_;
     // Parameters with a register the last read could not get: such a value
     // is not the meter's, and the check refuses it until the user types it.
     QVector<bool> Unread_;

@@ -488,7 +488,12 @@ TEST_F(ReadWriteTest, FailedWritesAreCountedOverTheCommand) {
     ui.clear();
     meter_->mutableFaults().failRegisters = {24, 25, 26, 27};
     Trigger("WriteEE");
-    EXPECT_EQ(ui.texts().last(), "Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+    // After the failures, what landed: the four tags before register 24.
+    ASSERT_GE(ui.texts().size(), 2);
+    EXPECT_EQ(ui.texts().at(ui.texts().size() - 2), "Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+    EXPECT_TRUE(ui.texts().last().startsWith("What the meter received:\n\rwritten whole: Serial Number, Firmware Version, "
+                                             "Hardware Revision, Meter Tag\n\rwritten partly: none\n\rnot written: Pipe Diameter, Flow Full Scale"))
+        << ui.texts().last().toStdString();
     EXPECT_EQ(ui.texts().filter(QRegularExpression("^Meter write failure")).size(), 4);
 }
 

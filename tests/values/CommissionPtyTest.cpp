@@ -32,7 +32,7 @@ protected:
             values[it.key()] = QString::number(values[it.key()].toInt() + it.value());
         const QString path = program->startup.UserDir + "cmp.epf";
         QString error;
-        ASSERT_TRUE(SaveDataFile(path, "ZUVMap5.Map", program->map.MapParams, values, &error));
+        ASSERT_TRUE(SaveDataFile(path, "ZUVMap5.Map", program->map.MapParams, values, {}, &error));
         ui.choosePath(path);
         ui.writeTicked();
         Trigger("CompareData");

@@ -92,7 +92,9 @@ TEST_F(DataCheckTest, IntegerLists) {
         {"Int8", 3, "1", "", "3,2,5", true, "", "3,2,5", "3,2,5", 3, {3, 2, 5}, true},
         // The order is judged on the register integers: 1.4 and 1 are equal.
         {"Int8", 2, "1", "A", "1.4,1", true, "", "1,1", "1,1", 2, {1, 1}, true},
-        {"Int8", 3, "1", "", "7,9", true, "", "7,9", "7,9", 3, {7, 9, 0}, true},
+        // A missing value would be written as 0: the count must be whole.
+        {"Int8", 3, "1", "", "7,9", false, "Too few values: it takes 3 values, 2 given", "7,9", "7,9", 0, {}, true},
+        {"Int8", 3, "1", "", "10", false, "Too few values: it takes 3 values, 1 given", "10", "10", 0, {}, true},
         {"Int8", 3, "1", "", " 1, 2.6 ,3", true, "", "1,3,3", "1,3,3", 3, {1, 3, 3}, true},
         {"Int8", 3, "1", "", "1,2,3,4", false, kMany, "1,2,3,4", "1,2,3,4", 0, {}, true},
         {"Int8", 3, "1", "", "1,,3", false, kNaN, "1,error,3", "1,error,3", 0, {}, true},
@@ -126,8 +128,12 @@ TEST_F(DataCheckTest, TextFormats) {
         {"ASCII", 4, "", "", "AB", true, "", "AB", "AB", 4, {0x41, 0x42, 0, 0}, true},
         {"ASCII", 4, "", "", "", true, "", "", "", 4, {0, 0, 0, 0}, true},
         {"ASCII", 3, "", "", "ABCDE", true, "", "ABCDE", "ABCDE", 3, {0x41, 0x42, 0x43}, true},
-        {"ASCII", 2, "", "", QString::fromUtf8("A\xE2\x82\xAC"), true, "", QString::fromUtf8("A\xE2\x82\xAC"),
-         QString::fromUtf8("A\xE2\x82\xAC"), 2, {0x41, 0x80}, true},
+        // Only printable ASCII reads back as it was written.
+        {"ASCII", 2, "", "", QString::fromUtf8("A\xE2\x82\xAC"), false,
+         QString::fromUtf8("Character cannot be stored in the meter: \xE2\x82\xAC"), QString::fromUtf8("A\xE2\x82\xAC"),
+         QString::fromUtf8("A\xE2\x82\xAC"), 0, {}, true},
+        {"ASCII", 3, "", "", "A\tB", false, "Character cannot be stored in the meter: code 9", "A\tB", "A\tB", 0, {}, true},
+        {"ASCII", 3, "", "", "A~ ", true, "", "A~ ", "A~ ", 3, {0x41, 0x7E, 0x20}, true},
         {"ASCII", 3, "", "", QString::fromUtf8("A\xE2\x9C\x93"), false,
          QString::fromUtf8("Character cannot be stored in the meter: \xE2\x9C\x93"), QString::fromUtf8("A\xE2\x9C\x93"),
          QString::fromUtf8("A\xE2\x9C\x93"), 0, {}, true},

@@ -230,7 +230,7 @@ TEST_F(MeterEngineTest, MeterMapIsFoundWhateverTheLetterCaseAndDataFilesRoundTri
 
     const QString path = dir.filePath("set.epf");
     QString error;
-    ASSERT_TRUE(SaveDataFile(path, map.fileName, params, {"123456", "12.34", "AB", "1,2,3"}, &error));
+    ASSERT_TRUE(SaveDataFile(path, map.fileName, params, {"123456", "12.34", "AB", "1,2,3"}, {}, &error));
     DataFileContent content;
     ASSERT_TRUE(LoadDataFile(path, &content, &error));
     EXPECT_TRUE(content.complete);
@@ -239,7 +239,7 @@ TEST_F(MeterEngineTest, MeterMapIsFoundWhateverTheLetterCaseAndDataFilesRoundTri
     EXPECT_EQ(content.values, QStringList({"123456", "12.34", "AB", "1,2,3"}));
 
     // A save into a folder that does not exist leaves nothing behind.
-    EXPECT_FALSE(SaveDataFile(dir.filePath("gone/set.epf"), map.fileName, params, {}, &error));
+    EXPECT_FALSE(SaveDataFile(dir.filePath("gone/set.epf"), map.fileName, params, {}, {}, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath("gone/set.epf")));
 }

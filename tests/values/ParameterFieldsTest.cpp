@@ -172,7 +172,7 @@ TEST_F(ParameterFieldsTest, Decoding) {
         {"Int32", 1, "1", {1, 2, 3}, ""},
         {"Int8", 1, "1", {}, ""},
         {"ASCII", 3, "", {0x41, 0x00, 0x42}, "AB"},
-        {"ASCII", 4, "", {31, 0x41, 127, 0xE9, 0x81}, "A\xE9"},
+        {"ASCII", 5, "", {31, 0x41, 127, 0xE9, 0x7E}, "A~"},
         {"ASCII", 3, "", {0x41, 0x42, ','}, "AB,"},
         // A register whose read failed (negative) adds nothing, nor does the
         // value it belongs to.

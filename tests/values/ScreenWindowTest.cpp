@@ -97,7 +97,7 @@ TEST_F(WindowTest, CheckReportsEachInvalidValueInMapOrder) {
         QStringList shown;
     } cases[] = {
         {{"255", "6553.5", "0aFF", "AB", "1,2,2"}, {}, {"255", "6553.5", "0aFF", "AB", "1,2,2"}},
-        {{"1.5", "12.34", "", "", "3"}, {}, {"2", "12.34", "", "", "3"}},
+        {{"1.5", "12.34", "", "", "3,3,3"}, {}, {"2", "12.34", "", "", "3,3,3"}},
         {{"256", "6553.6", "ABC", "AB", "3,2"},
          {"Invalid Int8 in Level : Value out of range", "Invalid Int16 in Rate : Value out of range",
           "Invalid Hex in Code : Wrong number of digits - must be multiple of two", "Invalid Int8 in Steps : Values must be Ascending"},
@@ -108,7 +108,9 @@ TEST_F(WindowTest, CheckReportsEachInvalidValueInMapOrder) {
          {}},
         // The Hex box takes at most two characters a value, so "010203"
         // cannot be typed beyond "0102".
-        {{"", "1", "010203", "", "1"}, {"Invalid Int8 in Level : Not a valid number"}, {"error", "1", "0102"}},
+        {{"", "1", "010203", "", "1,1,1"}, {"Invalid Int8 in Level : Not a valid number"}, {"error", "1", "0102"}},
+        // One value of three would write zeros to the other two.
+        {{"1", "1", "", "", "1"}, {"Invalid Int8 in Steps : Too few values: it takes 3 values, 1 given"}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.texts.join("|").toStdString());
@@ -388,11 +390,11 @@ TEST_F(DataFileWindowTest, ShortFileKeepsWhatWasRead) {
 }
 
 TEST_F(DataFileWindowTest, ExtraValuesBeyondTheMapAreLeftOut) {
-    WriteRaw("long.epf", {"ZUVMap12.Map", "5", "a", "Int16", "1", "b", "ASCII", "B", "c", "Hex", "01", "d", "Int8", "3",
+    WriteRaw("long.epf", {"ZUVMap12.Map", "5", "a", "Int16", "1", "b", "ASCII", "B", "c", "Hex", "01", "d", "Int8", "3,2,1",
                           "e", "Int8", "99"});
     Open(UserFile("long.epf"));
     EXPECT_FALSE(Said().contains("Error reading data file long.epf"));
-    EXPECT_EQ(Box(3)->text(), "3");
+    EXPECT_EQ(Box(3)->text(), "3,2,1");
     EXPECT_EQ(Status()->text(), "Data OK");
 }
 

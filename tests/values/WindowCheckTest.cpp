@@ -132,13 +132,18 @@ TEST_F(CheckWindowTest, RegisterIntegersNeverExceedTheFormat) {
     }
 }
 
-TEST_F(CheckWindowTest, CharactersWithoutAWindows1252CodeAreRefused) {
+TEST_F(CheckWindowTest, CharactersOutsidePrintableAsciiAreRefused) {
     StartMaker();
     OpenMap("ZUVMAP12.map", {Param(0, 3, "Tag", "ASCII", "", 4, "1")});
-    Box(0)->setText(QString::fromUtf8("A\xE2\x82\xAC" "B")); // the euro sign has code 0x80
+    Box(0)->setText("A~ B");
     Press("CheckData");
     EXPECT_EQ(Status()->text(), "Data OK");
-    EXPECT_EQ(mw()->EEValues()[0].Values, (QVector<qint32>{0x41, 0x80, 0x42, 0}));
+    EXPECT_EQ(mw()->EEValues()[0].Values, (QVector<qint32>{0x41, 0x7E, 0x20, 0x42}));
+    // The euro sign has a code page byte, but a read would drop it.
+    Box(0)->setText(QString::fromUtf8("A\xE2\x82\xAC" "B"));
+    ui.clear();
+    Press("CheckData");
+    EXPECT_EQ(Said(), QStringList{QString::fromUtf8("Invalid ASCII in Tag : Character cannot be stored in the meter: \xE2\x82\xAC")});
     const QString omega = QString::fromUtf8("\xCE\xA9");
     Box(0)->setText("A" + omega);
     ui.clear();
@@ -177,10 +182,12 @@ TEST_F(CheckWindowTest, ListsOfValuesAreSplitAtTheSeparatorOfTheLocale) {
         EXPECT_TRUE(Said().isEmpty()) << Said().join("|").toStdString();
         EXPECT_EQ(Box(0)->text(), c.shown);
         EXPECT_EQ(mw()->EEValues()[0].Values, (QVector<qint32>{2, 2, 3}));
-        // Two values of three: the third register stays 0.
+        // Two values of three would write 0 to the third: refused.
         Box(0)->setText(QString(c.shown).left(3));
+        ui.clear();
         Press("CheckData");
-        EXPECT_EQ(mw()->EEValues()[0].Values, (QVector<qint32>{2, 2, 0}));
+        EXPECT_EQ(Said(), QStringList{"Invalid Int8 in Steps : Too few values: it takes 3 values, 2 given"});
+        EXPECT_EQ(mw()->EEValues()[0].RegCount, 0);
         program.reset();
     }
 }

@@ -37,7 +37,7 @@ protected:
         for (auto it = changes.begin(); it != changes.end(); ++it) values[it.key()] = it.value();
         const QString path = program->startup.UserDir + "cmp.epf";
         QString error;
-        ASSERT_TRUE(SaveDataFile(path, mapFile, program->map.MapParams, values, &error));
+        ASSERT_TRUE(SaveDataFile(path, mapFile, program->map.MapParams, values, {}, &error));
         ui.choosePath(path);
         Trigger("CompareData");
     }
@@ -143,18 +143,21 @@ TEST_F(CommissionWindowTest, FileProblemsAreReportedAndARefusedTickWritesNothing
     EXPECT_EQ(ui.texts("choose").size(), 2);
     EXPECT_TRUE(WrittenRegisters().isEmpty());
 
-    // A file that ends early: its reading error; rows it does not reach
-    // cannot be ticked.
+    // A file that ends early: its reading error, and no comparison, which
+    // would show its missing values beside the meter's.
     QStringList lines;
     QString error;
     const QString path = program->startup.UserDir + "cmp.epf";
     ASSERT_TRUE(ReadTextLines(path, &lines, &error));
     ASSERT_TRUE(WriteTextLines(program->startup.UserDir + "short.epf", lines.mid(0, 2 + 3 * 10), &error));
     ui.choosePath(program->startup.UserDir + "short.epf");
+    ui.clear();
+    meter_->clearLog();
     Trigger("CompareData");
-    EXPECT_EQ(Said(), "Error reading data file short.epf");
-    EXPECT_EQ(ui.offeredRows.last().fileText, "(none)");
-    EXPECT_FALSE(ui.offeredRows.last().tickable);
+    EXPECT_EQ(ui.texts("message").mid(1), (QStringList{"Error reading data file short.epf",
+                                                       "The data file could not be read whole: nothing was compared"}));
+    EXPECT_TRUE(ui.texts("choose").isEmpty());
+    EXPECT_TRUE(meter_->commandLog().isEmpty());
 }
 
 TEST_F(CommissionWindowTest, TheRecordBeginsAtConnectAndKeepsTheFirstRead) {

@@ -112,18 +112,30 @@ QString DisplayText(const CliContext& cx, const DMap& p, const QString& meterVal
             unit = &row;
             break;
         }
-    QString shown = MeterToDisplay(p, meterValue, unit, cx.eval);
+    QString shown = ToPointForm(p, MeterToDisplay(p, meterValue, unit, cx.eval));
     if (unit && !unit->Units.isEmpty()) shown += QLatin1Char(' ') + unit->Units;
     return shown;
 }
 
+// Values in JSON carry their numbers in the point form, whatever the locale.
 QJsonObject ParameterJson(const CliContext& cx, const DMap& p, const QString& meterValue) {
     QJsonObject o;
     o[QStringLiteral("name")] = p.Parameter;
     o[QStringLiteral("format")] = p.Format;
-    o[QStringLiteral("value")] = meterValue;
+    o[QStringLiteral("value")] = ToPointForm(p, meterValue);
     o[QStringLiteral("display")] = DisplayText(cx, p, meterValue);
     return o;
+}
+
+// The registers of a whole read, as a write would send them.
+QVector<EEValue> ReadRegisters(const QList<DMap>& params, const ReadOutcome& read) {
+    QVector<EEValue> out(params.size());
+    for (int i = 0; i < params.size(); ++i) {
+        out[i].Startreg = params.at(i).Startreg;
+        out[i].Values = read.bytes.value(i);
+        out[i].RegCount = int(out[i].Values.size());
+    }
+    return out;
 }
 
 // The meter, connected, with its own map.
@@ -249,9 +261,10 @@ int Read(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     // What the meter holds is saved as it is; values the check refuses are
     // named, so that a file that cannot be written back is not taken for a
     // good one.
-    const ValuesCheck check = CheckMeterValues(s.map.params, read.meterValues, cx.eval, cx.rounder, out);
+    const ValuesCheck check = CheckMeterValues(s.map.params, read.meterValues, cx.eval, cx.rounder, out, read.bytes);
     QString error;
-    if (!SaveDataFile(rq.output, s.map.fileName, s.map.params, read.meterValues, &error))
+    if (!SaveDataFile(rq.output, s.map.fileName, s.map.params, read.meterValues, ReadRegisters(s.map.params, read),
+                      &error))
         return out.Fail(kExitFile, rq.output + QStringLiteral(": ") + error);
     QJsonArray params;
     for (int i = 0; i < s.map.params.size(); ++i) {
@@ -274,7 +287,9 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     if (const int code = ReadWholeDataFile(out, path, &content)) return code;
     MeterSession s;
     if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
-    const ValuesCheck check = CheckMeterValues(s.map.params, content.values, cx.eval, cx.rounder, out);
+    const FileValues file = FileValuesByPosition(content, s.map.params);
+    const ValuesCheck check =
+        CheckMeterValues(s.map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
     if (!check.ok) {
         CloseMeter(s);
         if (!check.error.isEmpty()) out.Problem(check.error);
@@ -289,30 +304,46 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         }
         selected = ChangedParameters(check.registers, read.bytes, s.map.params);
     }
-    QJsonArray written;
-    for (int i = 0; i < selected.size(); ++i)
-        if (selected.at(i) && check.registers.at(i).RegCount > 0) written.append(s.map.params.at(i).Parameter);
-    out.Result()[QStringLiteral("written")] = written;
-
     out.SetActivity(QStringLiteral("writing"));
     const WriteOutcome w = WriteParameters(*s.protocol, s.map.params, check.registers, selected, out);
-    out.Result()[QStringLiteral("registersWritten")] = w.registersSent;
+    // What landed: the registers the meter echoed, and those a read-back
+    // shows it holds although their echo was lost.
+    auto tellLanded = [&](const VerifyOutcome* readBack) {
+        int registers = 0;
+        const QVector<WriteLanding> landings = WriteLandings(check.registers, selected, w, readBack, &registers);
+        out.Result()[QStringLiteral("written")] =
+            QJsonArray::fromStringList(LandedNames(s.map.params, landings, WriteLanding::Whole));
+        out.Result()[QStringLiteral("registersWritten")] = registers;
+        if (!w.Whole()) out.Problem(WriteLandingText(s.map.params, landings));
+        return registers;
+    };
     if (!w.handshakeOk) {
         CloseMeter(s);
+        tellLanded(nullptr);
         return out.Fail(kExitMeterSilent, ConnectionFailureText());
     }
-    if (!w.Whole()) {
+    if (w.aborted) {
         CloseMeter(s);
+        tellLanded(nullptr);
         return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
     }
-    out.Line(QStringLiteral("written: %1 parameters, %2 registers").arg(written.size()).arg(w.registersSent));
     if (rq.noVerify) {
         CloseMeter(s);
+        const int registers = tellLanded(nullptr);
+        if (!w.Whole())
+            return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
+        out.Line(QStringLiteral("written: %1 parameters, %2 registers")
+                     .arg(out.Result()[QStringLiteral("written")].toArray().size()).arg(registers));
         return out.Finish(kExitDone);
     }
     out.SetActivity(QStringLiteral("verifying"));
     const VerifyOutcome v = VerifyParameters(*s.protocol, s.map.params, check.registers, selected, out);
     CloseMeter(s);
+    const int registers = tellLanded(v.handshakeOk ? &v : nullptr);
+    if (!w.Whole())
+        return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
+    out.Line(QStringLiteral("written: %1 parameters, %2 registers")
+                 .arg(out.Result()[QStringLiteral("written")].toArray().size()).arg(registers));
     if (!v.handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
     // Every mismatch found is named, also when the read-back broke off.
     QJsonArray mismatches;
@@ -343,7 +374,9 @@ int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     DataFileContent content;
     if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
     // An invalid value in the file cannot equal anything the meter holds.
-    const ValuesCheck check = CheckMeterValues(s.map.params, content.values, cx.eval, cx.rounder, out);
+    const FileValues file = FileValuesByPosition(content, s.map.params);
+    const ValuesCheck check =
+        CheckMeterValues(s.map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
     ReadOutcome read;
     const int code = ReadWhole(out, s, &read);
     CloseMeter(s);
@@ -352,14 +385,14 @@ int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     QJsonArray differences;
     for (int i = 0; i < s.map.params.size(); ++i) {
         const DMap& p = s.map.params.at(i);
-        const QString fileValue = content.values.value(i);
+        const QString fileValue = file.meterValues.value(i);
         const bool refused = check.registers.value(i).RegCount == 0 && fileValue != read.meterValues.value(i) &&
                              !(p.Format == QLatin1String("Hex") && fileValue.isEmpty());
         if (!changed.value(i) && !refused) continue;
         QJsonObject o;
         o[QStringLiteral("name")] = p.Parameter;
-        o[QStringLiteral("file")] = fileValue;
-        o[QStringLiteral("meter")] = read.meterValues.value(i);
+        o[QStringLiteral("file")] = ToPointForm(p, fileValue);
+        o[QStringLiteral("meter")] = ToPointForm(p, read.meterValues.value(i));
         differences.append(o);
         out.Line(p.Parameter + QStringLiteral("\tfile: ") + fileValue + QStringLiteral("\tmeter: ") + read.meterValues.value(i));
     }
@@ -381,7 +414,8 @@ int Check(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     if (!map.ok) return out.Fail(kExitFile, map.error);
     DataFileContent content;
     if (const int code = LoadFileFor(rq, out, path, map, &content)) return code;
-    const ValuesCheck check = CheckMeterValues(map.params, content.values, cx.eval, cx.rounder, out);
+    const FileValues file = FileValuesByPosition(content, map.params);
+    const ValuesCheck check = CheckMeterValues(map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
     out.Result()[QStringLiteral("invalid")] = check.invalid;
     if (!check.ok) {
         if (!check.error.isEmpty()) out.Problem(check.error);
