@@ -67,14 +67,14 @@ QByteArray SimMeter::command(const QByteArray& bytes) {
                 if (first == 0) {
                     if (!faults_.ignoreWrites.contains(reg)) regs_[reg] = value;
                     ++writes_;
-                    reply = bytes;
+                    if (!faults_.loseWriteReplies.contains(reg)) reply = bytes;
                 } else {
                     ++reads_;
                     reply = bytes;
                     reply[2] = static_cast<char>(regs_[reg]);
                 }
-                if (faults_.wrongEcho) reply[1] = static_cast<char>(static_cast<quint8>(reg + 1));
-                if (faults_.shortReplies) reply.truncate(2);
+                if (faults_.wrongEcho && !reply.isEmpty()) reply[1] = static_cast<char>(static_cast<quint8>(reg + 1));
+                if (faults_.shortReplies && !reply.isEmpty()) reply.truncate(2);
             }
         } else if (first == kHandshakeSent) {
             ++handshakes_;

@@ -28,6 +28,7 @@ public:
         int replyDelayMs = 0;             // replies come this late (applied by the carrier)
         QSet<int> failRegisters;          // exchanges on these registers get no reply
         QSet<int> ignoreWrites;           // writes to these registers are echoed but not stored
+        QSet<int> loseWriteReplies;       // writes to these registers are stored but not echoed
     };
 
     // One command as the meter understood it.

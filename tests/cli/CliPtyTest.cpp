@@ -2,6 +2,7 @@
 // over a pseudo-terminal and the real serial layer.
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
+#include "tests/support/MapBuilders.h"
 #include "tests/support/SimProcess.h"
 
 #include <QJsonArray>
@@ -161,6 +162,73 @@ TEST_F(CliPtyTest, AVerificationMismatchExitsOneNamingTheRegister) {
     EXPECT_EQ(write.code, 1);
     EXPECT_TRUE(write.err.contains(QStringLiteral("register %1 ").arg(reg))) << write.err.toStdString();
     EXPECT_EQ(write.err.count(QStringLiteral("Verification failed")), 1) << write.err.toStdString();
+    // The meter kept its byte; 200 puts 200 into the low register.
+    const QString held = QString::number(image.at(reg));
+    EXPECT_TRUE(write.err.contains(QStringLiteral("holds %1, written 200").arg(held))) << write.err.toStdString();
+    const CliRun json = Cli({"write", "changed.epf", "--json"});
+    const QJsonArray mismatches = json.json()["mismatches"].toArray();
+    ASSERT_EQ(mismatches.size(), 1);
+    EXPECT_EQ(mismatches.at(0)["read"].toInt(), image.at(reg));
+    EXPECT_EQ(mismatches.at(0)["written"].toInt(), 200);
+    StopSim();
+}
+
+TEST_F(CliPtyTest, EveryByteATextOrHexParameterCanHoldSurvivesReadSaveAndWrite) {
+    // A map of one long tag and one long Hex value, so that a few meters
+    // hold every byte value 0 to 255 in each.
+    const QList<DMap> map9{Param(0, 127, "Tag", "ASCII", "", 128, "1"), Param(128, 199, "Raw", "Hex", "", 72, "2")};
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"scan"}).code, 0); // settles and seeds the user folder
+    StopSim();
+    QString error;
+    ASSERT_TRUE(WriteMapFileContent(Path("home/ZUVMeters/VORDA/ZUVMAP9.map"), map9, {}, &error)) << error.toStdString();
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        image = QVector<quint8>(256, 0);
+        for (int k = 0; k < 128; ++k) image[k] = quint8(128 * round + k);
+        for (int k = 0; k < 72; ++k) image[128 + k] = quint8(72 * round + k);
+        image[200] = 9;
+        ASSERT_NO_FATAL_FAILURE(StartSim());
+        ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+        const CliRun same = Cli({"write", "meter.epf", "--only-changed", "--json"});
+        EXPECT_EQ(same.code, 0) << same.err.toStdString();
+        EXPECT_EQ(same.json()["registersWritten"].toInt(), 0);
+        const CliRun diff = Cli({"diff", "meter.epf"});
+        EXPECT_EQ(diff.code, 0) << diff.out.toStdString();
+        EXPECT_EQ(Cli({"write", "meter.epf"}).code, 0);
+        QVector<quint8> after;
+        StopSim(&after);
+        EXPECT_EQ(after, image);
+    }
+}
+
+TEST_F(CliPtyTest, AWrittenParameterIsOneTheMeterHoldsWhole) {
+    const DMap& total = params.at(IndexOf("Forward Totaliser"));
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    StopSim();
+    int registers = 0;
+    for (const DMap& p : params) registers += p.EndReg - p.Startreg + 1;
+
+    // A register that fails is not counted, and its parameter is not written.
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--fail-register", QString::number(total.Startreg + 1)}));
+    CliRun write = Cli({"write", "meter.epf", "--json"});
+    EXPECT_EQ(write.code, 4);
+    EXPECT_EQ(write.json()["registersWritten"].toInt(), registers - 1);
+    QStringList written;
+    for (const QJsonValue& v : write.json()["written"].toArray()) written << v.toString();
+    EXPECT_FALSE(written.contains("Forward Totaliser"));
+    EXPECT_EQ(written.size(), params.size() - 1);
+    EXPECT_TRUE(write.err.contains("written partly: Forward Totaliser")) << write.err.toStdString();
+    StopSim();
+
+    // A lost echo of a register that did land counts once the read-back shows it.
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--lose-write-reply", QString::number(total.EndReg)}));
+    write = Cli({"write", "meter.epf", "--json"});
+    EXPECT_EQ(write.json()["registersWritten"].toInt(), registers);
+    written.clear();
+    for (const QJsonValue& v : write.json()["written"].toArray()) written << v.toString();
+    EXPECT_TRUE(written.contains("Forward Totaliser"));
     StopSim();
 }
 

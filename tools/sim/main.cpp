@@ -140,6 +140,18 @@ int IntOption(const QCommandLineParser& p, const QString& name, int low, int hig
 
 } // namespace
 
+// The registers a repeatable option names.
+QSet<int> RegisterOptions(const QCommandLineParser& parser, const QString& name) {
+    QSet<int> regs;
+    for (const QString& r : parser.values(name)) {
+        bool ok = false;
+        const int reg = r.toInt(&ok);
+        if (!ok || reg < 0 || reg > 255) Fail(QStringLiteral("--%1 needs a register 0..255").arg(name));
+        regs.insert(reg);
+    }
+    return regs;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vorda-sim"));
@@ -164,6 +176,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("delay"), QStringLiteral("Reply this many ms late."), QStringLiteral("ms")},
         {QStringLiteral("fail-register"), QStringLiteral("No reply for this register (repeatable)."), QStringLiteral("r")},
         {QStringLiteral("ignore-writes"), QStringLiteral("Echo writes to this register but keep its value (repeatable)."), QStringLiteral("r")},
+        {QStringLiteral("lose-write-reply"), QStringLiteral("Store writes to this register but send no echo (repeatable)."), QStringLiteral("r")},
         {QStringLiteral("write-log"), QStringLiteral("Write one line \"register value\" per register write received to this file at exit."), QStringLiteral("file")},
     });
     parser.process(app);
@@ -203,18 +216,9 @@ int main(int argc, char** argv) {
     faults.wrongEcho = parser.isSet(QStringLiteral("wrong-echo"));
     if (parser.isSet(QStringLiteral("delay")))
         faults.replyDelayMs = IntOption(parser, QStringLiteral("delay"), 0, 600000);
-    for (const QString& r : parser.values(QStringLiteral("fail-register"))) {
-        bool ok = false;
-        const int reg = r.toInt(&ok);
-        if (!ok || reg < 0 || reg > 255) Fail(QStringLiteral("--fail-register needs a register 0..255"));
-        faults.failRegisters.insert(reg);
-    }
-    for (const QString& r : parser.values(QStringLiteral("ignore-writes"))) {
-        bool ok = false;
-        const int reg = r.toInt(&ok);
-        if (!ok || reg < 0 || reg > 255) Fail(QStringLiteral("--ignore-writes needs a register 0..255"));
-        faults.ignoreWrites.insert(reg);
-    }
+    faults.failRegisters = RegisterOptions(parser, QStringLiteral("fail-register"));
+    faults.ignoreWrites = RegisterOptions(parser, QStringLiteral("ignore-writes"));
+    faults.loseWriteReplies = RegisterOptions(parser, QStringLiteral("lose-write-reply"));
     meter.setFaults(faults);
     const bool paced = parser.isSet(QStringLiteral("paced"));
     const QString dumpPath = parser.value(QStringLiteral("dump"));
