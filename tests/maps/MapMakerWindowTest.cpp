@@ -211,8 +211,9 @@ TEST_F(MapMakerWindowTest, SelectorRowsByMouseAndKeysNotByWheel) {
     EXPECT_EQ(CellColour(5, MapEditor::FormatCol), QColor(Qt::white));
 
 
-    // The arrow key moves the current row, which ends the range there.
+    // The arrow key moves the current row; Space ends the range there.
     QTest::keyClick(Selector(), Qt::Key_Down);
+    QTest::keyClick(Selector(), Qt::Key_Space);
     EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "6");
     EXPECT_EQ(Selector()->model()->index(6, 1).data().toString(), "selection end");
     EXPECT_TRUE(W<QWidget>("Clear")->isEnabled());
@@ -232,6 +233,42 @@ TEST_F(MapMakerWindowTest, SelectorRowsByMouseAndKeysNotByWheel) {
     EXPECT_EQ(Selector()->model()->index(5, 1).data().toString(), "");
     EXPECT_FALSE(W<QCheckBox>("Clear")->isChecked());
     EXPECT_EQ(CellColour(5, MapEditor::NameCol), QColor(Qt::white));
+}
+
+TEST_F(MapMakerWindowTest, OnlyClicksAndTheSelectKeysChooseARange) {
+    Open();
+    // The grid takes the keyboard focus before any click, as a window
+    // manager gives it on show: Qt then makes its first cell current.
+    ASSERT_FALSE(Selector()->currentIndex().isValid());
+    QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Selector(), &in);
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "");
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "");
+    ClickRegister(10);
+    ClickRegister(13);
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "10");
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "13");
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "");
+    EXPECT_TRUE(Said().isEmpty()) << Said().join(" / ").toStdString();
+
+    // The arrow keys only move the current row; Space starts a range there
+    // and Enter ends it.
+    EditorAction("New1")->trigger();
+    Selector()->setFocus();
+    Selector()->setCurrentIndex(Selector()->model()->index(20, MapEditor::NameCol));
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    EXPECT_EQ(Selector()->currentIndex().row(), 22);
+    for (int reg = 19; reg <= 23; ++reg)
+        EXPECT_EQ(Selector()->model()->index(reg, MapEditor::NameCol).data().toString(), "") << reg;
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "");
+    QTest::keyClick(Selector(), Qt::Key_Space);
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "22");
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "");
+    QTest::keyClick(Selector(), Qt::Key_Return);
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "23");
+    EXPECT_EQ(Selector()->model()->index(23, MapEditor::NameCol).data().toString(), "selection end");
 }
 
 TEST_F(MapMakerWindowTest, ArrowsLeadToParametersOutOfView) {
