@@ -1,5 +1,7 @@
 #include "maps/DMap.h"
 
+#include "units/NumberFormat.h"
+
 namespace vorda {
 
 int RegistersPerValue(const QString& format) {
@@ -24,6 +26,23 @@ QString RegisterRangeFault(const DMap& p) {
     if (p.Capacity < 0 || p.Capacity > room)
         return name + QStringLiteral(" holds %1 values; registers %2 to %3 hold at most %4 %5 values")
                           .arg(p.Capacity).arg(p.Startreg).arg(p.EndReg).arg(room).arg(p.Format);
+    return QString();
+}
+
+bool ParseMultiplier(const QString& text, long double* value) {
+    return ParseNumber(text, value) || ParseNumber(text, QLocale::c(), value);
+}
+
+QString ScreenFault(const DMap& p) {
+    const QString name = QStringLiteral("Parameter \"%1\"").arg(p.Parameter);
+    const qint64 registers = qint64(p.EndReg) - p.Startreg + 1;
+    const int perValue = RegistersPerValue(p.Format);
+    if (registers < perValue || registers % perValue != 0)
+        return name + QStringLiteral(" has %1 registers (%2 to %3); %4 needs %5 registers per value")
+                          .arg(registers).arg(p.Startreg).arg(p.EndReg).arg(p.Format).arg(perValue);
+    long double m = 0;
+    if (IsIntegerFormat(p.Format) && !ParseMultiplier(p.Multiplier, &m))
+        return name + QStringLiteral(": Multiplier must be decimal number, not: ") + p.Multiplier;
     return QString();
 }
 

@@ -27,6 +27,13 @@ int FormatRegsPerValue(const QString& format) {
     return FormatNames().contains(format) ? RegistersPerValue(format) : 1;
 }
 
+// The refusal of a format whose values take more than one register, for a
+// range of the given number of registers.
+QString RegisterCountMessage(const QString& format, int perValue, int registers) {
+    return format + QStringLiteral(" requires %1 registers per number - your selection has %2 registers")
+                        .arg(perValue).arg(registers);
+}
+
 QString LayoutRangeText(int rows) {
     return QStringLiteral("rows 1 to %1").arg(rows - 1);
 }
@@ -261,22 +268,12 @@ void MapEditor::FormatChange(const QString& text) {
     // A row not yet chosen counts as 0.
     const int registers = SelEndRow - SelStartRow + 1;
     const int perValue = FormatRegsPerValue(text);
-    int values = registers;
-    if (perValue == 4) {
-        if (!SelDiv4) {
-            ui_.ShowMessage(QStringLiteral("Int32 requires 4 registers per number - your selection has ") +
-                            QString::number(registers) + QStringLiteral(" registers"));
-            return;
-        }
-        values = registers / 4;
-    } else if (perValue == 2) {
-        if (!SelDiv2) {
-            ui_.ShowMessage(QStringLiteral("Int16 requires 2 registers per number - your selection has ") +
-                            QString::number(registers) + QStringLiteral(" registers"));
-            return;
-        }
-        values = registers / 2;
+    const bool fits = perValue == 4 ? SelDiv4 : perValue == 2 ? SelDiv2 : true;
+    if (!fits) {
+        ui_.ShowMessage(RegisterCountMessage(text, perValue, registers));
+        return;
     }
+    const int values = registers / perValue;
     controls.DataCount = controls.ParamNameInput + QStringLiteral(": ") + QString::number(values) +
                          QStringLiteral(" ") + text + QStringLiteral(" value(s)");
     if (IsIntegerFormat(text)) {
@@ -350,6 +347,20 @@ void MapEditor::StoreClick() {
         ui_.ShowMessage(QStringLiteral("Format must be one of ") + FormatNames().join(QStringLiteral(", ")) +
                         QStringLiteral(", not: ") + c.Format);
         focusRequest = Focus::Format;
+        return;
+    }
+    // What the parameter screen could not show is not stored.
+    const int registers = SelEndRow - SelStartRow + 1;
+    const int perValue = RegistersPerValue(c.Format);
+    if (registers % perValue != 0) {
+        ui_.ShowMessage(RegisterCountMessage(c.Format, perValue, registers));
+        focusRequest = Focus::Format;
+        return;
+    }
+    long double multiplier = 0;
+    if (IsIntegerFormat(c.Format) && !ParseMultiplier(c.Multiplier, &multiplier)) {
+        ui_.ShowMessage(QStringLiteral("Multiplier must be decimal number, not: ") + c.Multiplier);
+        focusRequest = Focus::Multiplier;
         return;
     }
     // A name borne by another parameter would merge with it or split it.
@@ -524,8 +535,8 @@ void MapEditor::CheckGridClick() {
         }
     }
 
-    // A map must not address a register the meter lacks, nor carry a format
-    // the readers do not know.
+    // A map must not address a register the meter lacks, carry a format the
+    // readers do not know, nor hold what the parameter screen cannot show.
     for (const Map& m : EditorMap) {
         if (const QString fault = RegisterRangeFault(m); !fault.isEmpty()) {
             ui_.ShowMessage(fault);
@@ -534,6 +545,9 @@ void MapEditor::CheckGridClick() {
         if (!FormatNames().contains(m.Format)) {
             ui_.ShowMessage(m.Parameter + QStringLiteral(": Format must be one of ") +
                             FormatNames().join(QStringLiteral(", ")) + QStringLiteral(", not: ") + m.Format);
+            verdict = false;
+        } else if (const QString fault = ScreenFault(m); !fault.isEmpty()) {
+            ui_.ShowMessage(fault);
             verdict = false;
         }
     }

@@ -110,7 +110,7 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         bool ruleShown;
     } cases[] = {
         {20, 23, "Int32", "Flow: 1 Int32 value(s)", false},
-        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false}, // refused as a format, stored all the same
+        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false}, // refused by Add to grid: comes from a file
         {20, 23, "Int16", "Flow: 2 Int16 value(s)", true},
         {20, 25, "ASCII", "Flow: 6 ASCII value(s)", false},
     };
@@ -126,6 +126,11 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         ed.controls.PTypeCombo = "Temperature";
         ed.controls.AccessCombo = "R";
         ed.StoreClick();
+        if (Name(c.start) != "Flow") {
+            ed.ClearSelector();
+            WriteMap("ZUVMAP3.map", {Param(c.start, c.end, "Flow", c.format, "0.5", 1, "1", "R", "A", "Temperature")});
+            ed.ReadMapFile("ZUVMAP3.map");
+        }
         ed.SelectorSelectCell(Row(c.start + 1));
         EXPECT_EQ(ed.controls.StartRowLbl + "-" + ed.controls.EndRowLbl, QString("%1-%2").arg(c.start).arg(c.end));
         EXPECT_EQ(ed.controls.DataCount, c.dataCount);
@@ -241,6 +246,15 @@ TEST_F(MapEditorTest, AddToGridRefusals) {
         {"name of another parameter",
          [](MapEditorTest& t) { t.Add(0, 1, "Flow"); t.Select(5, 6); t.ed.controls.ParamNameInput = "Flow"; t.ed.FormatChange("Int8"); },
          "Flow: Already used"},
+        {"Int16 on three registers",
+         [](MapEditorTest& t) { t.Select(5, 7); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int16"); },
+         "Int16 requires 2 registers per number - your selection has 3 registers"},
+        {"Int32 on three registers",
+         [](MapEditorTest& t) { t.Select(5, 7); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int32"); },
+         "Int32 requires 4 registers per number - your selection has 3 registers"},
+        {"multiplier no number",
+         [](MapEditorTest& t) { t.Select(5, 6); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int8"); t.ed.controls.Multiplier = "x2"; },
+         "Multiplier must be decimal number, not: x2"},
         {"name of the title row",
          [](MapEditorTest& t) { t.Select(5, 6); t.ed.controls.ParamNameInput = "Parameter"; t.ed.FormatChange("Int8"); },
          "Parameter: Already used"},
@@ -325,6 +339,17 @@ TEST_F(MapEditorTest, CheckMessages) {
          {Param(0, 0, "A", "Int8", "1", 1, "1"), Param(1, 1, "B", "Int8", "1", 1, "2"), Param(2, 2, "C", "Int8", "1", 1, "4"),
           Param(3, 3, "D", "Int8", "1", 1, "4")},
          {"Not Got Sequence Number: 3" + notGot, "Same Order number (4) for C and D"}},
+        {"Int16 on three registers",
+         {Param(0, 2, "Odd", "Int16", "1", 1, "1")},
+         {"Parameter \"Odd\" has 3 registers (0 to 2); Int16 needs 2 registers per value"}},
+        {"Int32 on three registers, no value at all",
+         {Param(4, 6, "Wide", "Int32", "1", 0, "1")},
+         {"Parameter \"Wide\" has 3 registers (4 to 6); Int32 needs 4 registers per value"}},
+        {"integer multipliers that are no number",
+         {Param(0, 0, "Empty", "Int8", "", 1, "1"), Param(1, 2, "Word", "Int16", "x", 1, "2"),
+          Param(3, 3, "Text", "ASCII", "", 1, "3"), Param(4, 4, "Point", "Int8", "0.5", 1, "4")},
+         {"Parameter \"Empty\": Multiplier must be decimal number, not: ",
+          "Parameter \"Word\": Multiplier must be decimal number, not: x"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -355,7 +380,7 @@ TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {
 
 TEST_F(MapEditorTest, CapacityFollowsTheFormatAndDescriptionsComeFromTheLayout) {
     Add(10, 13, "I16", "Int16");
-    Add(20, 22, "Odd", "Int16"); // refused as a format, stored all the same
+    Add(20, 21, "Odd", "Int16");
     Add(30, 37, "Text", "ASCII");
     Add(40, 42, "Hex", "Hex");
     ed.PageLayoutSetEditText(E::LayAlwaysCol, 3, "shown");

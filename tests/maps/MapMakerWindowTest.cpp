@@ -337,6 +337,35 @@ TEST_F(MapMakerWindowTest, PreviewWithAndWithoutAMeter) {
     EXPECT_FALSE(W<QWidget>("CanPreviewlbl")->isVisible());
 }
 
+TEST_F(MapMakerWindowTest, AMapTheMainWindowCannotShowFailsTheCheck) {
+    Open();
+    // Int16 refused for three registers, the multiplier left empty, as an
+    // earlier editor stored it.
+    QString error;
+    ASSERT_TRUE(WriteTextLines(UserFile("ZUVMAP60.map"), MapFileLines({Param(0, 2, "Odd", "Int16", "", 1, "1")}, {}), &error));
+    ui.choosePath(UserFile("ZUVMAP60.map"));
+    EditorAction("ReadMapFile1")->trigger();
+    const QString fault = "Parameter \"Odd\" has 3 registers (0 to 2); Int16 needs 2 registers per value";
+    EXPECT_EQ(Said(), QStringList{fault});
+    EXPECT_TRUE(W<QWidget>("GridNOTOK")->isVisible());
+    ui.clear();
+    Press("Previewbtn");
+    EXPECT_EQ(Said(), QStringList{fault});
+    EXPECT_FALSE(program->map.MapLoaded);
+
+    // Through the controls: Add to grid refuses what Int16 cannot fill.
+    EditorAction("New1")->trigger();
+    ui.clear();
+    ClickRegister(20);
+    ClickRegister(22);
+    TypeInto(W<QLineEdit>("ParamNameInput"), "Odd");
+    TypeFormat("Int16");
+    Press("Store");
+    EXPECT_EQ(Said(), (QStringList{"Int16 requires 2 registers per number - your selection has 3 registers",
+                                   "Int16 requires 2 registers per number - your selection has 3 registers"}));
+    EXPECT_EQ(Selector()->model()->index(21, MapEditor::NameCol).data().toString(), "");
+}
+
 TEST_F(MapMakerWindowTest, MainWindowCloseAsksTheEditorFirst) {
     Open();
     BuildMap();
