@@ -73,10 +73,10 @@ public:
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
         if (role != Qt::EditRole || !Typed(index.column())) return false;
-        editor_.PageLayoutSetEditText(index.column(), index.row() + 1, value.toString());
+        const bool taken = editor_.PageLayoutSetEditText(index.column(), index.row() + 1, value.toString());
         emit dataChanged(index, index);
         edited_();
-        return true;
+        return taken;
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (role == Qt::DisplayRole && orientation == Qt::Horizontal) return editor_.LayoutCell(section, 0);

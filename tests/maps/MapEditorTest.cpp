@@ -270,6 +270,46 @@ TEST_F(MapEditorTest, AddToGridRefusals) {
     }
 }
 
+TEST_F(MapEditorTest, TextsAMapFileCannotHoldAreRefused) {
+    const QString omega = QString::fromUtf8("\u03A9mega");
+    const QString smile = QString::fromUtf8("Flow \U0001F600");
+    struct Case {
+        QString text, message; // message empty: the text is taken
+    } cases[] = {
+        {omega, QString::fromUtf8("A map file cannot hold the character \"\u03A9\" (U+03A9) - please use another in: ") + omega},
+        {smile, QString::fromUtf8("A map file cannot hold the character \"\U0001F600\" (U+1F600) - please use another in: ") + smile},
+        {"two\nlines", "A map file cannot hold the character (U+000A) - please use another in: two\nlines"},
+        {QString::fromUtf8("D\u00E9bit \u20AC/h"), ""}, // Windows-1252 has both
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        // Add to grid: refused with the markers kept, or stored.
+        ed.ClearSelector();
+        ui.clear();
+        Select(5, 6);
+        ed.controls.ParamNameInput = c.text;
+        ed.FormatChange("Int8");
+        ed.StoreClick();
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        EXPECT_EQ(Name(5), c.message.isEmpty() ? c.text : QString("selection start"));
+
+        // A description cell: refused with the cell and the flag as they were.
+        ed.ClearSelector();
+        Add(0, 0, "A");
+        ed.MapChanged = false;
+        ui.clear();
+        EXPECT_EQ(ed.PageLayoutSetEditText(E::LayAlwaysCol, 1, c.text), c.message.isEmpty());
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        EXPECT_EQ(ed.LayoutCell(E::LayAlwaysCol, 1), c.message.isEmpty() ? c.text : QString());
+        EXPECT_EQ(ed.MapChanged, c.message.isEmpty());
+    }
+    // What was taken comes back from the file as it was shown.
+    ed.WriteMapFile("ZUVMAP11.map");
+    const MapReadResult back = ReadMapFileContent("ZUVMAP11.map", "ZUVMAP11.map");
+    ASSERT_EQ(back.params.size(), 1);
+    EXPECT_EQ(back.params[0].DescAlways, QString::fromUtf8("D\u00E9bit \u20AC/h"));
+}
+
 // ------------------------------------------------------------ add and clear
 
 TEST_F(MapEditorTest, AddingAndClearingRenumbers) {
@@ -364,6 +404,60 @@ TEST_F(MapEditorTest, CheckMessages) {
         EXPECT_FALSE(ed.GridIsOK || ed.controls.GridOKVisible);
         EXPECT_TRUE(ed.controls.GridNOTOKVisible);
     }
+}
+
+TEST_F(MapEditorTest, OrdersOnALargeLayout) {
+    // Two parameters share order 1, so 2 is missing; a heading's order
+    // written "05" is not 5.
+    const int headers = 30000;
+    QList<MapHeader> rows;
+    for (int o = 3; o < headers + 3; ++o) rows.append({o == 5 ? QString("05") : QString::number(o), "H", ""});
+    WriteMap("ZUVMAP12.map", {Param(0, 0, "A", "Int8", "1", 1, "1"), Param(1, 1, "B", "Int8", "1", 1, "1")}, rows);
+    ed.ReadMapFile("ZUVMAP12.map");
+    ASSERT_EQ(ed.LayoutRowCount(), headers + 3);
+    ui.clear();
+    ed.CheckGridClick();
+    const QString notGot = "\n\rThis must be corrected - at present it's a manual edit of the data file!";
+    EXPECT_EQ(Messages(), (QStringList{"Not Got Sequence Number: 2" + notGot, "Not Got Sequence Number: 5" + notGot,
+                                       "Same Order number (1) for A and B"}));
+    EXPECT_FALSE(ed.GridIsOK);
+}
+
+TEST_F(MapEditorTest, MessagesQuoteAnExcerptOfALongText) {
+    const QString longName = QString(200, 'N');
+    const QString excerpt = QString(60, 'N') + QChar(0x2026);
+    // A line of a damaged file.
+    QStringList lines = MapFileLines({Param(0, 0, "A", "Int8", "1", 1, "1")}, {});
+    lines[2] = QString(5000, '7') + "x";
+    WriteLines("ZUVMAP13.map", lines);
+    try {
+        ed.ReadMapFile("ZUVMAP13.map");
+        ADD_FAILURE() << "read without error";
+    } catch (const UserError& e) {
+        EXPECT_EQ(e.text(), "'" + QString(60, '7') + QChar(0x2026) + "' is not a valid integer value");
+    }
+
+    // The grid check's messages about a parameter with a long name.
+    ed.ClearSelector();
+    WriteMap("ZUVMAP14.map", {Param(0, 1, longName, "Int8", "1", 2, "1"), Param(2, 2, "B", "Int8", "1", 1, "2"),
+                              Param(3, 5, longName, "Int16", "", 1, "3")});
+    ed.ReadMapFile("ZUVMAP14.map");
+    ui.clear();
+    ed.CheckGridClick();
+    const QStringList said = Messages();
+    ASSERT_FALSE(said.isEmpty());
+    for (const QString& m : said) {
+        EXPECT_FALSE(m.contains(QString(61, 'N'))) << m.toStdString();
+        EXPECT_TRUE(m.contains(excerpt)) << m.toStdString();
+    }
+    EXPECT_TRUE(said.contains(excerpt + ": Not Contiguous"));
+    EXPECT_TRUE(said.contains("Parameter \"" + excerpt + "\" has 3 registers (3 to 5); Int16 needs 2 registers per value"));
+
+    // A text of exactly 60 characters is quoted whole; a character of two
+    // units at the cut is not split.
+    EXPECT_EQ(Excerpt(QString(60, 'a')), QString(60, 'a'));
+    const QString pairAtCut = QString(59, 'a') + QString::fromUtf8("\U0001F600") + "b";
+    EXPECT_EQ(Excerpt(pairAtCut), QString(59, 'a') + QChar(0x2026));
 }
 
 TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {

@@ -366,6 +366,33 @@ TEST_F(MapMakerWindowTest, AMapTheMainWindowCannotShowFailsTheCheck) {
     EXPECT_EQ(Selector()->model()->index(21, MapEditor::NameCol).data().toString(), "");
 }
 
+TEST_F(MapMakerWindowTest, ANameTheMapFileCannotHoldIsRefused) {
+    Open();
+    const QString omega = QString::fromUtf8("\u03A9mega");
+    const QString refusal = QString::fromUtf8("A map file cannot hold the character \"\u03A9\" (U+03A9) - please use another in: ") + omega;
+    ClickRegister(0);
+    ClickRegister(1);
+    // Typed as a keyboard that has the letter sends it.
+    QLineEdit* name = W<QLineEdit>("ParamNameInput");
+    name->clear();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, omega);
+    QApplication::sendEvent(name, &press);
+    ASSERT_EQ(name->text(), omega);
+    TypeFormat("Int8");
+    Press("Store");
+    EXPECT_EQ(Said(), QStringList{refusal});
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "selection start");
+
+    TypeInto(W<QLineEdit>("ParamNameInput"), "Omega");
+    Press("Store");
+    ASSERT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "Omega");
+    ui.clear();
+    QAbstractItemModel* layout = Layout()->model();
+    EXPECT_FALSE(layout->setData(layout->index(0, MapEditor::LayAlwaysCol), omega));
+    EXPECT_EQ(Said(), QStringList{refusal});
+    EXPECT_EQ(layout->index(0, MapEditor::LayAlwaysCol).data().toString(), "");
+}
+
 TEST_F(MapMakerWindowTest, MainWindowCloseAsksTheEditorFirst) {
     Open();
     BuildMap();
