@@ -58,6 +58,14 @@ bool FitsCp1252(const QString& text) {
     return true;
 }
 
+QString Excerpt(const QString& text) {
+    constexpr qsizetype kMaxChars = 60;
+    if (text.size() <= kMaxChars) return text;
+    // A character of two UTF-16 units is not cut in half.
+    const qsizetype cut = text.at(kMaxChars - 1).isHighSurrogate() ? kMaxChars - 1 : kMaxChars;
+    return text.left(cut) + QChar(0x2026);
+}
+
 QStringList SplitLines(const QString& text) {
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();

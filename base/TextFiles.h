@@ -11,6 +11,11 @@ QByteArray EncodeCp1252(const QString& text);
 // True when every character of text has a Windows-1252 code.
 bool FitsCp1252(const QString& text);
 
+// A text as an error message quotes it: at most its first 60 characters,
+// followed by "…" when something was left off, so that a damaged line or an
+// overlong cell cannot flood a message box.
+QString Excerpt(const QString& text);
+
 // Splits a whole file into lines. A final line end does not start another
 // line, so "a\r\n\r\n" gives "a" and "".
 QStringList SplitLines(const QString& text);

@@ -46,4 +46,14 @@ inline constexpr qint32 kLastRegister = 255;
 // command sends for the parameter then lies between Startreg and EndReg.
 QString RegisterRangeFault(const DMap& param);
 
+// Reads a multiplier: a decimal number in the locale's notation or, as maps
+// written elsewhere carry it, with a point. False for anything else.
+bool ParseMultiplier(const QString& text, long double* value);
+
+// Why the parameter screen cannot show the parameter: registers that do
+// not divide into whole values of its format (a range too short for one
+// value included), or an integer format whose multiplier is no number.
+// Empty when it can.
+QString ScreenFault(const DMap& param);
+
 } // namespace vorda

@@ -8,7 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
+#include <vector>
 
 namespace vorda {
 namespace {
@@ -27,8 +29,39 @@ int FormatRegsPerValue(const QString& format) {
     return FormatNames().contains(format) ? RegistersPerValue(format) : 1;
 }
 
-QString LayoutRangeText(int rows) {
-    return QStringLiteral("rows 1 to %1").arg(rows - 1);
+// The refusal of a format whose values take more than one register, for a
+// range of the given number of registers.
+QString RegisterCountMessage(const QString& format, int perValue, int registers) {
+    return format + QStringLiteral(" requires %1 registers per number - your selection has %2 registers")
+                        .arg(perValue).arg(registers);
+}
+
+// The first character of text that a map file cannot hold: one outside its
+// code page, or a line break, which would split the field's line. Empty
+// when there is none.
+QString UnstorableCharacter(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString c = text.mid(i, length);
+        if (c == QLatin1String("\n") || c == QLatin1String("\r") || !FitsCp1252(c)) return c;
+        i += length - 1;
+    }
+    return QString();
+}
+
+// The refusal of a text with a character that a map file cannot hold.
+QString UnstorableMessage(const QString& c, const QString& text) {
+    const char32_t point = c.toUcs4().value(0);
+    const QString code = QStringLiteral("U+%1").arg(uint(point), 4, 16, QLatin1Char('0')).toUpper();
+    const QString shown = QChar::isPrint(point) ? QStringLiteral("\"") + c + QStringLiteral("\" ") : QString();
+    return QStringLiteral("A map file cannot hold the character ") + shown + QStringLiteral("(") + code +
+           QStringLiteral(") - please use another in: ") + Excerpt(text);
+}
+
+// The refusal of an order number outside the page layout of the given rows.
+QString OrderOutsideMessage(const QString& who, const QString& order, int rows) {
+    return QStringLiteral("%1: order %2 lies outside the page layout's rows 1 to %3")
+        .arg(Excerpt(who), Excerpt(order), QString::number(rows - 1));
 }
 
 } // namespace
@@ -85,9 +118,8 @@ bool MapEditor::IsHeaderRow(int row) const {
 
 void MapEditor::SetLayoutRowCount(int rows) {
     const QStringList blank(kLayoutCols, QString());
+    // Rows that are added come blank; the others keep their cells.
     layout_.resize(std::max(1, rows), blank);
-    for (int r = 1; r < layout_.size(); ++r)
-        if (layout_[r].size() != kLayoutCols) layout_[r] = blank;
 }
 
 // ------------------------------------------------------------ selection
@@ -184,11 +216,10 @@ int MapEditor::FillSelectorGrid(int I) {
     const Map& m = EditorMap.at(I);
     const int s = ToInt(m.Sequence);
     if (s < 1 || s >= LayoutRowCount())
-        throw UserError(QStringLiteral("%1: order %2 lies outside the page layout's %3")
-                            .arg(m.Parameter, m.Sequence, LayoutRangeText(LayoutRowCount())));
+        throw UserError(OrderOutsideMessage(m.Parameter, m.Sequence, LayoutRowCount()));
     if (m.Startreg < 0 || m.EndReg < m.Startreg || m.EndReg + 1 >= kSelectorRows)
         throw UserError(QStringLiteral("%1: registers %2 to %3 lie outside the Selector's registers 0 to %4")
-                            .arg(m.Parameter, QString::number(m.Startreg), QString::number(m.EndReg),
+                            .arg(Excerpt(m.Parameter), QString::number(m.Startreg), QString::number(m.EndReg),
                                  QString::number(kSelectorRows - 2)));
     for (int r = m.Startreg + 1; r <= m.EndReg + 1; ++r) {
         QStringList& row = selector_[r];
@@ -261,22 +292,12 @@ void MapEditor::FormatChange(const QString& text) {
     // A row not yet chosen counts as 0.
     const int registers = SelEndRow - SelStartRow + 1;
     const int perValue = FormatRegsPerValue(text);
-    int values = registers;
-    if (perValue == 4) {
-        if (!SelDiv4) {
-            ui_.ShowMessage(QStringLiteral("Int32 requires 4 registers per number - your selection has ") +
-                            QString::number(registers) + QStringLiteral(" registers"));
-            return;
-        }
-        values = registers / 4;
-    } else if (perValue == 2) {
-        if (!SelDiv2) {
-            ui_.ShowMessage(QStringLiteral("Int16 requires 2 registers per number - your selection has ") +
-                            QString::number(registers) + QStringLiteral(" registers"));
-            return;
-        }
-        values = registers / 2;
+    const bool fits = perValue == 4 ? SelDiv4 : perValue == 2 ? SelDiv2 : true;
+    if (!fits) {
+        ui_.ShowMessage(RegisterCountMessage(text, perValue, registers));
+        return;
     }
+    const int values = registers / perValue;
     controls.DataCount = controls.ParamNameInput + QStringLiteral(": ") + QString::number(values) +
                          QStringLiteral(" ") + text + QStringLiteral(" value(s)");
     if (IsIntegerFormat(text)) {
@@ -296,7 +317,7 @@ void MapEditor::FormatChange(const QString& text) {
 void MapEditor::MultiplierExit() {
     long double value = 0;
     if (!ParseNumber(controls.Multiplier, &value)) {
-        ui_.ShowMessage(QStringLiteral("Multiplier must be decimal number, not: ") + controls.Multiplier);
+        ui_.ShowMessage(QStringLiteral("Multiplier must be decimal number, not: ") + Excerpt(controls.Multiplier));
         controls.Multiplier = QStringLiteral("1");
         focusRequest = Focus::Multiplier;
     }
@@ -341,6 +362,11 @@ void MapEditor::StoreClick() {
         focusRequest = Focus::Name;
         return;
     }
+    if (const QString bad = UnstorableCharacter(c.ParamNameInput); !bad.isEmpty()) {
+        ui_.ShowMessage(UnstorableMessage(bad, c.ParamNameInput));
+        focusRequest = Focus::Name;
+        return;
+    }
     if (c.Format == kSelectFormat) {
         ui_.ShowMessage(QStringLiteral("Please Select a Format"));
         focusRequest = Focus::Format;
@@ -348,14 +374,28 @@ void MapEditor::StoreClick() {
     }
     if (!FormatNames().contains(c.Format)) {
         ui_.ShowMessage(QStringLiteral("Format must be one of ") + FormatNames().join(QStringLiteral(", ")) +
-                        QStringLiteral(", not: ") + c.Format);
+                        QStringLiteral(", not: ") + Excerpt(c.Format));
         focusRequest = Focus::Format;
+        return;
+    }
+    // What the parameter screen could not show is not stored.
+    const int registers = SelEndRow - SelStartRow + 1;
+    const int perValue = RegistersPerValue(c.Format);
+    if (registers % perValue != 0) {
+        ui_.ShowMessage(RegisterCountMessage(c.Format, perValue, registers));
+        focusRequest = Focus::Format;
+        return;
+    }
+    long double multiplier = 0;
+    if (IsIntegerFormat(c.Format) && !ParseMultiplier(c.Multiplier, &multiplier)) {
+        ui_.ShowMessage(QStringLiteral("Multiplier must be decimal number, not: ") + Excerpt(c.Multiplier));
+        focusRequest = Focus::Multiplier;
         return;
     }
     // A name borne by another parameter would merge with it or split it.
     const bool renamed = !ParamLoaded || selector_[SelStartRow][NameCol] != c.ParamNameInput;
     if (renamed && NameUsedElsewhere(c.ParamNameInput)) {
-        ui_.ShowMessage(c.ParamNameInput + QStringLiteral(": Already used"));
+        ui_.ShowMessage(Excerpt(c.ParamNameInput) + QStringLiteral(": Already used"));
         return;
     }
     const QString orderCell = selector_[SelStartRow][OrderCol];
@@ -363,8 +403,7 @@ void MapEditor::StoreClick() {
     if (!orderCell.isEmpty()) {
         existing = ToInt(orderCell);
         if (existing < 1 || existing >= LayoutRowCount())
-            throw UserError(QStringLiteral("%1: order %2 lies outside the page layout's %3")
-                                .arg(selector_[SelStartRow][NameCol], orderCell, LayoutRangeText(LayoutRowCount())));
+            throw UserError(OrderOutsideMessage(selector_[SelStartRow][NameCol], orderCell, LayoutRowCount()));
     }
     const int newRow = LayoutEmpty ? 1 : LayoutRowCount();
     for (int r = SelStartRow; r <= SelEndRow; ++r) {
@@ -418,8 +457,7 @@ void MapEditor::ClearClick(bool checked) {
     if (!orderCell.isEmpty()) {
         o = ToInt(orderCell);
         if (o < 1 || o >= LayoutRowCount())
-            throw UserError(QStringLiteral("%1: order %2 lies outside the page layout's %3")
-                                .arg(selector_[SelStartRow][NameCol], orderCell, LayoutRangeText(LayoutRowCount())));
+            throw UserError(OrderOutsideMessage(selector_[SelStartRow][NameCol], orderCell, LayoutRowCount()));
         RemoveLayoutRow(o);
     }
     for (int r = SelStartRow; r <= SelEndRow; ++r)
@@ -447,96 +485,11 @@ void MapEditor::CheckGridClick() {
             verdict = false;
         }
     }
-
-    EditorMap.clear();
-    EditorMapCount = 0;
-    QStringList names;
-    QString remName, remFormat;
-    bool open = false;
-    // One empty row past the last closes a parameter that runs to the end.
-    for (int r = 1; r <= kSelectorRows; ++r) {
-        const QString name = r < kSelectorRows ? selector_[r][NameCol] : QString();
-        // Marker rows belong to no parameter; they were reported above.
-        if (name.isEmpty() || IsMarker(name)) {
-            if (open) EditorMap.last().EndReg = r - 2;
-            open = false;
-            remName.clear();
-            continue;
-        }
-        const QStringList& row = selector_[r];
-        if (name != remName) {
-            remName = name;
-            remFormat = row[FormatCol];
-            names << name;
-            if (open) EditorMap.last().EndReg = r - 2;
-            Map m;
-            m.Startreg = r - 1;
-            m.EndReg = r - 1;
-            m.Parameter = name;
-            m.Format = row[FormatCol];
-            m.Multiplier = row[MultiplierCol];
-            m.Access = row[AccessCol];
-            m.Sequence = row[OrderCol];
-            m.Rule = row[RuleCol];
-            m.PType = row[TypeCol];
-            const int lay = LayoutRowOfOrder(m.Sequence);
-            if (lay > 0) {
-                m.DescAlways = layout_[lay][LayAlwaysCol];
-                m.DescToolTip = layout_[lay][LayToolTipCol];
-            }
-            EditorMap.append(m);
-            open = true;
-            ++EditorMapCount;
-        }
-        // Tested from the first parameter on, so that a first parameter of
-        // mixed formats is not written as one format.
-        if (names.size() >= 2 && names.first(names.size() - 1).contains(remName)) {
-            ui_.ShowMessage(remName + QStringLiteral(": Not Contiguous"));
-            verdict = false;
-        }
-        if (row[FormatCol] != remFormat) {
-            ui_.ShowMessage(remName + QStringLiteral(": Mixed Formats"));
-            verdict = false;
-        }
-    }
-
+    if (!CollectParameters()) verdict = false;
     if (EditorMapCount == 0) verdict = false;
-
-    for (int s = 1; s < LayoutRowCount(); ++s) {
-        const QString wanted = QString::number(s);
-        bool found = false;
-        for (int r = 1; r < LayoutRowCount() && !found; ++r) found = layout_[r][LayOrderCol] == wanted;
-        if (!found) {
-            ui_.ShowMessage(QStringLiteral("Not Got Sequence Number: ") + wanted + QStringLiteral("\n\r") +
-                            QStringLiteral("This must be corrected - at present it's a manual edit of the data file!"));
-            verdict = false;
-        }
-    }
-
-    for (int a = 0; a < EditorMap.size(); ++a) {
-        for (int b = a + 1; b < EditorMap.size(); ++b) {
-            if (EditorMap[a].Sequence == EditorMap[b].Sequence) {
-                ui_.ShowMessage(QStringLiteral("Same Order number (") + EditorMap[a].Sequence +
-                                QStringLiteral(") for ") + EditorMap[a].Parameter + QStringLiteral(" and ") +
-                                EditorMap[b].Parameter);
-                verdict = false;
-            }
-        }
-    }
-
-    // A map must not address a register the meter lacks, nor carry a format
-    // the readers do not know.
-    for (const Map& m : EditorMap) {
-        if (const QString fault = RegisterRangeFault(m); !fault.isEmpty()) {
-            ui_.ShowMessage(fault);
-            verdict = false;
-        }
-        if (!FormatNames().contains(m.Format)) {
-            ui_.ShowMessage(m.Parameter + QStringLiteral(": Format must be one of ") +
-                            FormatNames().join(QStringLiteral(", ")) + QStringLiteral(", not: ") + m.Format);
-            verdict = false;
-        }
-    }
+    if (!ReportMissingOrders()) verdict = false;
+    if (!ReportSharedOrders()) verdict = false;
+    if (!ReportUnusableParameters()) verdict = false;
 
     if (verdict) {
         controls.GridOKVisible = true;
@@ -549,6 +502,132 @@ void MapEditor::CheckGridClick() {
         GridIsOK = false;
     }
     ValuesPending = false;
+}
+
+bool MapEditor::CollectParameters() {
+    bool ok = true;
+    EditorMap.clear();
+    EditorMapCount = 0;
+    // How many runs each name has started so far: a second run is a
+    // parameter that is not contiguous.
+    QHash<QString, int> runs;
+    QString remName, remFormat;
+    bool open = false;
+    // One empty row past the last closes a parameter that runs to the end.
+    for (int r = 1; r <= kSelectorRows; ++r) {
+        const QString name = r < kSelectorRows ? selector_[r][NameCol] : QString();
+        // Marker rows belong to no parameter; they were reported already.
+        if (name.isEmpty() || IsMarker(name)) {
+            if (open) EditorMap.last().EndReg = r - 2;
+            open = false;
+            remName.clear();
+            continue;
+        }
+        const QStringList& row = selector_[r];
+        if (name != remName) {
+            remName = name;
+            remFormat = row[FormatCol];
+            ++runs[name];
+            if (open) EditorMap.last().EndReg = r - 2;
+            EditorMap.append(ParameterOfRow(r));
+            open = true;
+            ++EditorMapCount;
+        }
+        // Tested from the first parameter on, so that a first parameter of
+        // mixed formats is not written as one format.
+        if (runs.value(remName) >= 2) {
+            ui_.ShowMessage(Excerpt(remName) + QStringLiteral(": Not Contiguous"));
+            ok = false;
+        }
+        if (row[FormatCol] != remFormat) {
+            ui_.ShowMessage(Excerpt(remName) + QStringLiteral(": Mixed Formats"));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+Map MapEditor::ParameterOfRow(int r) const {
+    const QStringList& row = selector_[r];
+    Map m;
+    m.Startreg = r - 1;
+    m.EndReg = r - 1;
+    m.Parameter = row[NameCol];
+    m.Format = row[FormatCol];
+    m.Multiplier = row[MultiplierCol];
+    m.Access = row[AccessCol];
+    m.Sequence = row[OrderCol];
+    m.Rule = row[RuleCol];
+    m.PType = row[TypeCol];
+    const int lay = LayoutRowOfOrder(m.Sequence);
+    if (lay > 0) {
+        m.DescAlways = layout_[lay][LayAlwaysCol];
+        m.DescToolTip = layout_[lay][LayToolTipCol];
+    }
+    return m;
+}
+
+bool MapEditor::ReportMissingOrders() {
+    // One pass marks the numbers that some row's Order cell holds exactly.
+    const int rows = LayoutRowCount();
+    std::vector<bool> held(rows, false);
+    for (int r = 1; r < rows; ++r) {
+        const QString& cell = layout_[r][LayOrderCol];
+        int n = 0;
+        if (ParseInt32(cell, &n) && n >= 1 && n < rows && QString::number(n) == cell) held[n] = true;
+    }
+    bool ok = true;
+    for (int s = 1; s < rows; ++s) {
+        if (held[s]) continue;
+        ui_.ShowMessage(QStringLiteral("Not Got Sequence Number: ") + QString::number(s) + QStringLiteral("\n\r") +
+                        QStringLiteral("This must be corrected - at present it's a manual edit of the data file!"));
+        ok = false;
+    }
+    return ok;
+}
+
+bool MapEditor::ReportSharedOrders() {
+    // Entries sorted by order text; each run of equal texts gives its pairs,
+    // which are then reported in the order of the entries.
+    std::vector<int> byOrder(EditorMap.size());
+    for (int i = 0; i < int(byOrder.size()); ++i) byOrder[i] = i;
+    std::stable_sort(byOrder.begin(), byOrder.end(),
+                     [this](int a, int b) { return EditorMap[a].Sequence < EditorMap[b].Sequence; });
+    std::vector<std::pair<int, int>> pairs;
+    for (size_t first = 0; first < byOrder.size();) {
+        size_t last = first + 1;
+        while (last < byOrder.size() && EditorMap[byOrder[last]].Sequence == EditorMap[byOrder[first]].Sequence) ++last;
+        for (size_t a = first; a < last; ++a)
+            for (size_t b = a + 1; b < last; ++b) pairs.emplace_back(byOrder[a], byOrder[b]);
+        first = last;
+    }
+    std::sort(pairs.begin(), pairs.end());
+    for (const auto& [a, b] : pairs)
+        ui_.ShowMessage(QStringLiteral("Same Order number (") + Excerpt(EditorMap[a].Sequence) +
+                        QStringLiteral(") for ") + Excerpt(EditorMap[a].Parameter) + QStringLiteral(" and ") +
+                        Excerpt(EditorMap[b].Parameter));
+    return pairs.empty();
+}
+
+bool MapEditor::ReportUnusableParameters() {
+    // A map must not address a register the meter lacks, carry a format the
+    // readers do not know, nor hold what the parameter screen cannot show.
+    bool ok = true;
+    for (const Map& m : EditorMap) {
+        if (const QString fault = RegisterRangeFault(m); !fault.isEmpty()) {
+            ui_.ShowMessage(fault);
+            ok = false;
+        }
+        if (!FormatNames().contains(m.Format)) {
+            ui_.ShowMessage(Excerpt(m.Parameter) + QStringLiteral(": Format must be one of ") +
+                            FormatNames().join(QStringLiteral(", ")) + QStringLiteral(", not: ") + Excerpt(m.Format));
+            ok = false;
+        } else if (const QString fault = ScreenFault(m); !fault.isEmpty()) {
+            ui_.ShowMessage(fault);
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 // ------------------------------------------------------------ page layout
@@ -587,10 +666,15 @@ void MapEditor::DelHdrBtnClick() {
 
 void MapEditor::PageLayoutSelectCell(int row) { LayoutSelRow = row; }
 
-void MapEditor::PageLayoutSetEditText(int col, int row, const QString& value) {
-    if (row < 1 || row >= LayoutRowCount() || (col != LayAlwaysCol && col != LayToolTipCol)) return;
+bool MapEditor::PageLayoutSetEditText(int col, int row, const QString& value) {
+    if (row < 1 || row >= LayoutRowCount() || (col != LayAlwaysCol && col != LayToolTipCol)) return false;
+    if (const QString bad = UnstorableCharacter(value); !bad.isEmpty()) {
+        ui_.ShowMessage(UnstorableMessage(bad, value));
+        return false;
+    }
     layout_[row][col] = value;
     MapChanged = true;
+    return true;
 }
 
 void MapEditor::PageLayoutRowMoved(int from, int to) {
@@ -625,8 +709,7 @@ void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& 
     for (const MapHeader& h : headers) {
         const int o = ToInt(h.Order);
         if (o < 1 || o >= rows)
-            throw UserError(QStringLiteral("Header %1: order %2 lies outside the page layout's %3")
-                                .arg(h.Heading, h.Order, LayoutRangeText(rows)));
+            throw UserError(OrderOutsideMessage(QStringLiteral("Header ") + h.Heading, h.Order, rows));
         if (headerRow[o]++ > 0)
             throw UserError(QStringLiteral("Order %1 is used by more than one header").arg(o));
     }
@@ -634,10 +717,9 @@ void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& 
     for (const Map& m : params) {
         const int s = ToInt(m.Sequence);
         if (s < 1 || s >= rows)
-            throw UserError(QStringLiteral("%1: order %2 lies outside the page layout's %3")
-                                .arg(m.Parameter, m.Sequence, LayoutRangeText(rows)));
+            throw UserError(OrderOutsideMessage(m.Parameter, m.Sequence, rows));
         if (headerRow[s] > 0)
-            throw UserError(QStringLiteral("%1: order %2 is also the order of a header").arg(m.Parameter, m.Sequence));
+            throw UserError(QStringLiteral("%1: order %2 is also the order of a header").arg(Excerpt(m.Parameter), Excerpt(m.Sequence)));
         byStart << &m;
     }
     std::stable_sort(byStart.begin(), byStart.end(),
@@ -647,8 +729,8 @@ void MapEditor::CheckLoadable(const QList<Map>& params, const QList<MapHeader>& 
         const Map& b = *byStart[i];
         if (b.Startreg <= a.EndReg)
             throw UserError(QStringLiteral("%1 (registers %2 to %3) overlaps %4 (registers %5 to %6)")
-                                .arg(a.Parameter, QString::number(a.Startreg), QString::number(a.EndReg),
-                                     b.Parameter, QString::number(b.Startreg), QString::number(b.EndReg)));
+                                .arg(Excerpt(a.Parameter), QString::number(a.Startreg), QString::number(a.EndReg),
+                                     Excerpt(b.Parameter), QString::number(b.Startreg), QString::number(b.EndReg)));
     }
 }
 

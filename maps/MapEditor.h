@@ -128,7 +128,9 @@ public:
     void AddHdrBtnClick();
     void DelHdrBtnClick();
     void PageLayoutSelectCell(int row);
-    void PageLayoutSetEditText(int col, int row, const QString& value);
+    // False, with a message, for a text that a map file cannot hold; the
+    // cell then keeps its text.
+    bool PageLayoutSetEditText(int col, int row, const QString& value);
     // Moves layout row from to row to (the cells travel with the row), then
     // renumbers the rows and the Selector's Order cells.
     void PageLayoutRowMoved(int from, int to);
@@ -159,6 +161,13 @@ private:
     void RemoveLayoutRow(int row);
     void CheckLoadable(const QList<Map>& params, const QList<MapHeader>& headers) const;
     bool NameUsedElsewhere(const QString& name) const;
+    // The steps of the grid check; each reports its faults and returns
+    // false when it found one.
+    bool CollectParameters();
+    Map ParameterOfRow(int row) const;
+    bool ReportMissingOrders();
+    bool ReportSharedOrders();
+    bool ReportUnusableParameters();
     int LayoutRowOfOrder(const QString& order) const;
 
     UserInteraction& ui_;

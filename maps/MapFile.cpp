@@ -47,7 +47,7 @@ public:
         int value = 0;
         if (!ParseInt32(line, &value)) return Fail(NotAnIntegerMessage(line));
         if (value < 0)
-            return Fail(QStringLiteral("'%1' is not a valid %2").arg(line, what));
+            return Fail(QStringLiteral("'%1' is not a valid %2").arg(Excerpt(line), what));
         *out = value;
         return true;
     }

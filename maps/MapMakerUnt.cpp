@@ -73,10 +73,10 @@ public:
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
         if (role != Qt::EditRole || !Typed(index.column())) return false;
-        editor_.PageLayoutSetEditText(index.column(), index.row() + 1, value.toString());
+        const bool taken = editor_.PageLayoutSetEditText(index.column(), index.row() + 1, value.toString());
         emit dataChanged(index, index);
         edited_();
-        return true;
+        return taken;
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (role == Qt::DisplayRole && orientation == Qt::Horizontal) return editor_.LayoutCell(section, 0);
@@ -230,18 +230,13 @@ void TMapMaker::BuildWindow() {
     Selector->setGeometry(8, 52, 470, 292);
     Selector->viewport()->installEventFilter(this);
     Selector->setCornerButtonEnabled(false);
+    // Only the maker's click or a select key chooses a row: the current cell
+    // also moves when the grid takes the focus or an arrow key is pressed,
+    // and neither may start or end a range.
     connect(Selector, &QTableView::pressed, this, [this](const QModelIndex& index) {
-        selectorMousePress_ = false;
         if (index.isValid()) SelectorSelectCell(index.row() + 1);
     });
-    connect(Selector->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current, const QModelIndex& previous) {
-                // Mouse presses are handled by pressed(); the keyboard moves the
-                // current row here.
-                if (syncing_ || selectorMousePress_ || !current.isValid()) return;
-                if (previous.isValid() && previous.row() == current.row()) return;
-                SelectorSelectCell(current.row() + 1);
-            });
+    Selector->installEventFilter(this);
     connect(Selector->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ValuesNotInView(); });
 
     UpArrow = new QToolButton(Client);
@@ -676,14 +671,23 @@ bool TMapMaker::eventFilter(QObject* watched, QEvent* event) {
             else SelectorMouseWheelUp();
             return true;
         }
-        if (event->type() == QEvent::MouseButtonPress) selectorMousePress_ = true;
         if (event->type() == QEvent::MouseButtonDblClick) {
             // A quick second click on a row is a second click, as a slow one is.
             const QModelIndex index = Selector->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
             if (index.isValid()) SelectorSelectCell(index.row() + 1);
             return true;
         }
-        if (event->type() == QEvent::MouseButtonRelease) selectorMousePress_ = false;
+    }
+
+    if (watched == Selector && event->type() == QEvent::KeyPress) {
+        // Space, Enter or Return choose the current row as a click would.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool select = key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (select && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            const QModelIndex current = Selector->currentIndex();
+            if (current.isValid()) SelectorSelectCell(current.row() + 1);
+            return true;
+        }
     }
 
     if (watched == PageLayout->viewport()) {

@@ -97,7 +97,6 @@ private:
     LayoutTableModel* layoutModel_ = nullptr;
     bool syncing_ = false;
     bool destroying_ = false;
-    bool selectorMousePress_ = false;
     int layoutDragFrom_ = 0;
 
     QWidget* Client = nullptr;

@@ -144,7 +144,7 @@ FieldDesignResult DeriveFieldDesign(const DMap& param, const QList<UnitRow>& uni
 
 long double MultiplierOf(const DMap& param) {
     long double m = 0;
-    if (ParseNumber(param.Multiplier, &m) || ParseNumber(param.Multiplier, QLocale::c(), &m)) return m;
+    if (ParseMultiplier(param.Multiplier, &m)) return m;
     return ToFloat(param.Multiplier);
 }
 

@@ -110,7 +110,7 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         bool ruleShown;
     } cases[] = {
         {20, 23, "Int32", "Flow: 1 Int32 value(s)", false},
-        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false}, // refused as a format, stored all the same
+        {20, 22, "Int16", "Flow: 1 Int16 value(s)", false}, // refused by Add to grid: comes from a file
         {20, 23, "Int16", "Flow: 2 Int16 value(s)", true},
         {20, 25, "ASCII", "Flow: 6 ASCII value(s)", false},
     };
@@ -126,6 +126,11 @@ TEST_F(MapEditorTest, ClickingAStoredParameterLoadsIt) {
         ed.controls.PTypeCombo = "Temperature";
         ed.controls.AccessCombo = "R";
         ed.StoreClick();
+        if (Name(c.start) != "Flow") {
+            ed.ClearSelector();
+            WriteMap("ZUVMAP3.map", {Param(c.start, c.end, "Flow", c.format, "0.5", 1, "1", "R", "A", "Temperature")});
+            ed.ReadMapFile("ZUVMAP3.map");
+        }
         ed.SelectorSelectCell(Row(c.start + 1));
         EXPECT_EQ(ed.controls.StartRowLbl + "-" + ed.controls.EndRowLbl, QString("%1-%2").arg(c.start).arg(c.end));
         EXPECT_EQ(ed.controls.DataCount, c.dataCount);
@@ -241,6 +246,15 @@ TEST_F(MapEditorTest, AddToGridRefusals) {
         {"name of another parameter",
          [](MapEditorTest& t) { t.Add(0, 1, "Flow"); t.Select(5, 6); t.ed.controls.ParamNameInput = "Flow"; t.ed.FormatChange("Int8"); },
          "Flow: Already used"},
+        {"Int16 on three registers",
+         [](MapEditorTest& t) { t.Select(5, 7); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int16"); },
+         "Int16 requires 2 registers per number - your selection has 3 registers"},
+        {"Int32 on three registers",
+         [](MapEditorTest& t) { t.Select(5, 7); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int32"); },
+         "Int32 requires 4 registers per number - your selection has 3 registers"},
+        {"multiplier no number",
+         [](MapEditorTest& t) { t.Select(5, 6); t.ed.controls.ParamNameInput = "X"; t.ed.FormatChange("Int8"); t.ed.controls.Multiplier = "x2"; },
+         "Multiplier must be decimal number, not: x2"},
         {"name of the title row",
          [](MapEditorTest& t) { t.Select(5, 6); t.ed.controls.ParamNameInput = "Parameter"; t.ed.FormatChange("Int8"); },
          "Parameter: Already used"},
@@ -254,6 +268,46 @@ TEST_F(MapEditorTest, AddToGridRefusals) {
         EXPECT_EQ(Messages(), QStringList{c.message});
         EXPECT_TRUE(Name(5).startsWith("selection"));
     }
+}
+
+TEST_F(MapEditorTest, TextsAMapFileCannotHoldAreRefused) {
+    const QString omega = QString::fromUtf8("\u03A9mega");
+    const QString smile = QString::fromUtf8("Flow \U0001F600");
+    struct Case {
+        QString text, message; // message empty: the text is taken
+    } cases[] = {
+        {omega, QString::fromUtf8("A map file cannot hold the character \"\u03A9\" (U+03A9) - please use another in: ") + omega},
+        {smile, QString::fromUtf8("A map file cannot hold the character \"\U0001F600\" (U+1F600) - please use another in: ") + smile},
+        {"two\nlines", "A map file cannot hold the character (U+000A) - please use another in: two\nlines"},
+        {QString::fromUtf8("D\u00E9bit \u20AC/h"), ""}, // Windows-1252 has both
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        // Add to grid: refused with the markers kept, or stored.
+        ed.ClearSelector();
+        ui.clear();
+        Select(5, 6);
+        ed.controls.ParamNameInput = c.text;
+        ed.FormatChange("Int8");
+        ed.StoreClick();
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        EXPECT_EQ(Name(5), c.message.isEmpty() ? c.text : QString("selection start"));
+
+        // A description cell: refused with the cell and the flag as they were.
+        ed.ClearSelector();
+        Add(0, 0, "A");
+        ed.MapChanged = false;
+        ui.clear();
+        EXPECT_EQ(ed.PageLayoutSetEditText(E::LayAlwaysCol, 1, c.text), c.message.isEmpty());
+        EXPECT_EQ(Messages(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        EXPECT_EQ(ed.LayoutCell(E::LayAlwaysCol, 1), c.message.isEmpty() ? c.text : QString());
+        EXPECT_EQ(ed.MapChanged, c.message.isEmpty());
+    }
+    // What was taken comes back from the file as it was shown.
+    ed.WriteMapFile("ZUVMAP11.map");
+    const MapReadResult back = ReadMapFileContent("ZUVMAP11.map", "ZUVMAP11.map");
+    ASSERT_EQ(back.params.size(), 1);
+    EXPECT_EQ(back.params[0].DescAlways, QString::fromUtf8("D\u00E9bit \u20AC/h"));
 }
 
 // ------------------------------------------------------------ add and clear
@@ -325,6 +379,17 @@ TEST_F(MapEditorTest, CheckMessages) {
          {Param(0, 0, "A", "Int8", "1", 1, "1"), Param(1, 1, "B", "Int8", "1", 1, "2"), Param(2, 2, "C", "Int8", "1", 1, "4"),
           Param(3, 3, "D", "Int8", "1", 1, "4")},
          {"Not Got Sequence Number: 3" + notGot, "Same Order number (4) for C and D"}},
+        {"Int16 on three registers",
+         {Param(0, 2, "Odd", "Int16", "1", 1, "1")},
+         {"Parameter \"Odd\" has 3 registers (0 to 2); Int16 needs 2 registers per value"}},
+        {"Int32 on three registers, no value at all",
+         {Param(4, 6, "Wide", "Int32", "1", 0, "1")},
+         {"Parameter \"Wide\" has 3 registers (4 to 6); Int32 needs 4 registers per value"}},
+        {"integer multipliers that are no number",
+         {Param(0, 0, "Empty", "Int8", "", 1, "1"), Param(1, 2, "Word", "Int16", "x", 1, "2"),
+          Param(3, 3, "Text", "ASCII", "", 1, "3"), Param(4, 4, "Point", "Int8", "0.5", 1, "4")},
+         {"Parameter \"Empty\": Multiplier must be decimal number, not: ",
+          "Parameter \"Word\": Multiplier must be decimal number, not: x"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -341,6 +406,60 @@ TEST_F(MapEditorTest, CheckMessages) {
     }
 }
 
+TEST_F(MapEditorTest, OrdersOnALargeLayout) {
+    // Two parameters share order 1, so 2 is missing; a heading's order
+    // written "05" is not 5.
+    const int headers = 30000;
+    QList<MapHeader> rows;
+    for (int o = 3; o < headers + 3; ++o) rows.append({o == 5 ? QString("05") : QString::number(o), "H", ""});
+    WriteMap("ZUVMAP12.map", {Param(0, 0, "A", "Int8", "1", 1, "1"), Param(1, 1, "B", "Int8", "1", 1, "1")}, rows);
+    ed.ReadMapFile("ZUVMAP12.map");
+    ASSERT_EQ(ed.LayoutRowCount(), headers + 3);
+    ui.clear();
+    ed.CheckGridClick();
+    const QString notGot = "\n\rThis must be corrected - at present it's a manual edit of the data file!";
+    EXPECT_EQ(Messages(), (QStringList{"Not Got Sequence Number: 2" + notGot, "Not Got Sequence Number: 5" + notGot,
+                                       "Same Order number (1) for A and B"}));
+    EXPECT_FALSE(ed.GridIsOK);
+}
+
+TEST_F(MapEditorTest, MessagesQuoteAnExcerptOfALongText) {
+    const QString longName = QString(200, 'N');
+    const QString excerpt = QString(60, 'N') + QChar(0x2026);
+    // A line of a damaged file.
+    QStringList lines = MapFileLines({Param(0, 0, "A", "Int8", "1", 1, "1")}, {});
+    lines[2] = QString(5000, '7') + "x";
+    WriteLines("ZUVMAP13.map", lines);
+    try {
+        ed.ReadMapFile("ZUVMAP13.map");
+        ADD_FAILURE() << "read without error";
+    } catch (const UserError& e) {
+        EXPECT_EQ(e.text(), "'" + QString(60, '7') + QChar(0x2026) + "' is not a valid integer value");
+    }
+
+    // The grid check's messages about a parameter with a long name.
+    ed.ClearSelector();
+    WriteMap("ZUVMAP14.map", {Param(0, 1, longName, "Int8", "1", 2, "1"), Param(2, 2, "B", "Int8", "1", 1, "2"),
+                              Param(3, 5, longName, "Int16", "", 1, "3")});
+    ed.ReadMapFile("ZUVMAP14.map");
+    ui.clear();
+    ed.CheckGridClick();
+    const QStringList said = Messages();
+    ASSERT_FALSE(said.isEmpty());
+    for (const QString& m : said) {
+        EXPECT_FALSE(m.contains(QString(61, 'N'))) << m.toStdString();
+        EXPECT_TRUE(m.contains(excerpt)) << m.toStdString();
+    }
+    EXPECT_TRUE(said.contains(excerpt + ": Not Contiguous"));
+    EXPECT_TRUE(said.contains("Parameter \"" + excerpt + "\" has 3 registers (3 to 5); Int16 needs 2 registers per value"));
+
+    // A text of exactly 60 characters is quoted whole; a character of two
+    // units at the cut is not split.
+    EXPECT_EQ(Excerpt(QString(60, 'a')), QString(60, 'a'));
+    const QString pairAtCut = QString(59, 'a') + QString::fromUtf8("\U0001F600") + "b";
+    EXPECT_EQ(Excerpt(pairAtCut), QString(59, 'a') + QChar(0x2026));
+}
+
 TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {
     Select(255, 256);
     ed.controls.ParamNameInput = "Edge";
@@ -355,7 +474,7 @@ TEST_F(MapEditorTest, RangeToRegister256FailsTheCheck) {
 
 TEST_F(MapEditorTest, CapacityFollowsTheFormatAndDescriptionsComeFromTheLayout) {
     Add(10, 13, "I16", "Int16");
-    Add(20, 22, "Odd", "Int16"); // refused as a format, stored all the same
+    Add(20, 21, "Odd", "Int16");
     Add(30, 37, "Text", "ASCII");
     Add(40, 42, "Hex", "Hex");
     ed.PageLayoutSetEditText(E::LayAlwaysCol, 3, "shown");

@@ -211,8 +211,9 @@ TEST_F(MapMakerWindowTest, SelectorRowsByMouseAndKeysNotByWheel) {
     EXPECT_EQ(CellColour(5, MapEditor::FormatCol), QColor(Qt::white));
 
 
-    // The arrow key moves the current row, which ends the range there.
+    // The arrow key moves the current row; Space ends the range there.
     QTest::keyClick(Selector(), Qt::Key_Down);
+    QTest::keyClick(Selector(), Qt::Key_Space);
     EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "6");
     EXPECT_EQ(Selector()->model()->index(6, 1).data().toString(), "selection end");
     EXPECT_TRUE(W<QWidget>("Clear")->isEnabled());
@@ -232,6 +233,42 @@ TEST_F(MapMakerWindowTest, SelectorRowsByMouseAndKeysNotByWheel) {
     EXPECT_EQ(Selector()->model()->index(5, 1).data().toString(), "");
     EXPECT_FALSE(W<QCheckBox>("Clear")->isChecked());
     EXPECT_EQ(CellColour(5, MapEditor::NameCol), QColor(Qt::white));
+}
+
+TEST_F(MapMakerWindowTest, OnlyClicksAndTheSelectKeysChooseARange) {
+    Open();
+    // The grid takes the keyboard focus before any click, as a window
+    // manager gives it on show: Qt then makes its first cell current.
+    ASSERT_FALSE(Selector()->currentIndex().isValid());
+    QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Selector(), &in);
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "");
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "");
+    ClickRegister(10);
+    ClickRegister(13);
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "10");
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "13");
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "");
+    EXPECT_TRUE(Said().isEmpty()) << Said().join(" / ").toStdString();
+
+    // The arrow keys only move the current row; Space starts a range there
+    // and Enter ends it.
+    EditorAction("New1")->trigger();
+    Selector()->setFocus();
+    Selector()->setCurrentIndex(Selector()->model()->index(20, MapEditor::NameCol));
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    EXPECT_EQ(Selector()->currentIndex().row(), 22);
+    for (int reg = 19; reg <= 23; ++reg)
+        EXPECT_EQ(Selector()->model()->index(reg, MapEditor::NameCol).data().toString(), "") << reg;
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "");
+    QTest::keyClick(Selector(), Qt::Key_Space);
+    EXPECT_EQ(W<QLabel>("StartRowLbl")->text(), "22");
+    QTest::keyClick(Selector(), Qt::Key_Down);
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "");
+    QTest::keyClick(Selector(), Qt::Key_Return);
+    EXPECT_EQ(W<QLabel>("EndRowLbl")->text(), "23");
+    EXPECT_EQ(Selector()->model()->index(23, MapEditor::NameCol).data().toString(), "selection end");
 }
 
 TEST_F(MapMakerWindowTest, ArrowsLeadToParametersOutOfView) {
@@ -298,6 +335,62 @@ TEST_F(MapMakerWindowTest, PreviewWithAndWithoutAMeter) {
     mw()->EEPROMConnected(false);
     EXPECT_TRUE(W<QWidget>("Previewbtn")->isEnabled());
     EXPECT_FALSE(W<QWidget>("CanPreviewlbl")->isVisible());
+}
+
+TEST_F(MapMakerWindowTest, AMapTheMainWindowCannotShowFailsTheCheck) {
+    Open();
+    // Int16 refused for three registers, the multiplier left empty, as an
+    // earlier editor stored it.
+    QString error;
+    ASSERT_TRUE(WriteTextLines(UserFile("ZUVMAP60.map"), MapFileLines({Param(0, 2, "Odd", "Int16", "", 1, "1")}, {}), &error));
+    ui.choosePath(UserFile("ZUVMAP60.map"));
+    EditorAction("ReadMapFile1")->trigger();
+    const QString fault = "Parameter \"Odd\" has 3 registers (0 to 2); Int16 needs 2 registers per value";
+    EXPECT_EQ(Said(), QStringList{fault});
+    EXPECT_TRUE(W<QWidget>("GridNOTOK")->isVisible());
+    ui.clear();
+    Press("Previewbtn");
+    EXPECT_EQ(Said(), QStringList{fault});
+    EXPECT_FALSE(program->map.MapLoaded);
+
+    // Through the controls: Add to grid refuses what Int16 cannot fill.
+    EditorAction("New1")->trigger();
+    ui.clear();
+    ClickRegister(20);
+    ClickRegister(22);
+    TypeInto(W<QLineEdit>("ParamNameInput"), "Odd");
+    TypeFormat("Int16");
+    Press("Store");
+    EXPECT_EQ(Said(), (QStringList{"Int16 requires 2 registers per number - your selection has 3 registers",
+                                   "Int16 requires 2 registers per number - your selection has 3 registers"}));
+    EXPECT_EQ(Selector()->model()->index(21, MapEditor::NameCol).data().toString(), "");
+}
+
+TEST_F(MapMakerWindowTest, ANameTheMapFileCannotHoldIsRefused) {
+    Open();
+    const QString omega = QString::fromUtf8("\u03A9mega");
+    const QString refusal = QString::fromUtf8("A map file cannot hold the character \"\u03A9\" (U+03A9) - please use another in: ") + omega;
+    ClickRegister(0);
+    ClickRegister(1);
+    // Typed as a keyboard that has the letter sends it.
+    QLineEdit* name = W<QLineEdit>("ParamNameInput");
+    name->clear();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, omega);
+    QApplication::sendEvent(name, &press);
+    ASSERT_EQ(name->text(), omega);
+    TypeFormat("Int8");
+    Press("Store");
+    EXPECT_EQ(Said(), QStringList{refusal});
+    EXPECT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "selection start");
+
+    TypeInto(W<QLineEdit>("ParamNameInput"), "Omega");
+    Press("Store");
+    ASSERT_EQ(Selector()->model()->index(0, MapEditor::NameCol).data().toString(), "Omega");
+    ui.clear();
+    QAbstractItemModel* layout = Layout()->model();
+    EXPECT_FALSE(layout->setData(layout->index(0, MapEditor::LayAlwaysCol), omega));
+    EXPECT_EQ(Said(), QStringList{refusal});
+    EXPECT_EQ(layout->index(0, MapEditor::LayAlwaysCol).data().toString(), "");
 }
 
 TEST_F(MapMakerWindowTest, MainWindowCloseAsksTheEditorFirst) {
