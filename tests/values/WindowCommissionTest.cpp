@@ -225,3 +225,121 @@ TEST_F(CommissionWindowTest, TheDialogTicksByKeyboardAndOnlyTickableRows) {
 
 } // namespace
 } // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+constexpr int kTag = 3; // registers 8 to 23
+
+class MeterTruthWindowTest : public CommissionWindowTest {
+protected:
+    void Edit(int index, const QString& text) {
+        Box(index)->setText(text);
+        emit Box(index)->textEdited(text);
+    }
+    QVector<quint8> Registers(int from, int count) const {
+        QVector<quint8> regs;
+        for (int r = from; r < from + count; ++r) regs << meter_->reg(r);
+        return regs;
+    }
+};
+
+TEST_F(MeterTruthWindowTest, AnUneditedTagIsWrittenBackWithTheBytesItHolds) {
+    Connect();
+    const QVector<quint8> tag{0x41, 0x09, 0x42, 0x07, 0x00, 0xE9, 0x43, 0x7F, 0x0D, 0x0A, 0x44, 0, 0, 0x20, 0, 0xFF};
+    for (int k = 0; k < tag.size(); ++k) meter_->setReg(8 + k, tag.at(k));
+    Trigger("ReadEE");
+    EXPECT_EQ(Box(kTag)->text(), "ABCD "); // the other bytes cannot be shown
+    Trigger("WriteEE");
+    EXPECT_EQ(Said(), "Meter written successfully");
+    EXPECT_EQ(Registers(8, 16), tag);
+
+    // Saved and opened again, the file still stands for the same bytes.
+    const QString path = program->startup.UserDir + "tag.epf";
+    ui.choosePath(path);
+    Trigger("SaveAsData");
+    for (int r = 8; r < 24; ++r) meter_->setReg(r, 0x5A);
+    ui.choosePath(path);
+    Trigger("ReadData");
+    Trigger("WriteEE");
+    EXPECT_EQ(Registers(8, 16), tag);
+
+    // A typed text is what is written.
+    Edit(kTag, "ABCE");
+    Trigger("WriteEE");
+    EXPECT_EQ(Registers(8, 16), QVector<quint8>({0x41, 0x42, 0x43, 0x45}) + QVector<quint8>(12, 0));
+}
+
+TEST_F(MeterTruthWindowTest, WriteParametersSaysWrittenOnlyWhenTheMeterHoldsIt) {
+    Connect();
+    meter_->mutableFaults().ignoreWrites = {73};
+    Edit(kPulse, Plus(kPulse, 1));
+    Trigger("WriteEE");
+    EXPECT_FALSE(ui.texts("message").contains("Meter written successfully"));
+    EXPECT_EQ(Said(), "Meter written, but these parameters do not hold what was written:\n\rPulse Width (ms)");
+    const CommissioningRecord& record = mw()->Record();
+    EXPECT_EQ(VerificationText(record), "Differences: Pulse Width (ms)");
+    // The record leaves the parameter with what the meter holds.
+    EXPECT_EQ(record.asLeft.at(kPulse), record.asFound.at(kPulse));
+
+    meter_->mutableFaults().ignoreWrites.clear();
+    Trigger("WriteEE");
+    EXPECT_EQ(Said(), "Meter written successfully");
+    EXPECT_EQ(VerificationText(record), "Verified");
+    EXPECT_EQ(record.asLeft.at(kPulse), mw()->MeterValues().at(kPulse));
+    EXPECT_NE(record.asLeft.at(kPulse), record.asFound.at(kPulse));
+}
+
+TEST_F(MeterTruthWindowTest, AWriteThatBreaksOffLeavesUnknownValuesAndAnOlderVerification) {
+    Connect();
+    Trigger("VerifyMeter");
+    ASSERT_EQ(VerificationText(mw()->Record()), "Verified");
+    Edit(kPipe, Plus(kPipe, 1));
+    // Pipe Diameter's second register and the three after it fail.
+    meter_->mutableFaults().failRegisters = {25, 26, 27, 28};
+    Trigger("WriteEE");
+    EXPECT_TRUE(Said().startsWith("What the meter received:\n\rwritten whole: Serial Number, Firmware Version, "
+                                  "Hardware Revision, Meter Tag\n\rwritten partly: Pipe Diameter\n\rnot written: Flow Full Scale, "))
+        << Said().toStdString();
+    const CommissioningRecord& record = mw()->Record();
+    EXPECT_EQ(record.asLeft.at(kPipe), CommissioningRecord::UnknownValue());
+    EXPECT_EQ(record.asLeft.at(kPulse), record.asFound.at(kPulse)); // not reached
+    EXPECT_EQ(VerificationText(record), "Not verified since the last write (before it: Verified)");
+}
+
+TEST_F(MeterTruthWindowTest, AnotherMapsFileIsMatchedByNameAndNothingIsTicked) {
+    Connect();
+    const QString path = program->startup.UserDir + "other.epf";
+    QString error;
+    // Map 9 has the Pulse Width first and a Tag where map 5 has its serial.
+    ASSERT_TRUE(WriteTextLines(path, {"ZUVMap9.Map", "2", "Tag", "ASCII", "ABCD", "Pulse Width (ms)", "Int16",
+                                      Plus(kPulse, 1)},
+                               &error));
+    ui.choosePath(path);
+    Trigger("CompareData");
+    EXPECT_EQ(ui.offeredTicks.count(true), 0);
+    for (const WriteChoiceRow& row : ui.offeredRows) {
+        SCOPED_TRACE(row.parameter.toStdString());
+        if (row.parameter == "Pulse Width (ms)") {
+            EXPECT_TRUE(row.differs);
+            EXPECT_EQ(row.fileText, Plus(kPulse, 1));
+        } else {
+            EXPECT_EQ(row.fileText, "(none)");
+        }
+    }
+    EXPECT_TRUE(WrittenRegisters().isEmpty());
+}
+
+TEST_F(MeterTruthWindowTest, ADifferenceTheRoundingHidesShowsTheExactValues) {
+    Connect();
+    for (int r = 0; r < 4; ++r) meter_->setReg(r, quint8((123456u >> (8 * (3 - r))) & 0xFF));
+    Compare({{kSerial, "123457"}});
+    ASSERT_FALSE(ui.offeredRows.isEmpty());
+    const WriteChoiceRow& serial = ui.offeredRows.first();
+    EXPECT_TRUE(serial.differs);
+    EXPECT_EQ(serial.meterText, "123456");
+    EXPECT_EQ(serial.fileText, "123457");
+}
+
+} // namespace
+} // namespace vorda::test
