@@ -133,6 +133,8 @@ public:
     // Shows the register browser.
     void PICRW1Click();
     QString FormSettingsPath() const;
+    // "VORDAConfig.txt" in the user directory.
+    QString ConfigFilePath() const;
     void DirectorySelection1Click();
     void UDlblDblClick();
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
@@ -176,6 +178,10 @@ private:
     QLabel* AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName);
     // Close handling; false when the close is cancelled.
     bool FormClose();
+    // Writes the configuration as the window closes; a file that cannot be
+    // written is reported and the user chooses whether to close all the same.
+    // False when the window stays.
+    bool WriteConfigAtClose();
     void DestroyFields();
     void DataChanged(QLineEdit* box);
     void DataClickOrExit(QLineEdit* box);
