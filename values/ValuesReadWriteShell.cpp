@@ -28,7 +28,10 @@ void TValuesReadWrite::FormCreate() {
         s.ProgramDataDir = ctx_.paths.ProgramDataDir();
         if (!QFileInfo::exists(s.ProgramDataDir + QLatin1String(kReadMeFileName)))
             ctx_.end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
-        ReadUDFile(ctx_.paths, s, ctx_.end, [this](const QString& userDir) {
+        const auto askCreate = [this](const MissingUserDir& missing) {
+            return ctx_.ui.AskYesNo(MissingUserDirQuestion(missing));
+        };
+        ReadUDFile(ctx_.paths, s, ctx_.end, askCreate, [this](const QString& userDir) {
             UDlbl->setText(userDir);
             UDlbl->adjustSize();
         });

@@ -212,6 +212,22 @@ TEST_F(CliPtyTest, BadInputEndsWithItsExitCodeAndNothingWrittenOrLeftBehind) {
     EXPECT_FALSE(StopSim().isEmpty());
 }
 
+// A recorded user directory that is not there is not replaced by a new empty
+// one: the command stops before any meter work.
+TEST_F(CliPtyTest, AMissingRecordedUserDirStopsWithCodeFive) {
+    const QString share = Path("share/VORDA");
+    QDir().mkpath(Path("share"));
+    const QString record = Path("home/.config/ZUVMeters/VORDA/VORDAUD.txt");
+    QDir().mkpath(QFileInfo(record).path());
+    ASSERT_TRUE(WriteTextLines(record, {share}, nullptr));
+    const CliRun r = Cli({"scan"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.err, "vorda-cli: The user folder " + share + " recorded in " + record +
+                         " does not exist (not mounted?); nothing was created\n");
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(share));
+}
+
 TEST_F(CliPtyTest, TwoMetersAreRefusedUnlessOneIsNamed) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     SimProcess second{root.filePath("second"), sim.PortDir()};
