@@ -81,6 +81,9 @@ public:
     // answered.
     QList<int> TestConnections(const QList<int>& TestPorts);
     int FindComPorts();
+    // After a scan without a meter: names the ports other programs hold,
+    // since a meter may be behind one of them.
+    void ReportPortsInUse();
     bool AutoMeter();
     void TestConnbtnClick();
     void mAConnectbtnClick();
@@ -226,6 +229,8 @@ private:
     QList<int> ComPorts_;
     int FoundPortIndex_ = -1;
     QList<int> PortsLeftOpen_;
+    // The ports of the last scan that other programs hold, as texts.
+    QStringList PortsInUse_;
 
     // Screen.
     QVector<QLineEdit*> ValueEdits_;
