@@ -4,9 +4,10 @@
 #include "base/UserError.h"
 #include "units/NumberFormat.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <QSettings>
+#include <algorithm>
 
 namespace vorda {
 
@@ -61,15 +62,89 @@ std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& se
     return p;
 }
 
-bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement) {
-    QSettings settings(iniPath, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("Preferences/SaveSettings"), 1);
-    settings.setValue(section + QStringLiteral("/Top"), placement.top);
-    settings.setValue(section + QStringLiteral("/Left"), placement.left);
-    settings.setValue(section + QStringLiteral("/Height"), placement.height);
-    settings.setValue(section + QStringLiteral("/Width"), placement.width);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+namespace {
+
+// The key of a "key=value" line, or an empty text for any other line.
+QByteArray IniKey(const QByteArray& line) {
+    const qsizetype eq = line.indexOf('=');
+    return eq < 0 ? QByteArray() : line.left(eq).trimmed();
+}
+
+// The section a "[name]" line opens, or nothing for any other line.
+std::optional<QByteArray> IniSection(const QByteArray& line) {
+    const QByteArray t = line.trimmed();
+    if (t.size() < 2 || !t.startsWith('[') || !t.endsWith(']')) return std::nullopt;
+    return t.mid(1, t.size() - 2);
+}
+
+} // namespace
+
+QByteArray WithIniValues(const QByteArray& text, const QString& section,
+                         const QList<std::pair<QString, QString>>& values) {
+    const QByteArray eol = (text.contains("\r\n") || !text.contains('\n')) ? QByteArray("\r\n") : QByteArray("\n");
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r')) line.chop(1);
+
+    const QByteArray name = section.toUtf8();
+    QList<bool> placed(values.size(), false);
+    qsizetype insertAt = -1; // after the last line of the section's first occurrence
+    bool inSection = false;
+    bool firstOccurrence = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (const auto opened = IniSection(lines[i])) {
+            inSection = *opened == name;
+            firstOccurrence = inSection && insertAt < 0;
+            if (firstOccurrence) insertAt = i + 1;
+            continue;
+        }
+        if (!inSection) continue;
+        if (firstOccurrence && !lines[i].trimmed().isEmpty()) insertAt = i + 1;
+        const QByteArray key = IniKey(lines[i]);
+        for (qsizetype k = 0; k < values.size(); ++k)
+            if (!key.isEmpty() && key == values[k].first.toUtf8()) {
+                lines[i] = key + '=' + values[k].second.toUtf8();
+                placed[k] = true;
+            }
+    }
+    QList<QByteArray> added;
+    for (qsizetype k = 0; k < values.size(); ++k)
+        if (!placed[k]) added << values[k].first.toUtf8() + '=' + values[k].second.toUtf8();
+    if (insertAt < 0) {
+        if (!lines.isEmpty()) lines << QByteArray();
+        lines << '[' + name + ']';
+        lines << added;
+    } else {
+        for (qsizetype k = 0; k < added.size(); ++k) lines.insert(insertAt + k, added[k]);
+    }
+    QByteArray out;
+    for (const QByteArray& line : std::as_const(lines)) out += line + eol;
+    return out;
+}
+
+bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement, QString* error) {
+    QByteArray text;
+    if (QFileInfo(iniPath).isFile()) {
+        QFile file(iniPath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (error) *error = QStringLiteral("Cannot open file \"%1\". %2").arg(iniPath, file.errorString());
+            return false;
+        }
+        text = file.readAll();
+    }
+    text = WithIniValues(text, QStringLiteral("Preferences"), {{QStringLiteral("SaveSettings"), QStringLiteral("1")}});
+    text = WithIniValues(text, section,
+                         {{QStringLiteral("Top"), QString::number(placement.top)},
+                          {QStringLiteral("Left"), QString::number(placement.left)},
+                          {QStringLiteral("Height"), QString::number(placement.height)},
+                          {QStringLiteral("Width"), QString::number(placement.width)}});
+    return WriteFileBytes(iniPath, text, error);
+}
+
+QString CloseUnsavedQuestion(const QString& path, const QString& error, const QString& notKept) {
+    return QStringLiteral("Unable to write to ") + path + QStringLiteral("\n\r") + error + QStringLiteral("\n\r\n\r") +
+           notKept + QStringLiteral("\n\r\n\rClose anyway?");
 }
 
 namespace {

@@ -45,9 +45,23 @@ struct Placement {
 // The placement of a window's section when "Preferences"/"SaveSettings" reads
 // 1, each key defaulting to -1; nothing otherwise. Never fails.
 std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& section);
-// Writes SaveSettings = 1 and the window's keys, leaving other keys as they
-// are. False when the file cannot be written.
-bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement);
+// Writes SaveSettings = 1 and the window's keys through the safe writer,
+// leaving every other line of the file as it was. False when the file cannot
+// be written, with *error naming the file and the system's reason.
+bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement,
+                    QString* error = nullptr);
+
+// The text of a sectioned settings file with keys of one section set: a key
+// already there takes its new value in its own line, a missing key is added
+// at the end of the section's first occurrence, a missing section at the end
+// of the file. Every other line, and the file's line ends, stay as they were.
+QByteArray WithIniValues(const QByteArray& text, const QString& section,
+                         const QList<std::pair<QString, QString>>& values);
+
+// The question asked when a settings file cannot be written while a window
+// closes: the file, the system's reason, what is not kept, and whether to
+// close all the same. Nothing the user entered is lost by closing.
+QString CloseUnsavedQuestion(const QString& path, const QString& error, const QString& notKept);
 
 // The placement a window is given on screens whose usable areas are
 // screens (the first is the primary screen): a height or width below 1

@@ -116,7 +116,20 @@ void ApplySwitches(const QStringList& arguments, StartupState& state, ProgramEnd
     }
 }
 
+QString MissingUserDirQuestion(const MissingUserDir& missing) {
+    return QStringLiteral("The user folder %1 recorded in %2 does not exist (not mounted?).\n\r\n\r"
+                          "Create it as a new user folder with the installed maps?\n\r"
+                          "(No uses the default folder %3 for now and leaves %4 as it is.)")
+        .arg(missing.recorded, missing.recordFile, missing.defaultDir, QLatin1String(kUserDirFileName));
+}
+
+QString MissingUserDirRefusal(const MissingUserDir& missing) {
+    return QStringLiteral("The user folder %1 recorded in %2 does not exist (not mounted?); nothing was created")
+        .arg(missing.recorded, missing.recordFile);
+}
+
 bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                const MissingUserDirChoice& missingUserDir,
                 const std::function<void(const QString&)>& showUserDir) {
     state.NeedFileCopy = false;
     state.AppDataDir = paths.AppDataDir();
@@ -134,6 +147,7 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
     const QString udTarget = state.AppDataDir + QLatin1Char('/') + QLatin1String(kUserDirFileName);
     const QString udOld = WithSlash(paths.oldInstallDir) + QLatin1String(kUserDirFileName);
     const QString udProgramData = state.ProgramDataDir + QLatin1String(kUserDirFileName);
+    bool recorded = true; // UserDir comes from a "VORDAUD.txt" found
     if (QFileInfo::exists(udTarget)) {
         state.UserDir = FirstLine(udTarget);
     } else if (QFileInfo::exists(udOld)) {
@@ -143,6 +157,7 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
         state.UserDir = FirstLine(udProgramData);
         MoveFile(udProgramData, udTarget);
     } else {
+        recorded = false;
         state.UserDir = paths.DefaultUserDir();
         QString error;
         if (!WriteTextLines(udTarget, {state.UserDir}, &error)) throw UserError(error);
@@ -159,6 +174,15 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
                       CannotCreateTail());
     };
     if (!EnsureFolder(userParent)) cannotCreateUser(userParent);
+
+    // A recorded folder that is not there may be a share or drive not
+    // mounted now: a new empty folder of that name would hide the user's
+    // files, so it is made only when the user says so.
+    const QString defaultDir = paths.DefaultUserDir();
+    if (recorded && !state.UserDir.isEmpty() && !QFileInfo::exists(state.UserDir) &&
+        QDir::cleanPath(state.UserDir) != QDir::cleanPath(defaultDir) &&
+        !missingUserDir(MissingUserDir{state.UserDir, udTarget, defaultDir}))
+        state.UserDir = defaultDir;
 
     if (!QFileInfo(state.UserDir).isDir()) {
         if (state.UserDir.isEmpty() || !QDir().mkdir(state.UserDir)) cannotCreateUser(state.UserDir);

@@ -53,12 +53,30 @@ QString InUserDir(const QString& userDir, const QString& fileName);
 // An argument that is not recognised ends the program through end.
 void ApplySwitches(const QStringList& arguments, StartupState& state, ProgramEnd& end);
 
+// A user directory that "VORDAUD.txt" records and that is not there (a
+// share or drive not mounted, a damaged record).
+struct MissingUserDir {
+    QString recorded;   // the folder as recorded
+    QString recordFile; // the "VORDAUD.txt" that records it
+    QString defaultDir; // the folder used instead when it is not created
+};
+// Decides about a missing recorded user directory: true creates it, false
+// uses the default folder for this run and leaves the record as it is. May
+// end the program instead.
+using MissingUserDirChoice = std::function<bool(const MissingUserDir&)>;
+
+// The window's question, and the command line's one-line refusal.
+QString MissingUserDirQuestion(const MissingUserDir& missing);
+QString MissingUserDirRefusal(const MissingUserDir& missing);
+
 // Settles UserDir as the search for "VORDAUD.txt" finds it, creating the
-// folders that are missing, and makes it the working directory. Fatal
-// failures go through end; a failed move or read throws UserError.
-// showUserDir is called once the user directory is the working directory,
-// before its read-me is examined.
+// folders that are missing, and makes it the working directory. A recorded
+// user directory that does not exist is created only when missingUserDir
+// says so. Fatal failures go through end; a failed move or read throws
+// UserError. showUserDir is called once the user directory is the working
+// directory, before its read-me is examined.
 bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                const MissingUserDirChoice& missingUserDir,
                 const std::function<void(const QString&)>& showUserDir = {});
 
 // Copies the installed maps and the read-me into the user directory.

@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include "base/UserInteraction.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -24,6 +26,20 @@ void ApplyPlacement(QWidget& window, const Placement& placement) {
     const Placement fitted = FitPlacement(placement, window.size(), screens);
     window.move(fitted.left, fitted.top);
     window.resize(fitted.width, fitted.height);
+}
+
+PlacementAtClose SavePlacementAtClose(QWidget& window, const QString& iniPath, const QString& section,
+                                      UserInteraction& ui, bool askUser) {
+    // The normal bounds are taken before leaving the maximized state: the
+    // window manager may apply that change later.
+    const Placement placement = PlacementOf(window);
+    if (window.isMaximized()) window.showNormal();
+    QString error;
+    if (WritePlacement(iniPath, section, placement, &error)) return PlacementAtClose::Saved;
+    if (!askUser) return PlacementAtClose::Unsaved;
+    const QString question = CloseUnsavedQuestion(
+        iniPath, error, QStringLiteral("The positions and sizes of the windows will not be kept for the next start."));
+    return ui.AskYesNo(question) ? PlacementAtClose::Unsaved : PlacementAtClose::KeepOpen;
 }
 
 } // namespace vorda

@@ -5,6 +5,7 @@
 class QWidget;
 
 namespace vorda {
+class UserInteraction;
 
 // The position of the window's frame and the size inside the frame, of its
 // normal (not maximized) state. Saving and restoring the same measures keeps
@@ -15,5 +16,20 @@ Placement PlacementOf(const QWidget& window);
 // Places the window as saved, kept where the user can see and reach it on
 // the screens there are now (see FitPlacement).
 void ApplyPlacement(QWidget& window, const Placement& placement);
+
+// How saving a window's placement as it closes ended.
+enum class PlacementAtClose {
+    Saved,
+    Unsaved,  // the file could not be written; the window closes all the same
+    KeepOpen, // the file could not be written and the user keeps the window
+};
+
+// Saves the window's normal placement in its section of iniPath as it
+// closes, leaving the maximized state first. When the file cannot be written
+// and askUser is set, the user is told which file and why, and chooses
+// whether to close all the same; without askUser (the user already chose for
+// this file in the same close) the window closes.
+PlacementAtClose SavePlacementAtClose(QWidget& window, const QString& iniPath, const QString& section,
+                                      UserInteraction& ui, bool askUser = true);
 
 } // namespace vorda

@@ -631,17 +631,11 @@ void TMapMaker::ShowConnected(bool connected) {
 }
 
 bool TMapMaker::FormClose() {
+    placementUnsaved_ = false;
     if (!editor_.ConfirmClose()) return false;
-    // The normal bounds are taken before leaving the maximized state: the
-    // window manager may apply that change later.
-    const Placement placement = PlacementOf(*this);
-    if (isMaximized()) showNormal();
-    const QString path = ctx_.formSettingsPath();
-    if (!WritePlacement(path, QStringLiteral("MapMaker"), placement)) {
-        ctx_.ui.ShowMessage(QStringLiteral("Unable to write to ") + path);
-        return false;
-    }
-    return true;
+    const PlacementAtClose saved = SavePlacementAtClose(*this, ctx_.formSettingsPath(), QStringLiteral("MapMaker"), ctx_.ui);
+    placementUnsaved_ = saved == PlacementAtClose::Unsaved;
+    return saved != PlacementAtClose::KeepOpen;
 }
 
 void TMapMaker::closeEvent(QCloseEvent* event) {

@@ -71,6 +71,9 @@ public:
     void PreviewbtnClick();
     // The close handling; false when the window stays open.
     bool FormClose();
+    // True when the last close went through without its placement saved,
+    // the user having agreed to that.
+    bool PlacementUnsaved() const { return placementUnsaved_; }
 
     // The Selector's top visible register row (1 = register 0).
     int SelectorTopRow() const;
@@ -97,6 +100,7 @@ private:
     LayoutTableModel* layoutModel_ = nullptr;
     bool syncing_ = false;
     bool destroying_ = false;
+    bool placementUnsaved_ = false;
     int layoutDragFrom_ = 0;
 
     QWidget* Client = nullptr;

@@ -6,6 +6,12 @@
 
 namespace vorda {
 
+QString PortInUseText(const HeldPort& port) {
+    QString text = QStringLiteral("COM%1 is in use by another program").arg(port.com);
+    if (port.pid > 0) text += QStringLiteral(" (process %1)").arg(port.pid);
+    return text;
+}
+
 int ScanOutcome::MeterCount() const {
     int n = 0;
     for (const PortFinding& p : ports) n += p.meter ? 1 : 0;
@@ -44,8 +50,19 @@ ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
     ScanOutcome out;
     const int first = options.onlyCom > 0 ? options.onlyCom : 1;
     const int last = options.onlyCom > 0 ? options.onlyCom : kLastComNumber;
-    for (int com = first; com <= last; ++com)
-        if (protocol.Serial().ProbeDevice(ExtComName(static_cast<unsigned>(com))) == 0) out.ports.append({com, false, -1});
+    SerialLayer& serial = protocol.Serial();
+    for (int com = first; com <= last; ++com) {
+        const QString name = ExtComName(static_cast<unsigned>(com));
+        const int probe = serial.ProbeDevice(name);
+        if (probe == 0) {
+            out.ports.append({com, false, -1});
+            continue;
+        }
+        if (probe == kProbeNoSuchDevice) continue;
+        // Skipped, but named, so that a meter behind it is not taken for
+        // one that is missing.
+        if (const PortHolder holder = serial.HolderOf(name); holder.inUse) out.held.append({com, holder.pid});
+    }
     QList<int> ports;
     for (const PortFinding& p : std::as_const(out.ports)) {
         if (options.testing) options.testing(p.com);

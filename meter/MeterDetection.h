@@ -15,8 +15,19 @@ struct PortFinding {
     int mapNumber = -1;   // register 200 of that meter; -1 when it was not read
 };
 
+// A COM port that could not be tested because another program holds it.
+struct HeldPort {
+    int com = 0;
+    long long pid = 0; // the holder's process number, 0 when unknown
+};
+
+// "COM5 is in use by another program (process 1234)", without the process
+// when it is unknown.
+QString PortInUseText(const HeldPort& port);
+
 struct ScanOutcome {
     QList<PortFinding> ports; // ascending COM numbers
+    QList<HeldPort> held;     // ports held by other programs, ascending
     int MeterCount() const;
     // The first port on which a meter answered; null when none did.
     const PortFinding* FirstMeter() const;

@@ -53,22 +53,30 @@ int WaitSlice(qint64 left, const QDeadlineTimer& nextHook) {
     return static_cast<int>(std::clamp<qint64>(std::min(left, nextHook.remainingTime()), 1, left));
 }
 
-// Whether another program holds the device as serial programs agree to: a
-// lock file "LCK..<name>" naming a running process, in one of the usual
-// folders. (The system lets a privileged user open a port held by another
-// program, so the open alone does not tell.)
-bool LockedByAnotherProgram(const QString& device) {
+// The running process that holds the device as serial programs agree to: a
+// lock file "LCK..<name>" whose first line is its process number, in one of
+// the usual folders (QSerialPort writes one). 0 when there is none. (The
+// system lets a privileged user open a port held by another program, so the
+// open alone does not tell.)
+qint64 LockingProcess(const QString& device) {
     QString name = device.startsWith(QStringLiteral("/dev/")) ? device.mid(5) : device;
     name.replace(u'/', u'_');
     for (const char* dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp",
-                            "/var/lock/lockdev", "/run/lock"}) {
+                            "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
         QFile lock(QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name);
         if (!lock.open(QIODevice::ReadOnly)) continue;
         bool ok = false;
         const qint64 pid = lock.readLine(32).trimmed().toLongLong(&ok);
-        if (ok && pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return true;
+        if (ok && pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+            return pid;
     }
-    return false;
+    return 0;
+}
+
+// Opens the device for the probe without taking it: a descriptor, or -1
+// with errno set.
+int OpenForProbe(const QString& device) {
+    return ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
 // Pulls whatever the device has already delivered into the port's buffer.
@@ -316,11 +324,11 @@ int QtSerialLayer::ProbeDevice(const QString& deviceName) {
     if (com == 0) return kProbeNotFound;
     const QString device = DevicePath(com);
     if (device.isEmpty()) return kProbeNotFound;
-    if (heldOpen(device) || LockedByAnotherProgram(device)) return kProbeAccessDenied;
+    if (heldOpen(device) || LockingProcess(device) > 0) return kProbeAccessDenied;
     // A plain open and close: the port is opened properly when it is tested,
     // and a probe without the lock file a full open writes costs next to
     // nothing, however many ports there are.
-    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenForProbe(device);
     if (fd < 0) {
         switch (errno) {
         case ENOENT:
@@ -336,6 +344,20 @@ int QtSerialLayer::ProbeDevice(const QString& deviceName) {
     const bool terminal = ::tcgetattr(fd, &settings) == 0;
     ::close(fd);
     return terminal ? 0 : kProbeFailed;
+}
+
+PortHolder QtSerialLayer::HolderOf(const QString& deviceName) {
+    const unsigned com = ComNumberFromName(deviceName);
+    const QString device = com == 0 ? QString() : DevicePath(com);
+    if (device.isEmpty() || heldOpen(device)) return {};
+    if (const qint64 pid = LockingProcess(device)) return {true, pid};
+    // A program that keeps no lock file but holds the device exclusively.
+    const int fd = OpenForProbe(device);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    return {errno == EBUSY, 0};
 }
 
 } // namespace vorda

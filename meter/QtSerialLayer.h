@@ -18,7 +18,7 @@ namespace vorda {
 // /dev/ttyUSB*, /dev/ttyACM* in a fixed order.
 class QtSerialLayer : public SerialLayer {
 public:
-    static constexpr int kProbeNotFound = 2;     // no such device
+    static constexpr int kProbeNotFound = kProbeNoSuchDevice;
     static constexpr int kProbeAccessDenied = 5; // held by this or another program
     static constexpr int kProbeFailed = 31;      // the device would not open
 
@@ -41,6 +41,7 @@ public:
     int SioGetc(int port) override;
     int SioTxClear(int port) override;
     int ProbeDevice(const QString& deviceName) override;
+    PortHolder HolderOf(const QString& deviceName) override;
 
 private:
     QSerialPort* openPort(int port) const;

@@ -6,6 +6,15 @@
 
 namespace vorda {
 
+// Another program that holds a serial device.
+struct PortHolder {
+    bool inUse = false; // held by another program
+    long long pid = 0;  // its process number, 0 when unknown
+};
+
+// The probe's code for a device that is not there.
+inline constexpr int kProbeNoSuchDevice = 2;
+
 // The serial library's calls. Ports are numbered from 0 (COM1); any negative
 // result is a failure. The real layer drives QSerialPort; the test layer
 // connects port numbers to simulated meters in the same process.
@@ -39,6 +48,10 @@ public:
     // ("COM5", "\\.\COM10"): 0 when it could be opened (and is closed again),
     // otherwise a positive system error code.
     virtual int ProbeDevice(const QString& deviceName) = 0;
+    // Whether another program holds a device the probe could not open, and
+    // which: the process number its lock file names, 0 when none does.
+    // Nothing for a device that is not there or that this program holds.
+    virtual PortHolder HolderOf(const QString& /*deviceName*/) { return {}; }
 
     // Called while a call waits on the line, about every kWaitHookIntervalMs
     // of waiting, so that the caller can keep its window alive. None by

@@ -21,10 +21,11 @@ void SimSerialLayer::attach(int port, SimMeter* meter) {
 
 void SimSerialLayer::setFree(int port) { attach(port, nullptr); }
 
-void SimSerialLayer::setBusy(int port) {
+void SimSerialLayer::setBusy(int port, long long holderPid) {
     Port& p = ports_[port];
     p = Port();
     p.kind = PortKind::Busy;
+    p.holderPid = holderPid;
 }
 
 void SimSerialLayer::setAbsent(int port) { ports_.remove(port); }
@@ -236,6 +237,14 @@ int SimSerialLayer::ProbeDevice(const QString& deviceName) {
     }
     // Opened exclusively through this layer: another open is refused.
     return isOpen(port) ? kProbeAccessDenied : 0;
+}
+
+PortHolder SimSerialLayer::HolderOf(const QString& deviceName) {
+    const unsigned com = ComNumberFromName(deviceName);
+    if (com == 0 || com > 0x7FFFFFFFu) return {};
+    const int port = static_cast<int>(com - 1);
+    if (kind(port) != PortKind::Busy) return {};
+    return {true, ports_[port].holderPid};
 }
 
 } // namespace vorda

@@ -21,13 +21,14 @@ public:
         Meter,  // a simulated meter is attached
     };
 
-    static constexpr int kProbeNotFound = 2;     // no such device
+    static constexpr int kProbeNotFound = kProbeNoSuchDevice;
     static constexpr int kProbeAccessDenied = 5; // device held elsewhere
 
     // Ports not mentioned are absent.
     void attach(int port, SimMeter* meter);
     void setFree(int port);
-    void setBusy(int port);
+    // Held by another program, process holderPid (0: none named).
+    void setBusy(int port, long long holderPid = 0);
     void setAbsent(int port);
     PortKind kind(int port) const;
     SimMeter* meter(int port) const;
@@ -63,12 +64,14 @@ public:
     int SioGetc(int port) override;
     int SioTxClear(int port) override;
     int ProbeDevice(const QString& deviceName) override;
+    PortHolder HolderOf(const QString& deviceName) override;
 
 private:
     struct Port {
         PortKind kind = PortKind::Absent;
         SimMeter* meter = nullptr;
         bool open = false;
+        long long holderPid = 0; // of a busy port
         QByteArray rx;      // received, readable
         QByteArray late;    // sent by the meter, arriving lateMs after the command
         int lateMs = 0;

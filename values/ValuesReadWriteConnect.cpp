@@ -55,6 +55,8 @@ int TValuesReadWrite::FindComPorts() {
     const ScanOutcome scan = ScanPorts(core_->Protocol(), options);
     ShowProgress(0, 0);
     ComPorts_.clear();
+    PortsInUse_.clear();
+    for (const HeldPort& port : scan.held) PortsInUse_ << PortInUseText(port);
     for (const PortFinding& port : scan.ports) {
         ComPorts_ << port.com;
         if (!port.meter) continue;
@@ -65,16 +67,24 @@ int TValuesReadWrite::FindComPorts() {
     return scan.MeterCount();
 }
 
+void TValuesReadWrite::ReportPortsInUse() {
+    if (PortsInUse_.isEmpty()) return;
+    ctx_.ui.ShowMessage(PortsInUse_.join(QStringLiteral("\n\r")) +
+                        QStringLiteral("\n\r\n\rA meter on a port in use cannot be found until that program closes the port."));
+}
+
 bool TValuesReadWrite::AutoMeter() {
     const MeterActivity::Scope busy(*activity_);
     const QString tryAgain = QStringLiteral("Try again? (If No VORDA will terminate)");
     int n = FindComPorts();
     if (n == 0) {
+        ReportPortsInUse();
         if (!ctx_.ui.AskYesNo(QStringLiteral("Meter not detected - Please check connections.  Try unplugging and replugging.\n\r\n\r"
                                              "If first use on this machine allow a few moments for the drivers to load.  Must be connected to the internet.\n\r\n\r") +
                               tryAgain))
             ctx_.end.Terminate(QString());
         n = FindComPorts();
+        if (n == 0) ReportPortsInUse();
         if (n == 0) ctx_.end.Terminate(QStringLiteral("Meter still not detected - VORDA will now terminate") + VersionTail());
     } else if (n > 1) {
         const int c = FindComPorts();

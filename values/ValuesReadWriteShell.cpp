@@ -28,7 +28,10 @@ void TValuesReadWrite::FormCreate() {
         s.ProgramDataDir = ctx_.paths.ProgramDataDir();
         if (!QFileInfo::exists(s.ProgramDataDir + QLatin1String(kReadMeFileName)))
             ctx_.end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
-        ReadUDFile(ctx_.paths, s, ctx_.end, [this](const QString& userDir) {
+        const auto askCreate = [this](const MissingUserDir& missing) {
+            return ctx_.ui.AskYesNo(MissingUserDirQuestion(missing));
+        };
+        ReadUDFile(ctx_.paths, s, ctx_.end, askCreate, [this](const QString& userDir) {
             UDlbl->setText(userDir);
             UDlbl->adjustSize();
         });
@@ -74,9 +77,16 @@ QString TValuesReadWrite::FormSettingsPath() const {
     return InUserDir(ctx_.startup.UserDir, QLatin1String(kFormSettingsFileName));
 }
 
+QString TValuesReadWrite::ConfigFilePath() const {
+    // The configuration belongs to the user directory, wherever a file
+    // dialog has since taken the working directory.
+    const QString found = FindFileNoCase(ctx_.startup.UserDir, QLatin1String(kConfigFileName));
+    return found.isEmpty() ? InUserDir(ctx_.startup.UserDir, QLatin1String(kConfigFileName)) : found;
+}
+
 bool TValuesReadWrite::ReadConfigFile() {
-    const QString path = FindFileNoCase(QString(), QLatin1String(kConfigFileName));
-    if (path.isEmpty()) return false;
+    const QString path = ConfigFilePath();
+    if (!QFileInfo::exists(path)) return false;
     QStringList lines;
     QString error;
     if (!ReadTextLines(path, &lines, &error)) throw UserError(error);
@@ -104,21 +114,19 @@ bool TValuesReadWrite::WriteConfigFile() {
     data.eepromDataFile = EEPROMDataFile->text();
     data.savedUnits = ctx_.units.CurrentUnits;
     QString error;
-    if (!WriteTextLines(QLatin1String(kConfigFileName), ConfigLines(data), &error)) throw UserError(error);
+    if (!WriteTextLines(ConfigFilePath(), ConfigLines(data), &error)) throw UserError(error);
     return true;
 }
 
 bool TValuesReadWrite::FormClose() {
     // The map editor's close handler may refuse, which cancels this close.
     if (mapMaker_ && !mapMaker_->close()) return false;
-    // The normal bounds are taken before leaving the maximized state: the
-    // window manager may apply that change later.
-    const Placement placement = PlacementOf(*this);
-    if (isMaximized()) showNormal();
-    if (!WritePlacement(FormSettingsPath(), QStringLiteral("ValuesReadWrite"), placement)) {
-        ctx_.ui.ShowMessage(QStringLiteral("Unable to write to ") + FormSettingsPath());
+    // When the map editor could not write the settings file either, the user
+    // has already chosen to close without it.
+    const bool askUser = !(mapMaker_ && mapMaker_->PlacementUnsaved());
+    if (SavePlacementAtClose(*this, FormSettingsPath(), QStringLiteral("ValuesReadWrite"), ctx_.ui, askUser) ==
+        PlacementAtClose::KeepOpen)
         return false;
-    }
     if (!ctx_.map.MapLoaded) {
         if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
         return true;
@@ -136,8 +144,20 @@ bool TValuesReadWrite::FormClose() {
         }
     }
     if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
-    WriteConfigFile();
-    return true;
+    return WriteConfigAtClose();
+}
+
+bool TValuesReadWrite::WriteConfigAtClose() {
+    try {
+        WriteConfigFile();
+        return true;
+    } catch (const UserError& e) {
+        const QString notKept = QStringLiteral("The display units and the record of the last meter write will not be kept for the next start.");
+        if (ctx_.ui.AskYesNo(CloseUnsavedQuestion(ConfigFilePath(), e.text(), notKept))) return true;
+        // The window stays, and the port was closed on the way.
+        EEPROMConnected(false);
+        return false;
+    }
 }
 
 void TValuesReadWrite::DirectorySelection1Click() {

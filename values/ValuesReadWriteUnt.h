@@ -81,6 +81,9 @@ public:
     // answered.
     QList<int> TestConnections(const QList<int>& TestPorts);
     int FindComPorts();
+    // After a scan without a meter: names the ports other programs hold,
+    // since a meter may be behind one of them.
+    void ReportPortsInUse();
     bool AutoMeter();
     void TestConnbtnClick();
     void mAConnectbtnClick();
@@ -133,6 +136,8 @@ public:
     // Shows the register browser.
     void PICRW1Click();
     QString FormSettingsPath() const;
+    // "VORDAConfig.txt" in the user directory.
+    QString ConfigFilePath() const;
     void DirectorySelection1Click();
     void UDlblDblClick();
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
@@ -176,6 +181,10 @@ private:
     QLabel* AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName);
     // Close handling; false when the close is cancelled.
     bool FormClose();
+    // Writes the configuration as the window closes; a file that cannot be
+    // written is reported and the user chooses whether to close all the same.
+    // False when the window stays.
+    bool WriteConfigAtClose();
     void DestroyFields();
     void DataChanged(QLineEdit* box);
     void DataClickOrExit(QLineEdit* box);
@@ -224,6 +233,8 @@ private:
     QList<int> ComPorts_;
     int FoundPortIndex_ = -1;
     QList<int> PortsLeftOpen_;
+    // The ports of the last scan that other programs hold, as texts.
+    QStringList PortsInUse_;
 
     // Screen.
     QVector<QLineEdit*> ValueEdits_;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
 #include "units/SetDisplayUnitsUnt.h"
 
@@ -62,6 +63,50 @@ TEST(ConfigLinesTest, RoundTrip) {
     EXPECT_EQ(back.eepromMapFile, data.eepromMapFile);
     EXPECT_EQ(back.eepromDataFile, data.eepromDataFile);
     EXPECT_EQ(back.savedUnits, data.savedUnits);
+}
+
+TEST(IniValuesTest, SetsTheKeysOfOneSectionAndKeepsEverythingElse) {
+    const QList<std::pair<QString, QString>> keys = {{"Top", "5"}, {"Width", "7"}};
+    struct Case {
+        const char* name;
+        QByteArray before, after;
+    } cases[] = {
+        {"empty file", "", "[Win]\r\nTop=5\r\nWidth=7\r\n"},
+        {"keys replaced in their lines, others kept",
+         "; mine\r\n[Win]\r\nTop = 1\r\nColour=red, blue\r\nWidth=2\r\n",
+         "; mine\r\n[Win]\r\nTop=5\r\nColour=red, blue\r\nWidth=7\r\n"},
+        {"missing key added at the end of its section",
+         "[Win]\r\nTop=1\r\n\r\n[Other]\r\nWidth=3\r\n",
+         "[Win]\r\nTop=5\r\nWidth=7\r\n\r\n[Other]\r\nWidth=3\r\n"},
+        {"missing section added at the end", "[Other]\r\nTop=3\r\n",
+         "[Other]\r\nTop=3\r\n\r\n[Win]\r\nTop=5\r\nWidth=7\r\n"},
+        {"line feeds stay line feeds", "[Win]\nTop=1\n", "[Win]\nTop=5\nWidth=7\n"},
+        {"a section name inside a value opens nothing", "[A]\nx=[Win]\n", "[A]\nx=[Win]\n\n[Win]\nTop=5\nWidth=7\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(WithIniValues(c.before, "Win", keys), c.after);
+    }
+}
+
+// The placement written by hand is what the settings reader finds, and keys
+// of other programs' sections survive it.
+TEST(IniValuesTest, PlacementWrittenIsReadBackAndOtherKeysSurvive) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("FormSettings.ini");
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        settings.setValue("Extra/Name", "kept");
+        settings.setValue("MapMaker/Top", 9);
+    }
+    QString error;
+    ASSERT_TRUE(WritePlacement(ini, "ValuesReadWrite", Placement{1, 2, 3, 4}, &error)) << error.toStdString();
+    const auto placement = ReadPlacement(ini, "ValuesReadWrite");
+    ASSERT_TRUE(placement.has_value());
+    EXPECT_EQ(std::tie(placement->top, placement->left, placement->height, placement->width), std::make_tuple(1, 2, 3, 4));
+    QSettings settings(ini, QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Extra/Name").toString(), "kept");
+    EXPECT_EQ(settings.value("MapMaker/Top").toInt(), 9);
 }
 
 class CloseTest : public ProgramTest {
@@ -236,24 +281,60 @@ TEST_F(CloseTest, CalibrationModeClosesWithoutQuestionsOrHandshake) {
     EXPECT_TRUE(QFile::exists(UserFile("VORDAConfig.txt")));
 }
 
-TEST_F(CloseTest, UnwritableConfigurationStopsTheClose) {
+// A settings file that cannot be written is named with the system's reason;
+// No keeps the window for another try, Yes closes all the same.
+TEST_F(CloseTest, UnwritableConfigurationIsReportedAndTheUserMayCloseAnyway) {
     AttachMeter(0, "ZUVMAP5.map", 5);
     ASSERT_TRUE(Create());
     Connect();
     QDir().mkdir(UserFile("VORDAConfig.txt")); // in the way of the file
     ui.clear();
+    ui.answer(false);
     EXPECT_FALSE(CloseWindow());
-    ASSERT_EQ(ui.texts("error").size(), 1);
-    EXPECT_TRUE(ui.texts("error")[0].contains("VORDAConfig.txt"));
+    ASSERT_EQ(ui.texts("yesno").size(), 1);
+    const QString question = ui.texts("yesno")[0];
+    EXPECT_TRUE(question.startsWith("Unable to write to " + UserFile("VORDAConfig.txt") + "\n\rCannot create file"))
+        << question.toStdString();
+    EXPECT_TRUE(question.endsWith("Close anyway?"));
     EXPECT_FALSE(serial.isOpen(0)); // closed before the write
+    EXPECT_FALSE(program->link.MeterConnected); // and shown so
     EXPECT_TRUE(QFileInfo(UserFile("VORDAConfig.txt")).isDir());
+    ui.clear();
+    ui.answer(true);
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(ui.texts("yesno").size(), 1);
 }
 
-TEST_F(CloseTest, UnwritableWindowSettingsStopTheClose) {
+TEST_F(CloseTest, UnwritableWindowSettingsAreReportedOnceAndTheUserMayCloseAnyway) {
     ASSERT_TRUE(Create());
     QDir().mkdir(UserFile("FormSettings.ini"));
+    ui.answer(false);
     EXPECT_FALSE(CloseWindow());
-    EXPECT_EQ(ui.texts(), QStringList{"Unable to write to " + UserFile("FormSettings.ini")});
+    // The map editor closes first and writes the same file: one question.
+    ASSERT_EQ(ui.texts().size(), 1);
+    EXPECT_EQ(ui.shown[0].kind, "yesno");
+    EXPECT_TRUE(ui.texts()[0].startsWith("Unable to write to " + UserFile("FormSettings.ini") + "\n\rCannot create file"))
+        << ui.texts()[0].toStdString();
+    ui.clear();
+    ui.answer(true);
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(ui.texts("yesno").size(), 1);
+}
+
+// A file dialog leaves the working directory in the folder of the file
+// picked; the configuration still goes to the user directory, where the
+// next start reads it.
+TEST_F(CloseTest, ConfigurationGoesToTheUserDirectoryWhereverTheWorkingDirectoryIs) {
+    AttachMeter(0, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    Connect();
+    ASSERT_TRUE(program->map.MapLoaded);
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    ASSERT_TRUE(CloseWindow());
+    EXPECT_TRUE(QFile::exists(UserFile("VORDAConfig.txt")));
+    EXPECT_FALSE(QFile::exists(elsewhere.filePath("VORDAConfig.txt")));
+    EXPECT_TRUE(QFile::exists(UserFile("FormSettings.ini")));
 }
 
 TEST_F(CloseTest, ConfigurationWrittenAtCloseIsReadAtTheNextStart) {

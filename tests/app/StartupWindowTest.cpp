@@ -134,6 +134,52 @@ TEST_F(StartupTest, UserDirWhoseParentIsMissingIsFatal) {
     EXPECT_EQ(end.messages, QStringList{"Unable to create User Directory (" + dir + ")" + kContact});
 }
 
+// A recorded user directory that is not there (a share not mounted) is
+// created only when the user says so; No uses the default folder for now
+// and keeps the record for the next start.
+TEST_F(StartupTest, MissingRecordedUserDirIsCreatedOnlyWhenTheUserSaysSo) {
+    const QString share = root.filePath("share/VORDA");
+    QDir().mkpath(root.filePath("share"));
+    WriteFile(UdFile(), (share + "\r\n").toLatin1());
+    const QString question = "The user folder " + share + " recorded in " + UdFile() +
+                             " does not exist (not mounted?).\n\r\n\r"
+                             "Create it as a new user folder with the installed maps?\n\r"
+                             "(No uses the default folder " + paths.DefaultUserDir() +
+                             " for now and leaves VORDAUD.txt as it is.)";
+
+    ui.answer(false);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(ui.texts(), QStringList{question});
+    EXPECT_FALSE(QFileInfo::exists(share));
+    EXPECT_EQ(program->startup.UserDir, paths.DefaultUserDir());
+    EXPECT_EQ(Find<QLabel>("UDlbl")->text(), paths.DefaultUserDir());
+    EXPECT_EQ(QDir::currentPath() + "/", paths.DefaultUserDir());
+    EXPECT_TRUE(QFile::exists(paths.DefaultUserDir() + "ZUVMAP5.map"));
+    EXPECT_EQ(FileText(UdFile()), share + "\r\n");
+    program.reset();
+
+    ui.clear();
+    ui.answer(true);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(ui.texts(), QStringList{question});
+    EXPECT_EQ(program->startup.UserDir, share);
+    EXPECT_TRUE(QFile::exists(share + "/ZUVMAP5.map"));
+    program.reset();
+
+    // Once it exists, nothing is asked.
+    ui.clear();
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(StartupTest, MissingDefaultUserDirIsCreatedWithoutAQuestion) {
+    WriteFile(UdFile(), (paths.DefaultUserDir() + "\r\n").toLatin1());
+    ASSERT_FALSE(QFileInfo::exists(paths.DefaultUserDir()));
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(QFile::exists(paths.DefaultUserDir() + "ZUVMAP5.map"));
+}
+
 TEST_F(StartupTest, SettingsFolderThatCannotBeCreatedIsFatal) {
     // A file stands where the folder must go.
     WriteFile(paths.SettingsParent(), "in the way");

@@ -8,7 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 
 namespace vorda::test {
@@ -278,6 +281,52 @@ TEST_F(CliPtyTest, BadInputEndsWithItsExitCodeAndNothingWrittenOrLeftBehind) {
     ASSERT_NO_FATAL_FAILURE(StartSim());
     EXPECT_EQ(Cli({"write", "other.epf", "--force-map", "--no-verify"}).code, 0);
     EXPECT_FALSE(StopSim().isEmpty());
+}
+
+// A meter whose port another program holds (the window, connected) is not
+// reported missing: scan and the meter commands name the port and holder.
+TEST_F(CliPtyTest, APortHeldByAnotherProgramIsNamedWithItsProcess) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    const QString held = QStringLiteral("COM5 is in use by another program (process %1)").arg(QCoreApplication::applicationPid());
+    {
+        QSerialPort window;
+        window.setPortName(QFileInfo(sim.PortDir() + "/COM5").canonicalFilePath());
+        ASSERT_TRUE(window.open(QIODevice::ReadWrite));
+
+        const CliRun scan = Cli({"scan"});
+        EXPECT_EQ(scan.code, 0) << scan.err.toStdString();
+        EXPECT_EQ(scan.out, QStringLiteral("COM5\tin use by another program (process %1)\n").arg(QCoreApplication::applicationPid()));
+        const QJsonArray inUse = Cli({"scan", "--json"}).json().value("inUse").toArray();
+        ASSERT_EQ(inUse.size(), 1);
+        EXPECT_EQ(inUse[0].toObject().value("com").toInt(), 5);
+        EXPECT_EQ(inUse[0].toObject().value("pid").toInteger(), QCoreApplication::applicationPid());
+
+        const CliRun write = Cli({"write", "meter.epf"});
+        EXPECT_EQ(write.code, 3);
+        EXPECT_EQ(write.err, "vorda-cli: No meter detected; " + held + "\n");
+        const CliRun named = Cli({"read", "--com", "5", "-o", "again.epf"});
+        EXPECT_EQ(named.err, "vorda-cli: No meter answers on COM5; " + held + "\n");
+    }
+    // Let go, the meter is there again.
+    EXPECT_EQ(Cli({"write", "meter.epf", "--no-verify"}).code, 0);
+    StopSim();
+}
+
+// A recorded user directory that is not there is not replaced by a new empty
+// one: the command stops before any meter work.
+TEST_F(CliPtyTest, AMissingRecordedUserDirStopsWithCodeFive) {
+    const QString share = Path("share/VORDA");
+    QDir().mkpath(Path("share"));
+    const QString record = Path("home/.config/ZUVMeters/VORDA/VORDAUD.txt");
+    QDir().mkpath(QFileInfo(record).path());
+    ASSERT_TRUE(WriteTextLines(record, {share}, nullptr));
+    const CliRun r = Cli({"scan"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.err, "vorda-cli: The user folder " + share + " recorded in " + record +
+                         " does not exist (not mounted?); nothing was created\n");
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(share));
 }
 
 TEST_F(CliPtyTest, TwoMetersAreRefusedUnlessOneIsNamed) {

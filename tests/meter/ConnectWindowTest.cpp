@@ -190,6 +190,36 @@ TEST_F(ConnectTest, BusyPortIsSkippedWithoutBeingTested) {
     EXPECT_TRUE(serial.calls().contains("ProbeDevice(COM9)"));
 }
 
+// A meter behind a port another program holds cannot be found; the
+// dialogue names that port and its holder before each "not detected" step.
+TEST_F(ConnectTest, PortsHeldByOtherProgramsAreNamedWhenNoMeterIsFound) {
+    const QString held = "COM3 is in use by another program (process 4321)\n\r"
+                         "COM8 is in use by another program\n\r\n\r"
+                         "A meter on a port in use cannot be found until that program closes the port.";
+    for (bool tryAgain : {false, true}) {
+        SCOPED_TRACE(tryAgain);
+        end = RecordingProgramEnd();
+        ui.clear();
+        serial.setBusy(2, 4321);
+        serial.setBusy(7);
+        serial.setFree(4);
+        ASSERT_TRUE(Create());
+        ui.answer(tryAgain);
+        Connect();
+        EXPECT_TRUE(end.terminated);
+        const QStringList expected = tryAgain ? QStringList{held, kNotDetected, held} : QStringList{held, kNotDetected};
+        EXPECT_EQ(ui.texts(), expected);
+        program.reset();
+    }
+    // With the meter found elsewhere nothing more is said.
+    end = RecordingProgramEnd();
+    ui.clear();
+    AttachMeter(5, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(ui.texts(), QStringList{"Meter read successfully"});
+}
+
 TEST_F(ConnectTest, DisconnectAndResetDropTheConnection) {
     for (const char* item : {"Disconnect", "EEPROMReset"}) {
         SCOPED_TRACE(item);

@@ -1,5 +1,6 @@
 #include "MeterTestApp.h"
 
+#include "meter/MeterDetection.h"
 #include "meter/PICCore.h"
 #include "meter/PortNames.h"
 #include "meter/SimMeter.h"
@@ -71,6 +72,21 @@ TEST_F(Protocol, ConnectToPortStopsAtTheFirstFailingCall) {
     EXPECT_FALSE(core->ConnectToPort(6));
     EXPECT_FALSE(core->ConnectToPort(7));
     EXPECT_EQ(layer.calls(), QStringList({"SioReset(6,1024,1024)", "SioReset(7,1024,1024)"}));
+}
+
+TEST_F(Protocol, ScanNamesThePortsOtherProgramsHold) {
+    layer.setBusy(1, 777); // COM2, its holder named
+    layer.setBusy(8);      // COM9, no holder named
+    layer.setFree(11);
+    const ScanOutcome scan = ScanPorts(core->Protocol(), ScanOptions{});
+    ASSERT_EQ(scan.held.size(), 2);
+    EXPECT_EQ(PortInUseText(scan.held[0]), "COM2 is in use by another program (process 777)");
+    EXPECT_EQ(PortInUseText(scan.held[1]), "COM9 is in use by another program");
+    ASSERT_EQ(scan.ports.size(), 2);
+    EXPECT_EQ(scan.MeterCount(), 1);
+    // A port this program holds is no other program's.
+    connect();
+    EXPECT_EQ(ScanPorts(core->Protocol(), ScanOptions{}).held.size(), 2);
 }
 
 TEST_F(Protocol, DisconnectPortCloses) {

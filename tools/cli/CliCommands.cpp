@@ -138,6 +138,13 @@ QVector<EEValue> ReadRegisters(const QList<DMap>& params, const ReadOutcome& rea
     return out;
 }
 
+// "No meter detected" and the like, followed by the ports that other
+// programs hold: a meter may be behind one of them.
+QString WithHeldPorts(QString text, const ScanOutcome& scan) {
+    for (const HeldPort& port : scan.held) text += QStringLiteral("; ") + PortInUseText(port);
+    return text;
+}
+
 // The meter, connected, with its own map.
 struct MeterSession {
     MeterLinkState link;
@@ -153,8 +160,10 @@ int OpenMeter(const CliRequest& rq, CliContext& cx, CliOutput& out, MeterSession
     const ConnectOutcome c = ConnectOneMeter(*s->protocol, rq.com);
     switch (c.status) {
     case ConnectStatus::NoMeter:
-        return out.Fail(kExitMeterCount, rq.com > 0 ? QStringLiteral("No meter answers on COM%1").arg(rq.com)
-                                                    : QStringLiteral("No meter detected"));
+        return out.Fail(kExitMeterCount,
+                        WithHeldPorts(rq.com > 0 ? QStringLiteral("No meter answers on COM%1").arg(rq.com)
+                                                 : QStringLiteral("No meter detected"),
+                                      c.scan));
     case ConnectStatus::SeveralMeters:
         return out.Fail(kExitMeterCount, QString::number(c.scan.MeterCount()) +
                                              QStringLiteral(" meters detected; connect one only or give --com N"));
@@ -245,9 +254,19 @@ int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         out.Line(p.meter ? QStringLiteral("COM%1\tmeter\tmap %2").arg(p.com).arg(p.mapNumber)
                          : QStringLiteral("COM%1\tno meter").arg(p.com));
     }
+    QJsonArray held;
+    for (const HeldPort& p : scan.held) {
+        QJsonObject o;
+        o[QStringLiteral("com")] = p.com;
+        if (p.pid > 0) o[QStringLiteral("pid")] = p.pid;
+        held.append(o);
+        out.Line(QStringLiteral("COM%1\tin use by another program").arg(p.com) +
+                 (p.pid > 0 ? QStringLiteral(" (process %1)").arg(p.pid) : QString()));
+    }
     out.Result()[QStringLiteral("ports")] = ports;
+    out.Result()[QStringLiteral("inUse")] = held;
     out.Result()[QStringLiteral("meters")] = scan.MeterCount();
-    if (scan.ports.isEmpty()) out.Line(QStringLiteral("no COM port could be opened"));
+    if (scan.ports.isEmpty() && scan.held.isEmpty()) out.Line(QStringLiteral("no COM port could be opened"));
     return out.Finish(kExitDone);
 }
 
@@ -435,7 +454,8 @@ QString CliHelpText() {
         "\n"
         "Commands:\n"
         "  scan [--com N]                     every COM port that opens, which answer the handshake,\n"
-        "                                     and the map number each meter reports\n"
+        "                                     the map number each meter reports, and the ports that\n"
+        "                                     another program holds (with its process number)\n"
         "  read [--com N] -o FILE.epf         read every parameter into a data file (exact meter values)\n"
         "  write FILE.epf [--com N] [--only-changed] [--no-verify] [--force-map]\n"
         "                                     check the file's values, write them, read them back\n"

@@ -64,7 +64,11 @@ void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, QL
     state.ProgramDataDir = paths.ProgramDataDir();
     if (!QFileInfo::exists(state.ProgramDataDir + QLatin1String(kReadMeFileName)))
         end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
-    ReadUDFile(paths, state, end);
+    // Nobody answers a question on a test station: a recorded user
+    // directory that is not there stops the command.
+    ReadUDFile(paths, state, end, [&end](const MissingUserDir& missing) -> bool {
+        end.Terminate(MissingUserDirRefusal(missing));
+    });
     if (state.NeedFileCopy) CopyMaps(state, end);
 
     QList<DisplayDataType> displayData;
