@@ -246,3 +246,102 @@ TEST_F(MeterEngineTest, MeterMapIsFoundWhateverTheLetterCaseAndDataFilesRoundTri
 
 } // namespace
 } // namespace vorda::test
+
+#include "maps/MapFile.h"
+#include "tests/units/LocaleGuard.h"
+
+namespace vorda::test {
+namespace {
+
+class DataFileLocaleTest : public ValuesTest {
+protected:
+    class Quiet : public MeterReport {
+    public:
+        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
+        void TooManyFailures(MeterDirection) override {}
+        void InvalidValue(int, const DMap& p, const QString& reason) override { refused << p.Parameter + ": " + reason; }
+        QStringList refused;
+    };
+};
+
+// A data file saved in one locale stands for the same registers in every
+// other, for every shipped map.
+TEST_F(DataFileLocaleTest, ShippedMapsRoundTripBetweenLocales) {
+    const QLocale locales[] = {English(), German(), QLocale(QLocale::French, QLocale::France)};
+    for (const char* mapName : {"ZUVMAP0.Map", "ZUVMAP4.Map", "ZUVMAP5.map", "ZUVMAP127.Map"}) {
+        const MapReadResult map = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/") + mapName, mapName);
+        ASSERT_EQ(map.status, MapReadStatus::Ok) << mapName;
+        const QVector<quint8> image = FactoryImageFromMap(map.params, 5);
+        QVector<EEValue> meter(map.params.size());
+        for (int i = 0; i < map.params.size(); ++i) {
+            const DMap& p = map.params.at(i);
+            meter[i].Startreg = p.Startreg;
+            for (int r = p.Startreg; r <= p.EndReg; ++r) meter[i].Values << image.at(r);
+            meter[i].RegCount = int(meter[i].Values.size());
+        }
+        for (const QLocale& from : locales) {
+            QStringList lines;
+            {
+                LocaleGuard guard(from);
+                QStringList values;
+                for (int i = 0; i < map.params.size(); ++i) values << DecodeRegisters(map.params.at(i), meter.at(i).Values);
+                lines = DataFileLines(mapName, map.params, values, meter);
+            }
+            for (const QLocale& to : locales) {
+                SCOPED_TRACE(std::string(mapName) + " " + from.name().toStdString() + " to " + to.name().toStdString());
+                LocaleGuard guard(to);
+                const FileValues file = FileValuesByPosition(ParseDataFile(lines), map.params);
+                Quiet report;
+                const ValuesCheck check =
+                    CheckMeterValues(map.params, file.meterValues, eval, rounder, report, file.exactRegisters);
+                EXPECT_TRUE(check.ok) << report.refused.join("; ").toStdString();
+                for (int i = 0; i < map.params.size(); ++i)
+                    if (check.registers.at(i).RegCount > 0)
+                        EXPECT_EQ(check.registers.at(i).Values, meter.at(i).Values) << map.params.at(i).Parameter.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(DataFileLocaleTest, FilesOfEarlierVersionsAndHandEditedTexts) {
+    const QList<DMap> params{test::Param(0, 1, "Rate", "Int16", "0.1", 1, "1"),
+                             test::Param(2, 4, "Steps", "Int8", "1", 3, "2"),
+                             test::Param(5, 6, "Pair", "Int8", "1", 2, "3"), test::Param(7, 10, "Tag", "ASCII", "", 4, "4")};
+    struct Case {
+        QStringList values; // as a file holds them
+        QStringList english;
+        QStringList german;
+    } const cases[] = {
+        // Written in the point form, or under a point locale before.
+        {{"12.5", "1,2,3", "10,110", "AB"}, {"12.5", "1,2,3", "10,110", "AB"}, {"12,5", "1;2;3", "10;110", "AB"}},
+        // Written under a comma locale by an earlier version.
+        {{"12,5", "1;2;3", "10;110", "A,B"}, {"12.5", "1,2,3", "10,110", "A,B"}, {"12,5", "1;2;3", "10;110", "A,B"}},
+        {{"7", "1;2;3", "4;5", ""}, {"7", "1,2,3", "4,5", ""}, {"7", "1;2;3", "4;5", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.values.join('|').toStdString());
+        QStringList lines{"M.map", "4"};
+        for (int i = 0; i < params.size(); ++i) lines << params.at(i).Parameter << params.at(i).Format << c.values.at(i);
+        for (const auto& [locale, expected] : {std::pair{English(), c.english}, {German(), c.german}}) {
+            LocaleGuard guard(locale);
+            EXPECT_EQ(FileValuesByPosition(ParseDataFile(lines), params).meterValues, expected);
+        }
+    }
+
+    // The registers kept for a tag serve only the text they were saved with.
+    const QStringList saved = DataFileLines("M.map", params, {"12.5", "1,2,3", "10,110", "AB"},
+                                            {{}, {}, {}, EEValue{7, 4, {0x41, 0x09, 0x42, 0x07}}});
+    ASSERT_EQ(saved.last(), "Registers 3: 41094207");
+    QStringList edited = saved;
+    edited[2 + 3 * 3 + 2] = "AC";
+    Quiet report;
+    for (const auto& [lines, tag] : {std::pair{saved, QVector<qint32>{0x41, 0x09, 0x42, 0x07}},
+                                     {edited, QVector<qint32>{0x41, 0x43, 0, 0}}}) {
+        const FileValues file = FileValuesByPosition(ParseDataFile(lines), params);
+        const ValuesCheck check = CheckMeterValues(params, file.meterValues, eval, rounder, report, file.exactRegisters);
+        EXPECT_EQ(check.registers.at(3).Values, tag);
+    }
+}
+
+} // namespace
+} // namespace vorda::test
