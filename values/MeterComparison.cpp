@@ -3,14 +3,6 @@
 
 namespace vorda {
 
-namespace {
-QString HexBytes(const QVector<int>& bytes) {
-    QStringList hex;
-    for (int b : bytes) hex << QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
-    return hex.join(QLatin1Char(' '));
-}
-} // namespace
-
 bool ParameterShown(const DMap& param, bool makerAccess) {
     return makerAccess || param.Access != QLatin1String("C");
 }
@@ -56,8 +48,8 @@ FileComparison CompareMeterWithFile(const QList<DMap>& params, const ReadOutcome
             }
             // A text that drops bytes it cannot show: the registers tell.
             if (row.differs && row.fileText == row.meterText) {
-                row.meterText += QStringLiteral(" [") + HexBytes(meter.bytes.value(i)) + QStringLiteral("]");
-                row.fileText += QStringLiteral(" [") + HexBytes(fileCheck.registers.value(i).Values) + QStringLiteral("]");
+                row.meterText += QStringLiteral(" [") + RegistersText(meter.bytes.value(i)) + QStringLiteral("]");
+                row.fileText += QStringLiteral(" [") + RegistersText(fileCheck.registers.value(i).Values) + QStringLiteral("]");
             }
         }
         if (row.differs) ++out.differences;

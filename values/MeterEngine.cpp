@@ -206,6 +206,12 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
     return out;
 }
 
+QString RegistersText(const QVector<int>& bytes) {
+    QStringList hex;
+    for (int b : bytes) hex << QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    return hex.join(QLatin1Char(' '));
+}
+
 QVector<WriteLanding> WriteLandings(const QVector<EEValue>& values, const QVector<bool>& selected,
                                     const WriteOutcome& written, const VerifyOutcome* readBack,
                                     int* registersLanded) {

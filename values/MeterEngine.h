@@ -140,6 +140,10 @@ struct VerifyOutcome {
 VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
                                const QVector<bool>& selected, MeterReport& report);
 
+// Register bytes as two hex digits each, separated by blanks ("41 09 42"):
+// how a difference is shown that a value's text cannot show.
+QString RegistersText(const QVector<int>& bytes);
+
 // How much of a parameter a write put into the meter.
 enum class WriteLanding { Skipped, Whole, Partly, None };
 

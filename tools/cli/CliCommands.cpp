@@ -413,7 +413,14 @@ int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         o[QStringLiteral("file")] = ToPointForm(p, fileValue);
         o[QStringLiteral("meter")] = ToPointForm(p, read.meterValues.value(i));
         differences.append(o);
-        out.Line(p.Parameter + QStringLiteral("\tfile: ") + fileValue + QStringLiteral("\tmeter: ") + read.meterValues.value(i));
+        QString fileText = fileValue;
+        QString meterText = read.meterValues.value(i);
+        // Texts alike, registers not: the registers tell the difference.
+        if (fileText == meterText) {
+            fileText += QStringLiteral(" [") + RegistersText(check.registers.value(i).Values) + QStringLiteral("]");
+            meterText += QStringLiteral(" [") + RegistersText(read.bytes.value(i)) + QStringLiteral("]");
+        }
+        out.Line(p.Parameter + QStringLiteral("\tfile: ") + fileText + QStringLiteral("\tmeter: ") + meterText);
     }
     out.Result()[QStringLiteral("differences")] = differences;
     return out.Finish(differences.isEmpty() ? kExitDone : kExitDifferences);
