@@ -47,10 +47,21 @@ int IntOr(const QSettings& settings, const QString& key, int fallback) {
     const int v = settings.value(key).toInt(&ok);
     return ok ? v : fallback;
 }
+
+// A window settings file holds a few short lines; anything near this size is
+// not one.
+constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
+
+// QSettings reads the whole file, also before a write: it is handed only a
+// regular file of sane size.
+bool SettingsFileReadable(const QString& iniPath) {
+    return CheckReadableFile(iniPath, kMaxSettingsFileBytes, nullptr);
+}
 } // namespace
 
 std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& section) {
-    if (!QFileInfo::exists(iniPath)) return std::nullopt;
+    // Reading never fails: a file that cannot be used leaves the designed placement.
+    if (!SettingsFileReadable(iniPath)) return std::nullopt;
     QSettings settings(iniPath, QSettings::IniFormat);
     if (IntOr(settings, QStringLiteral("Preferences/SaveSettings"), -1) != 1) return std::nullopt;
     Placement p;
@@ -62,6 +73,8 @@ std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& se
 }
 
 bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement) {
+    if (QFileInfo::exists(iniPath) && !SettingsFileReadable(iniPath)) return false;
+    if (!MayReplace(iniPath, nullptr)) return false;
     QSettings settings(iniPath, QSettings::IniFormat);
     settings.setValue(QStringLiteral("Preferences/SaveSettings"), 1);
     settings.setValue(section + QStringLiteral("/Top"), placement.top);

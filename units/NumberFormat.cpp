@@ -1,5 +1,6 @@
 #include "units/NumberFormat.h"
 
+#include "base/TextFiles.h"
 #include "base/UserError.h"
 
 #include <cerrno>
@@ -150,11 +151,11 @@ bool ParseInt32(const QString& text, int* value) {
 }
 
 QString NotAFloatMessage(const QString& text) {
-    return QLatin1Char('\'') + text + QStringLiteral("' is not a valid floating point value");
+    return QLatin1Char('\'') + Excerpt(text) + QStringLiteral("' is not a valid floating point value");
 }
 
 QString NotAnIntegerMessage(const QString& text) {
-    return QLatin1Char('\'') + text + QStringLiteral("' is not a valid integer value");
+    return QLatin1Char('\'') + Excerpt(text) + QStringLiteral("' is not a valid integer value");
 }
 
 long double ToFloat(const QString& text) {

@@ -100,7 +100,8 @@ void TValuesReadWrite::CompareDataClick() {
     QString error;
     if (!LoadDataFile(full, &content, &error)) throw UserError(error);
     const QString mapFile = ctx_.map.CurrentMapFile;
-    if (!DataFileFitsMap(content, mapFile)) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
+    if (!DataFileFitsMap(content, mapFile))
+        ctx_.ui.ShowMessage(MapNameWarningText(mapFile, Excerpt(content.mapFileName)));
     if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
 
     // The meter work begins once the file is read.
