@@ -169,6 +169,21 @@ TEST(ReadFileBytesTest, TheLimitHoldsAlsoForAFileThatGrowsWhileRead) {
     EXPECT_TRUE(error.contains(QStringLiteral("No such file"))) << qPrintable(error);
 }
 
+TEST(ExcerptTest, QuotesAtMostSixtyCharactersAndMarksTheCut) {
+    const QString sixty(60, QLatin1Char('a'));
+    const struct {
+        QString text;
+        QString excerpt;
+    } cases[] = {
+        {QString(), QString()},
+        {QStringLiteral("short"), QStringLiteral("short")},
+        {sixty, sixty},
+        {sixty + QLatin1Char('b'), sixty + QChar(0x2026)},
+        {sixty + QString(10 * 1024 * 1024, QLatin1Char('b')), sixty + QChar(0x2026)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Excerpt(c.text), c.excerpt) << c.text.size();
+}
+
 // What may stand where a save is to go, and whether the save may replace it.
 class SaveTargets : public ::testing::Test {
 protected:
