@@ -48,10 +48,21 @@ int IntOr(const QSettings& settings, const QString& key, int fallback) {
     const int v = settings.value(key).toInt(&ok);
     return ok ? v : fallback;
 }
+
+// A window settings file holds a few short lines; anything near this size is
+// not one.
+constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
+
+// QSettings reads the whole file, also before a write: it is handed only a
+// regular file of sane size.
+bool SettingsFileReadable(const QString& iniPath) {
+    return CheckReadableFile(iniPath, kMaxSettingsFileBytes, nullptr);
+}
 } // namespace
 
 std::optional<Placement> ReadPlacement(const QString& iniPath, const QString& section) {
-    if (!QFileInfo::exists(iniPath)) return std::nullopt;
+    // Reading never fails: a file that cannot be used leaves the designed placement.
+    if (!SettingsFileReadable(iniPath)) return std::nullopt;
     QSettings settings(iniPath, QSettings::IniFormat);
     if (IntOr(settings, QStringLiteral("Preferences/SaveSettings"), -1) != 1) return std::nullopt;
     Placement p;
@@ -125,6 +136,9 @@ QByteArray WithIniValues(const QByteArray& text, const QString& section,
 
 bool WritePlacement(const QString& iniPath, const QString& section, const Placement& placement, QString* error) {
     QByteArray text;
+    // A settings file that is no regular file, or far too large, is not
+    // read, and the safe writer does not replace what is no regular file.
+    if (QFileInfo::exists(iniPath) && !CheckReadableFile(iniPath, kMaxSettingsFileBytes, error)) return false;
     if (QFileInfo(iniPath).isFile()) {
         QFile file(iniPath);
         if (!file.open(QIODevice::ReadOnly)) {

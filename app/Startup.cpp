@@ -193,9 +193,10 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
 
     const QString readMe = InUserDir(state.UserDir, QLatin1String(kReadMeFileName));
     if (QFileInfo::exists(readMe)) {
-        QFile file(readMe);
-        if (!file.open(QIODevice::ReadOnly)) throw UserError(file.errorString());
-        if (!file.readAll().contains(kVersionText)) state.NeedFileCopy = true;
+        QByteArray bytes;
+        QString error;
+        if (!ReadFileBytes(readMe, kMaxTextFileBytes, &bytes, &error)) throw UserError(error);
+        if (!bytes.contains(kVersionText)) state.NeedFileCopy = true;
     } else {
         state.NeedFileCopy = true;
     }

@@ -1,9 +1,19 @@
 #include "TextFiles.h"
 
+#include "ScopeExit.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorda {
 namespace {
@@ -23,7 +33,75 @@ int Cp1252Code(QChar c) {
     return -1;
 }
 
+QString SystemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+QString CannotOpen(const QString& path, int err) {
+    return QStringLiteral("Cannot open file \"%1\". %2").arg(path, SystemText(err));
+}
+
+QString NotRegular(const QString& path) {
+    return QStringLiteral("Cannot open file \"%1\": it is not a regular file.").arg(path);
+}
+
+QString TooLarge(const QString& path, qint64 maxBytes) {
+    return QStringLiteral("Cannot read file \"%1\": it is larger than %2, far more than a file of its kind holds.")
+        .arg(path, maxBytes % (1024 * 1024) == 0 ? QStringLiteral("%1 MiB").arg(maxBytes / (1024 * 1024))
+                                                 : QStringLiteral("%1 bytes").arg(maxBytes));
+}
+
+bool SetError(QString* error, const QString& text) {
+    if (error) *error = text;
+    return false;
+}
+
+// The rules of CheckReadableFile on a file's status.
+bool StatusReadable(const QString& path, const struct stat& st, qint64 maxBytes, QString* error) {
+    if (!S_ISREG(st.st_mode)) return SetError(error, NotRegular(path));
+    if (st.st_size > maxBytes) return SetError(error, TooLarge(path, maxBytes));
+    return true;
+}
+
 } // namespace
+
+bool CheckReadableFile(const QString& path, qint64 maxBytes, QString* error) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return SetError(error, CannotOpen(path, errno));
+    return StatusReadable(path, st, maxBytes, error);
+}
+
+bool ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray* bytes, QString* error) {
+    // Checked before the open, because opening a FIFO waits for a writer and
+    // opening a device may act on it.
+    if (!CheckReadableFile(path, maxBytes, error)) return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return SetError(error, CannotOpen(path, errno));
+    const ScopeExit closer([fd] { ::close(fd); });
+    // The name may have been pointed elsewhere between the check and the open.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return SetError(error, CannotOpen(path, errno));
+    if (!StatusReadable(path, st, maxBytes, error)) return false;
+
+    // One byte more than allowed tells a file that grew past the limit.
+    QByteArray out(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == out.size()) {
+            if (used > maxBytes) return SetError(error, TooLarge(path, maxBytes));
+            out.resize(std::min<qsizetype>(qsizetype(maxBytes) + 1, used * 2 + 4096));
+        }
+        const ssize_t n = ::read(fd, out.data() + used, size_t(out.size() - used));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            return SetError(error, QStringLiteral("Cannot read file \"%1\". %2").arg(path, SystemText(errno)));
+        if (n == 0) break;
+        used += n;
+    }
+    if (used > maxBytes) return SetError(error, TooLarge(path, maxBytes));
+    out.truncate(used);
+    *bytes = std::move(out);
+    return true;
+}
+
 
 QString DecodeCp1252(const QByteArray& bytes) {
     QString out;
@@ -59,10 +137,9 @@ bool FitsCp1252(const QString& text) {
 }
 
 QString Excerpt(const QString& text) {
-    constexpr qsizetype kMaxChars = 60;
-    if (text.size() <= kMaxChars) return text;
+    if (text.size() <= kExcerptLength) return text;
     // A character of two UTF-16 units is not cut in half.
-    const qsizetype cut = text.at(kMaxChars - 1).isHighSurrogate() ? kMaxChars - 1 : kMaxChars;
+    const qsizetype cut = text.at(kExcerptLength - 1).isHighSurrogate() ? kExcerptLength - 1 : kExcerptLength;
     return text.left(cut) + QChar(0x2026);
 }
 
@@ -74,13 +151,10 @@ QStringList SplitLines(const QString& text) {
     return lines;
 }
 
-bool ReadTextLines(const QString& path, QStringList* lines, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    *lines = SplitLines(DecodeCp1252(file.readAll()));
+bool ReadTextLines(const QString& path, QStringList* lines, QString* error, qint64 maxBytes) {
+    QByteArray bytes;
+    if (!ReadFileBytes(path, maxBytes, &bytes, error)) return false;
+    *lines = SplitLines(DecodeCp1252(bytes));
     return true;
 }
 
@@ -93,7 +167,22 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
     return WriteFileBytes(path, bytes, error);
 }
 
+bool MayReplace(const QString& path, QString* error) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        // Nothing there (also a link to nothing): the save creates the file.
+        if (errno == ENOENT) return true;
+        return SetError(error, QStringLiteral("Cannot replace \"%1\". %2").arg(path, SystemText(errno)));
+    }
+    if (!S_ISREG(st.st_mode))
+        return SetError(error, QStringLiteral("Cannot replace \"%1\": it is not a regular file.").arg(path));
+    if (!(st.st_mode & S_IWUSR))
+        return SetError(error, QStringLiteral("Cannot replace \"%1\": the file is read-only.").arg(path));
+    return true;
+}
+
 bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    if (!MayReplace(path, error)) return false;
     // Unbuffered, so that a write the disk refuses (no space left) fails
     // here; QSaveFile's buffered path can lose that error on commit and then
     // replace the old file with an empty one.
@@ -111,22 +200,11 @@ bool WriteFileBytes(const QString& path, const QByteArray& bytes, QString* error
 }
 
 bool CopyFileReplacing(const QString& from, const QString& to, QString* error) {
-    const QFileInfo target(to);
-    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner)) {
-        if (error) *error = QStringLiteral("Cannot replace \"%1\": the file is read-only.").arg(to);
-        return false;
-    }
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot open file \"%1\". %2").arg(from, source.errorString());
-        return false;
-    }
+    // Refused before the source is read, so that nothing is read in vain.
+    if (!MayReplace(to, error)) return false;
     // The program's files are small: read whole, written by the one writer.
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError) {
-        if (error) *error = QStringLiteral("Cannot read file \"%1\". %2").arg(from, source.errorString());
-        return false;
-    }
+    QByteArray bytes;
+    if (!ReadFileBytes(from, kMaxTextFileBytes, &bytes, error)) return false;
     return WriteFileBytes(to, bytes, error);
 }
 

@@ -96,7 +96,7 @@ MapReadResult ParseMapLines(const QStringList& lines, const QString& nameAsPasse
     // Version test: the first character is dropped whatever it is, the rest
     // must be a decimal number of at least 2.
     const QString versionLine = lines.isEmpty() ? QString() : lines.first();
-    result.versionLine = versionLine;
+    result.versionLine = Excerpt(versionLine); // quoted in a message
     const QString versionText = versionLine.mid(1);
     long double version = 0;
     if (!ParseNumber(versionText, &version)) {

@@ -12,7 +12,7 @@ enum class MapReadStatus {
     OpenFailed,   // the file could not be opened; message = the system's text
     OldFormat,    // version below 2; message = name + " is in an old format and cannot be read"
     BadVersion,   // line 1 is no version; message = the conversion error's text,
-                  // versionLine = the whole of line 1
+                  // versionLine = line 1 as a message quotes it (see Excerpt)
     BadContent,   // a malformed integer or a file that ends early;
                   // message = the conversion error's text. Negative counts
                   // and header order lines that are no integer count too.

@@ -1,8 +1,8 @@
 #include "SimMeter.h"
 
 #include "PICCore.h"
+#include "base/TextFiles.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -161,16 +161,16 @@ QVector<quint8> FactoryImageFromMap(const QList<DMap>& params, int mapNumber) {
 }
 
 bool ReadRegisterFile(const QString& path, QVector<quint8>* registers, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = path + QStringLiteral(": ") + f.errorString();
-        return false;
-    }
+    // 256 short lines; a megabyte is far more than any register file.
+    QByteArray bytes;
+    if (!ReadFileBytes(path, 1024 * 1024, &bytes, error)) return false;
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     QVector<quint8> values;
     int lineNo = 0;
-    while (!f.atEnd()) {
+    for (const QByteArray& raw : std::as_const(lines)) {
         ++lineNo;
-        const QByteArray line = f.readLine().trimmed();
+        const QByteArray line = raw.trimmed();
         if (line.isEmpty()) continue;
         bool ok = false;
         const int v = line.toInt(&ok);

@@ -33,10 +33,20 @@ bool ReadDisplayDataFile(const QString& startDir, QList<DisplayDataType>* out, Q
     return true;
 }
 
-QString DisplayDataMissingMessage(const QString& startDir) {
-    return QStringLiteral("Display Data File: VORDADisplayData.txt not found in ") + startDir +
-           QStringLiteral(".  Contact ZUV Meters Inc.  Application closing.") + QStringLiteral("\n\r") +
+namespace {
+QString ClosingWords() {
+    return QStringLiteral("  Contact ZUV Meters Inc.  Application closing.") + QStringLiteral("\n\r") +
            QStringLiteral("VORDA Version: ") + QStringLiteral("3.9.5");
+}
+} // namespace
+
+QString DisplayDataMissingMessage(const QString& startDir) {
+    return QStringLiteral("Display Data File: VORDADisplayData.txt not found in ") + startDir + QLatin1Char('.') +
+           ClosingWords();
+}
+
+QString DisplayDataFailureMessage(const QString& startDir, const QString& error) {
+    return error.isEmpty() ? DisplayDataMissingMessage(startDir) : error + ClosingWords();
 }
 
 int DisplayUnitTables::GetComboNumber(const QString& name) const {

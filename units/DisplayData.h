@@ -41,6 +41,9 @@ bool ReadDisplayDataFile(const QString& startDir, QList<DisplayDataType>* out, Q
 
 // The fatal message for a display data file missing from startDir.
 QString DisplayDataMissingMessage(const QString& startDir);
+// The fatal message after ReadDisplayDataFile failed with error: the missing
+// file's message when error is empty, else error with the closing words.
+QString DisplayDataFailureMessage(const QString& startDir, const QString& error);
 
 // The display data and the current unit choices, owned by the display units
 // dialog and read by the parameter screen.

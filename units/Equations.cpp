@@ -1,5 +1,6 @@
 #include "units/Equations.h"
 
+#include "base/TextFiles.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "units/NumberFormat.h"
@@ -64,7 +65,7 @@ int EquationEvaluator::NextSymbol(const QString& WhatsLeft) {
 double EquationEvaluator::ParseMtoD(double Mvalue, const QString& DEquals) const {
     const QString eq = CleanEquation(DEquals);
     if (eq.isEmpty() || (eq[0] != QLatin1Char('M') && eq[0] != QLatin1Char('D'))) {
-        ui_.ShowMessage(QStringLiteral("Error in conversion equation: ") + eq +
+        ui_.ShowMessage(QStringLiteral("Error in conversion equation: ") + Excerpt(eq) +
                         QStringLiteral(" first character must be M or D"));
         return 0;
     }
@@ -75,7 +76,7 @@ double EquationEvaluator::ParseMtoD(double Mvalue, const QString& DEquals) const
     for (;;) {
         const int op = NextSymbol(rest.left(1));
         if (op == 5) {
-            ui_.ShowMessage(QStringLiteral("Equation format wrong: ") + rest);
+            ui_.ShowMessage(QStringLiteral("Equation format wrong: ") + Excerpt(rest));
             return 0;
         }
         const int k = SymbolPos(rest.mid(1));

@@ -50,7 +50,9 @@ TDisplayUnitsFrm::TDisplayUnitsFrm(DisplayUnitTables& tables, QList<UnitRow> sav
 }
 
 void TDisplayUnitsFrm::FormCreate(const QString& startDir, ProgramEnd& end) {
-    if (!ReadDisplayDataFile(startDir, &tables_.DisplayData)) end.Terminate(DisplayDataMissingMessage(startDir));
+    QString error;
+    if (!ReadDisplayDataFile(startDir, &tables_.DisplayData, &error))
+        end.Terminate(DisplayDataFailureMessage(startDir, error));
     CreateControls();
 }
 

@@ -102,7 +102,7 @@ void TValuesReadWrite::CompareDataClick() {
     if (!LoadDataFile(full, &content, &error)) throw UserError(error);
     const QString mapFile = ctx_.map.CurrentMapFile;
     const bool sameMap = DataFileFitsMap(content, mapFile);
-    if (!sameMap) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, content.mapFileName));
+    if (!sameMap) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, Excerpt(content.mapFileName)));
     // A file read in part would show its missing values as if the meter
     // held the file's.
     if (!content.complete) {

@@ -37,7 +37,7 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
     QString error;
     if (!LoadDataFile(ResolveFileNoCase(FileName), &content, &error)) throw UserError(error);
     if (!ctx_.startup.OffsetCalMode && !DataFileFitsMap(content, MapFileName))
-        ctx_.ui.ShowMessage(MapNameWarningText(MapFileName, content.mapFileName));
+        ctx_.ui.ShowMessage(MapNameWarningText(MapFileName, Excerpt(content.mapFileName)));
     // Values are matched to parameters by position; values beyond the map's
     // last parameter have no parameter to go to and are left out.
     const FileValues values = FileValuesByPosition(content, ctx_.map.MapParams);

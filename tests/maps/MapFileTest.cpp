@@ -204,6 +204,33 @@ TEST(MapRead, BadVersionKeepsTheWholeFirstLine) {
     EXPECT_EQ(r.message, QStringLiteral("'ersion two' is not a valid floating point value"));
 }
 
+// One bad line of a huge file is quoted as a short excerpt, wherever it stands.
+TEST(MapRead, AHugeBadLineIsQuotedAsAnExcerpt) {
+    const QString huge(10 * 1024 * 1024, QLatin1Char('7'));
+    const QString bad = QStringLiteral("x") + huge;
+    const QString quoted = QString(60, QLatin1Char('7')) + QChar(0x2026);
+    const struct {
+        const char* where;
+        QStringList lines;
+        QString quoted;
+    } cases[] = {
+        {"version", {QStringLiteral("V") + bad, QStringLiteral("0")}, QStringLiteral("x") + quoted.mid(1)},
+        {"count", {QStringLiteral("V2"), bad}, QStringLiteral("x") + quoted.mid(1)},
+        {"negative count", {QStringLiteral("V2"), QStringLiteral("-") + huge}, QStringLiteral("-") + quoted.mid(1)},
+        {"register", {QStringLiteral("V2"), QStringLiteral("1"), bad}, QStringLiteral("x") + quoted.mid(1)},
+        {"header count", {QStringLiteral("V2"), QStringLiteral("0"), bad}, QStringLiteral("x") + quoted.mid(1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        const MapReadResult r = ParseMapLines(c.lines, QStringLiteral("m.map"));
+        EXPECT_NE(r.status, MapReadStatus::Ok);
+        EXPECT_LT(r.message.size(), 120) << qPrintable(r.message.left(200));
+        EXPECT_TRUE(r.message.contains(QLatin1Char('\'') + c.quoted + QLatin1Char('\'')))
+            << qPrintable(r.message.left(200));
+        EXPECT_LE(r.versionLine.size(), 61);
+    }
+}
+
 TEST(MapRead, OldFormatNamesTheFileAsPassed) {
     const MapReadResult r =
         ParseMapLines({QStringLiteral("V1"), QStringLiteral("0")}, QStringLiteral("sub/MyMap.map"));

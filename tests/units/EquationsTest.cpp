@@ -82,6 +82,21 @@ TEST_F(EquationsTest, FormatErrorsShowMessageAndGiveZero) {
     }
 }
 
+TEST_F(EquationsTest, AHugeEquationIsQuotedAsAnExcerpt) {
+    const QString tail(1024 * 1024, QLatin1Char('2'));
+    const QString excerpt = QString(60, QLatin1Char('2')) + QChar(0x2026);
+    eval_.ParseMtoD(7, QStringLiteral("M") + tail);
+    eval_.ParseMtoD(7, QStringLiteral("X") + tail);
+    EXPECT_EQ(ui_.texts("message"),
+              (QStringList{QStringLiteral("Equation format wrong: ") + excerpt,
+                           QStringLiteral("Error in conversion equation: X") + excerpt.mid(1) +
+                               QStringLiteral(" first character must be M or D")}));
+    // A number that cannot be read is quoted alike.
+    EXPECT_EQ(ThrownBy(7, qPrintable(QStringLiteral("M*") + QString(100, QLatin1Char('x')))),
+              QLatin1Char('\'') + QString(60, QLatin1Char('X')) + QChar(0x2026) +
+                  QStringLiteral("' is not a valid floating point value"));
+}
+
 TEST_F(EquationsTest, BadNumbersAndDivisionThrow) {
     EXPECT_EQ(ThrownBy(5, "M*"), "'' is not a valid floating point value");
     EXPECT_EQ(ThrownBy(5, "M*-2"), "'' is not a valid floating point value");

@@ -6,6 +6,9 @@
 
 #include <QPushButton>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vorda::test {
 namespace {
 
@@ -77,6 +80,30 @@ TEST_F(DataFilesWindowTest, FewerBlocksFillTheFirstBoxesAndABadCountIsReported) 
     EXPECT_TRUE(program->flags.DataOnScreen);
     EXPECT_FALSE(program->flags.MeterInSync);
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(Box(i)->text().isEmpty() || Box(i)->text() == "error") << i;
+}
+
+// A file of 6 MB lines is read and answered in short texts, and what is no
+// regular file is refused by name instead of holding the window.
+TEST_F(DataFilesWindowTest, HugeLinesAreQuotedShortAndAFifoIsRefused) {
+    StartMaker();
+    OpenMap("ZUVMap12.Map", FourParams());
+    const QString huge(6 * 1024 * 1024, QLatin1Char('9'));
+    WriteRaw("huge.epf", {QStringLiteral("Z") + huge, "4", "Flow Rate", "Int16", huge, "Tag", "ASCII", "T",
+                          "Config", "Hex", "01", "Level", "Int8", "2"});
+    ui.clear();
+    Open(UserFile("huge.epf"));
+    ASSERT_FALSE(Said().isEmpty());
+    EXPECT_TRUE(Said().first().startsWith("Warning: Map file name in use (ZUVMap12.Map)\n\r"
+                                          "does not match map file name in parameter file (Z999"));
+    for (const QString& text : Said()) EXPECT_LT(text.size(), 300) << qPrintable(text.left(300));
+
+    const QString fifo = UserFile("pipe.epf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    ::alarm(60); // a read that waits on the FIFO ends the test program
+    ui.clear();
+    Open(fifo);
+    ::alarm(0);
+    EXPECT_EQ(Said(), QStringList{QStringLiteral("Cannot open file \"%1\": it is not a regular file.").arg(fifo)});
 }
 
 TEST_F(DataFilesWindowTest, CalibrationModeDoesNotCompareTheMapName) {

@@ -215,9 +215,9 @@ int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const
     if (!DataFileFitsMap(*content, map.fileName)) {
         if (!rq.forceMap)
             return out.Fail(kExitDifferences, QStringLiteral("%1 was made for %2, the map is %3 (--force-map uses it all the same)")
-                                                  .arg(path, content->mapFileName, map.fileName));
+                                                  .arg(path, Excerpt(content->mapFileName), map.fileName));
         out.Problem(QStringLiteral("Warning: %1 was made for %2; its values are taken by position")
-                        .arg(path, content->mapFileName));
+                        .arg(path, Excerpt(content->mapFileName)));
     } else if (content->values.size() != map.params.size()) {
         return out.Fail(kExitFile, QStringLiteral("%1 holds %2 values, the map %3 has %4 parameters")
                                        .arg(path).arg(content->values.size()).arg(map.fileName).arg(map.params.size()));

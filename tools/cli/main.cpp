@@ -72,16 +72,22 @@ void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, QL
     if (state.NeedFileCopy) CopyMaps(state, end);
 
     QList<DisplayDataType> displayData;
-    if (!ReadDisplayDataFile(state.StartDir, &displayData)) end.Terminate(DisplayDataMissingMessage(state.StartDir));
+    QString error;
+    if (!ReadDisplayDataFile(state.StartDir, &displayData, &error))
+        end.Terminate(DisplayDataFailureMessage(state.StartDir, error));
     ConfigData config;
     const QString configPath = FindFileNoCase(state.UserDir, QLatin1String(kConfigFileName));
     QStringList lines;
-    QString error;
-    if (!configPath.isEmpty() && ReadTextLines(configPath, &lines, &error)) {
-        try {
-            ParseConfigLines(lines, &config);
-        } catch (const UserError&) {
-            // A damaged configuration leaves the first unit of every type.
+    if (!configPath.isEmpty()) {
+        if (!ReadTextLines(configPath, &lines, &error)) {
+            // The unit choices are lost, not the command: said, and carried on.
+            PrintError(error);
+        } else {
+            try {
+                ParseConfigLines(lines, &config);
+            } catch (const UserError&) {
+                // A damaged configuration leaves the first unit of every type.
+            }
         }
     }
     BuildCurrentUnits(displayData, config.savedUnits, units);
