@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QApplication>
 #include <QTimer>
+
+#include <csignal>
 #include "units/SetDisplayUnitsUnt.h"
 
 namespace vorda::test {
@@ -194,6 +196,43 @@ TEST_F(CloseTest, ConnectedMeterIsSignedOffAndTheConfigurationWritten) {
     EXPECT_EQ(lines[3], QString::number(program->units.TypeCount()));
     EXPECT_EQ(lines.size(), 4 + 4 * program->units.TypeCount());
     EXPECT_EQ(lines[4], program->units.CurrentUnits[0].Type);
+}
+
+// SIGTERM or SIGINT while the window runs: a close that asks nothing and
+// writes nothing, the meter signed off and the port closed.
+class SignalEndTest : public CloseTest {
+protected:
+    void ExpectQuietEnd(int signal) {
+        SimMeter& meter = AttachMeter(2, "ZUVMAP5.map", 5);
+        ASSERT_TRUE(Create());
+        Connect();
+        ASSERT_TRUE(program->link.MeterConnected);
+        Box(4)->setText("123"); // unsaved edits, which a close would ask about
+        ASSERT_TRUE(WriteTextLines(UserFile("VORDAConfig.txt"), {"COM3", "ZUVMap4.Map", "old.epf", "0"}, nullptr));
+        ui.clear();
+        meter.clearLog();
+        EXPECT_EQ(RunUntilSignal(signal), 128 + signal);
+        EXPECT_TRUE(ui.shown.empty());
+        ASSERT_EQ(meter.commandLog().size(), 2); // handshake and sign-off only
+        EXPECT_EQ(meter.commandLog().back().bytes, QByteArray(1, char(0x02)));
+        EXPECT_FALSE(serial.isOpen(2));
+        EXPECT_EQ(Lines(UserFile("VORDAConfig.txt")), (QStringList{"COM3", "ZUVMap4.Map", "old.epf", "0"}));
+        EXPECT_FALSE(QFile::exists(UserFile("FormSettings.ini")));
+    }
+};
+
+TEST_F(SignalEndTest, SigtermEndsWithoutQuestionsSignsOffAndWritesNothing) { ExpectQuietEnd(SIGTERM); }
+TEST_F(SignalEndTest, SigintEndsWithoutQuestionsSignsOffAndWritesNothing) { ExpectQuietEnd(SIGINT); }
+
+TEST_F(SignalEndTest, InCalibrationModeThePortIsClosedAndNothingSent) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP127.Map", 127);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    meter.clearLog();
+    EXPECT_EQ(RunUntilSignal(SIGTERM), 128 + SIGTERM);
+    EXPECT_EQ(meter.commandLog().size(), 0);
+    EXPECT_FALSE(serial.isOpen(0));
 }
 
 TEST_F(CloseTest, UnsavedEditsAskAndCancelKeepsTheWindow) {
