@@ -221,8 +221,10 @@ protected:
     }
 };
 
-TEST_F(SignalEndTest, SigtermEndsWithoutQuestionsSignsOffAndWritesNothing) { ExpectQuietEnd(SIGTERM); }
-TEST_F(SignalEndTest, SigintEndsWithoutQuestionsSignsOffAndWritesNothing) { ExpectQuietEnd(SIGINT); }
+TEST_F(SignalEndTest, EndsWithoutQuestionsSignsOffAndWritesNothing) {
+    // SIGINT takes the same way (vorda-cli's test sends both).
+    ExpectQuietEnd(SIGTERM);
+}
 
 TEST_F(SignalEndTest, InCalibrationModeThePortIsClosedAndNothingSent) {
     SimMeter& meter = AttachMeter(0, "ZUVMAP127.Map", 127);
