@@ -24,6 +24,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     ui.SetParentWindow(program.mainWidget());
-    program.mainWidget()->show();
-    return QApplication::exec();
+    return program.Run();
 }

@@ -129,6 +129,7 @@ bool TValuesReadWrite::FormClose() {
         return false;
     if (!ctx_.map.MapLoaded) {
         if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
+        closed_ = true;
         return true;
     }
     if (!ctx_.startup.OffsetCalMode) {
@@ -138,13 +139,12 @@ bool TValuesReadWrite::FormClose() {
         if (mapMaker_ && mapMaker_->MapChanged() &&
             !ctx_.ui.Confirm(QStringLiteral("About to Close the Application.\n\rCurrent map not saved\n\r\n\r            Are you sure?")))
             return false;
-        if (ctx_.link.MeterConnected && core_) {
-            if (core_->getChar(kHandshakeSent) != kHandshakeReply) ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure"));
-            core_->getChar(kSignOffByte);
-        }
+        if (!SignOffMeter()) ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure"));
     }
     if (core_) core_->DisconnectPort(ctx_.link.ComPortNumber);
-    return WriteConfigAtClose();
+    // A close that goes through has closed the port for good.
+    closed_ = WriteConfigAtClose();
+    return closed_;
 }
 
 bool TValuesReadWrite::WriteConfigAtClose() {
@@ -158,6 +158,23 @@ bool TValuesReadWrite::WriteConfigAtClose() {
         EEPROMConnected(false);
         return false;
     }
+}
+
+bool TValuesReadWrite::SignOffMeter() {
+    if (!ctx_.link.MeterConnected || !core_) return true;
+    const bool answered = core_->getChar(kHandshakeSent) == kHandshakeReply;
+    core_->getChar(kSignOffByte);
+    return answered;
+}
+
+void TValuesReadWrite::EndWithoutQuestions() {
+    // The port is closed at most once: a byte sent later would open it again.
+    if (closed_) return;
+    closed_ = true;
+    if (!ctx_.startup.OffsetCalMode) SignOffMeter();
+    if (!core_) return;
+    ClosePortsLeftOpen();
+    core_->DisconnectPort(ctx_.link.ComPortNumber);
 }
 
 void TValuesReadWrite::DirectorySelection1Click() {

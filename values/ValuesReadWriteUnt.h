@@ -133,6 +133,10 @@ public:
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
     bool WriteConfigFile();
+    // Ends as a close that asks nothing and writes nothing: a connected
+    // meter is signed off and the port closed. For a program ended by a
+    // signal; does nothing after a close that went through.
+    void EndWithoutQuestions();
     // Shows the register browser.
     void PICRW1Click();
     QString FormSettingsPath() const;
@@ -185,6 +189,10 @@ private:
     // written is reported and the user chooses whether to close all the same.
     // False when the window stays.
     bool WriteConfigAtClose();
+    // Handshake and sign-off byte to a connected meter; false when the
+    // handshake went unanswered.
+    bool SignOffMeter();
+    bool closed_ = false; // the port was closed by a close that went through
     void DestroyFields();
     void DataChanged(QLineEdit* box);
     void DataClickOrExit(QLineEdit* box);

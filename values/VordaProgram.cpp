@@ -6,6 +6,9 @@
 #include "registers/PICRW.h"
 #include "units/SetDisplayUnitsUnt.h"
 
+#include "base/QuitSignals.h"
+
+#include <QApplication>
 #include <QComboBox>
 
 namespace vorda {
@@ -43,5 +46,16 @@ void VordaProgram::Create() {
 }
 
 QWidget* VordaProgram::mainWidget() const { return main_.get(); }
+
+int VordaProgram::Run() {
+    // The event loop ends from the loop itself, so that the windows and the
+    // serial layer go the normal way and every port is closed.
+    QuitSignals quitSignals([](int signal) { QCoreApplication::exit(kSignalExitBase + signal); });
+    main_->show();
+    const int code = QApplication::exec();
+    if (!quitSignals.Caught()) return code;
+    main_->EndWithoutQuestions();
+    return kSignalExitBase + quitSignals.Caught();
+}
 
 } // namespace vorda

@@ -10,6 +10,7 @@
 class QWidget;
 
 namespace vorda {
+
 class ProgramEnd;
 class SerialLayer;
 class TDisplayUnitsFrm;
@@ -29,6 +30,10 @@ public:
     // Creates the windows and runs their creation steps. A fatal error
     // propagates as ProgramTerminated.
     void Create();
+    // Shows the main window and runs until it closes (the exit code of the
+    // event loop), or until SIGTERM or SIGINT end the program as a close
+    // without questions (128 + the signal's number).
+    int Run();
 
     StartupState startup;
     MeterLinkState link;

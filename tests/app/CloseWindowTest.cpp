@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <csignal>
 #include "units/SetDisplayUnitsUnt.h"
 
 namespace vorda::test {
@@ -241,6 +243,45 @@ TEST_F(CloseTest, ConnectedMeterIsSignedOffAndTheConfigurationWritten) {
     EXPECT_EQ(lines[4], program->units.CurrentUnits[0].Type);
 }
 
+// SIGTERM or SIGINT while the window runs: a close that asks nothing and
+// writes nothing, the meter signed off and the port closed.
+class SignalEndTest : public CloseTest {
+protected:
+    void ExpectQuietEnd(int signal) {
+        SimMeter& meter = AttachMeter(2, "ZUVMAP5.map", 5);
+        ASSERT_TRUE(Create());
+        Connect();
+        ASSERT_TRUE(program->link.MeterConnected);
+        Box(4)->setText("123"); // unsaved edits, which a close would ask about
+        ASSERT_TRUE(WriteTextLines(UserFile("VORDAConfig.txt"), {"COM3", "ZUVMap4.Map", "old.epf", "0"}, nullptr));
+        ui.clear();
+        meter.clearLog();
+        EXPECT_EQ(RunUntilSignal(signal), 128 + signal);
+        EXPECT_TRUE(ui.shown.empty());
+        ASSERT_EQ(meter.commandLog().size(), 2); // handshake and sign-off only
+        EXPECT_EQ(meter.commandLog().back().bytes, QByteArray(1, char(0x02)));
+        EXPECT_FALSE(serial.isOpen(2));
+        EXPECT_EQ(Lines(UserFile("VORDAConfig.txt")), (QStringList{"COM3", "ZUVMap4.Map", "old.epf", "0"}));
+        EXPECT_FALSE(QFile::exists(UserFile("FormSettings.ini")));
+    }
+};
+
+TEST_F(SignalEndTest, EndsWithoutQuestionsSignsOffAndWritesNothing) {
+    // SIGINT takes the same way (vorda-cli's test sends both).
+    ExpectQuietEnd(SIGTERM);
+}
+
+TEST_F(SignalEndTest, InCalibrationModeThePortIsClosedAndNothingSent) {
+    SimMeter& meter = AttachMeter(0, "ZUVMAP127.Map", 127);
+    ASSERT_TRUE(Create({"/MaOfs"}));
+    Connect();
+    ASSERT_TRUE(program->link.MeterConnected);
+    meter.clearLog();
+    EXPECT_EQ(RunUntilSignal(SIGTERM), 128 + SIGTERM);
+    EXPECT_EQ(meter.commandLog().size(), 0);
+    EXPECT_FALSE(serial.isOpen(0));
+}
+
 TEST_F(CloseTest, UnsavedEditsAskAndCancelKeepsTheWindow) {
     AttachMeter(0, "ZUVMAP5.map", 5);
     ASSERT_TRUE(Create());
@@ -293,7 +334,9 @@ TEST_F(CloseTest, UnwritableConfigurationIsReportedAndTheUserMayCloseAnyway) {
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(ui.texts("yesno").size(), 1);
     const QString question = ui.texts("yesno")[0];
-    EXPECT_TRUE(question.startsWith("Unable to write to " + UserFile("VORDAConfig.txt") + "\n\rCannot create file"))
+    // The file, then the reason: a folder stands where the file would go.
+    EXPECT_TRUE(question.startsWith("Unable to write to " + UserFile("VORDAConfig.txt") + "\n\rCannot replace \"" +
+                                    UserFile("VORDAConfig.txt") + "\": it is not a regular file"))
         << question.toStdString();
     EXPECT_TRUE(question.endsWith("Close anyway?"));
     EXPECT_FALSE(serial.isOpen(0)); // closed before the write
@@ -313,7 +356,8 @@ TEST_F(CloseTest, UnwritableWindowSettingsAreReportedOnceAndTheUserMayCloseAnywa
     // The map editor closes first and writes the same file: one question.
     ASSERT_EQ(ui.texts().size(), 1);
     EXPECT_EQ(ui.shown[0].kind, "yesno");
-    EXPECT_TRUE(ui.texts()[0].startsWith("Unable to write to " + UserFile("FormSettings.ini") + "\n\rCannot create file"))
+    EXPECT_TRUE(ui.texts()[0].startsWith("Unable to write to " + UserFile("FormSettings.ini") + "\n\rCannot open file \"" +
+                                         UserFile("FormSettings.ini") + "\": it is not a regular file"))
         << ui.texts()[0].toStdString();
     ui.clear();
     ui.answer(true);

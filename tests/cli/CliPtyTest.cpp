@@ -3,6 +3,7 @@
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
+#include "tests/support/SerialLock.h"
 #include "tests/support/SimProcess.h"
 
 #include <QJsonArray>
@@ -13,6 +14,8 @@
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 namespace vorda::test {
 namespace {
@@ -49,15 +52,20 @@ protected:
         return lines;
     }
 
-    CliRun Cli(const QStringList& arguments) {
+    // Starts vorda-cli on a fresh account with the simulator's port folder.
+    void StartCli(QProcess& p, const QStringList& arguments) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"APPDATA", "PROGRAMDATA", "XDG_CONFIG_HOME"}) env.remove(QString::fromLatin1(name));
         env.insert("HOME", root.filePath("home"));
         env.insert("VORDA_PORT_DIR", sim.PortDir());
-        QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root.path());
         p.start(Program(), arguments);
+    }
+
+    CliRun Cli(const QStringList& arguments) {
+        QProcess p;
+        StartCli(p, arguments);
         CliRun run;
         if (!p.waitForStarted(5000) || !p.waitForFinished(60000)) {
             ADD_FAILURE() << "vorda-cli did not run";
@@ -109,6 +117,29 @@ protected:
     QList<DMap> params;
     QVector<quint8> image;
 };
+
+// A signal in the middle of a read ends it with the port closed, so that
+// its lock file does not stay behind to hold the port for others.
+TEST_F(CliPtyTest, ASignalEndsTheCommandAndRemovesThePortLock) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        ASSERT_NO_FATAL_FAILURE(StartSim({"--delay", "100"})); // a read of many seconds
+        const QString port = sim.PortDir() + "/COM5";
+        QProcess p;
+        StartCli(p, {"read", "--com", "5", "-o", "meter.epf"});
+        ASSERT_TRUE(p.waitForStarted(5000));
+        // Waits until the port is open: its lock file names vorda-cli.
+        while (SerialLockOwner(port) != p.processId() && p.state() == QProcess::Running) p.waitForFinished(20);
+        ASSERT_EQ(SerialLockOwner(port), p.processId()) << p.readAllStandardError().toStdString();
+        ::kill(pid_t(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 128 + signal);
+        EXPECT_TRUE(SerialLockFile(port).isEmpty()) << SerialLockFile(port).toStdString();
+        EXPECT_FALSE(QFile::exists(Path("meter.epf")));
+        StopSim();
+    }
+}
 
 TEST_F(CliPtyTest, ReadThenWriteTheSameFileChangesNothing) {
     ASSERT_NO_FATAL_FAILURE(StartSim());

@@ -1,6 +1,9 @@
 // The whole program against vorda-sim over a pseudo-terminal and the real
 // serial layer: Connect, the filled screen, writing, failures.
+#include "tests/support/SerialLock.h"
 #include "tests/support/SimProgramTest.h"
+
+#include <csignal>
 
 #include <QLabel>
 
@@ -54,6 +57,19 @@ TEST_F(ConnectPtyTest, ConnectFillsTheScreenAndAWriteChangesOnlyWhatWasEdited) {
     const QByteArray tag = QByteArray("FT-101") + QByteArray(10, '\0');
     for (int i = 0; i < 16; ++i) expected[8 + i] = quint8(tag[i]);
     for (int r = 0; r < 256; ++r) EXPECT_EQ(after[r], expected[r]) << "register " << r;
+}
+
+// The program ended by SIGTERM while connected: its port is closed the
+// normal way, so that no lock file stays behind to hold it.
+TEST_F(ConnectPtyTest, SigtermClosesThePortAndRemovesItsLock) {
+    Start();
+    ASSERT_TRUE(program->link.MeterConnected);
+    const QString port = sim->PortDir() + "/COM5";
+    ASSERT_EQ(SerialLockOwner(port), QCoreApplication::applicationPid());
+    ui.clear();
+    EXPECT_EQ(RunUntilSignal(SIGTERM), 128 + SIGTERM);
+    EXPECT_TRUE(ui.texts().isEmpty());
+    EXPECT_TRUE(SerialLockFile(port).isEmpty()) << SerialLockFile(port).toStdString();
 }
 
 TEST_F(ConnectPtyTest, FailingRegistersAreReportedAndTheFourthEndsTheRead) {

@@ -2,6 +2,12 @@
 
 #include "maps/MapFile.h"
 
+#include <QApplication>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
 namespace vorda::test {
 
 SimMeter& ProgramTest::AttachMeter(int port, const QString& mapFile, int mapNumber) {
@@ -10,6 +16,19 @@ SimMeter& ProgramTest::AttachMeter(int port, const QString& mapFile, int mapNumb
     meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(map.params, mapNumber)));
     serial.attach(port, meters.back().get());
     return *meters.back();
+}
+
+int ProgramTest::RunUntilSignal(int signal) {
+    const bool quitOnLast = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false); // as the program runs
+    QTimer::singleShot(0, [signal] { ::kill(::getpid(), signal); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(7); });
+    watchdog.start(5000);
+    const int code = program->Run();
+    QApplication::setQuitOnLastWindowClosed(quitOnLast);
+    return code;
 }
 
 } // namespace vorda::test

@@ -66,6 +66,10 @@ protected:
     void Trigger(const QString& actionName) const { Action(actionName)->trigger(); }
     QLineEdit* Box(int parameterIndex) const { return mw()->ValueEdits().at(parameterIndex); }
 
+    // Runs the program as its entry does and sends itself signal from inside
+    // the event loop; the exit code (7 when the signal did not end the loop).
+    int RunUntilSignal(int signal);
+
     // A meter on COM(port + 1) holding the factory image of a shipped map.
     SimMeter& AttachMeter(int port, const QString& mapFile, int mapNumber);
 

@@ -4,6 +4,7 @@
 #include "app/ConfigFiles.h"
 #include "base/ProgramEnd.h"
 #include "app/Startup.h"
+#include "base/QuitSignals.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
@@ -22,6 +23,13 @@
 using namespace vorda;
 
 namespace {
+
+// Thrown from a wait on the line once SIGTERM or SIGINT came: the command
+// ends there, and the serial layer closes its ports (and their lock files go)
+// on the way out of main.
+struct Interrupted {
+    int signal;
+};
 
 void PrintError(const QString& text) {
     std::fprintf(stderr, "vorda-cli: %s\n",
@@ -126,12 +134,21 @@ int main(int argc, char** argv) {
         return kExitFile;
     }
 
+    // From here on a port may be open: a signal ends the command at its next
+    // wait on the line instead of ending the process with the port held.
+    QuitSignals quitSignals;
     QtSerialLayer serial;
+    serial.SetWaitHook([&quitSignals] {
+        if (const int signal = quitSignals.Pending()) throw Interrupted{signal};
+    });
     SigFigRounder rounder(state.SigFigCount, ui);
     EquationEvaluator eval(rounder, ui);
     CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1};
     try {
         return RunCliCommand(request, context);
+    } catch (const Interrupted& stop) {
+        PrintError(QStringLiteral("ended by signal %1").arg(stop.signal));
+        return kSignalExitBase + stop.signal;
     } catch (const UserError& e) {
         PrintError(e.text());
         return kExitFile;
