@@ -1,7 +1,7 @@
-#include "QtUserInteraction.h"
+#include "windows/QtUserInteraction.h"
 #include "base/UserError.h"
 #include "meter/QtSerialLayer.h"
-#include "values/VordaProgram.h"
+#include "windows/VordaProgram.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "SimMeter.h"
 
-#include "PICCore.h"
+#include "meter/MeterProtocol.h"
 #include "base/TextFiles.h"
 
 #include <QSaveFile>

@@ -1,7 +1,7 @@
 // The configuration file, and closing the main window.
 #include "tests/support/ProgramFixture.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
 
@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include <csignal>
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 
 namespace vorda::test {
 namespace {

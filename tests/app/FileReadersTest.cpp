@@ -1,6 +1,6 @@
 // Every reader of the program's files takes only regular files of sane size,
 // and the one writer replaces only regular files their owner may write.
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "meter/SimMeter.h"

@@ -2,9 +2,9 @@
 // the fatal messages and the window placement.
 #include "tests/support/ProgramFixture.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 #include "units/SigFigs.h"
 
 #include <QComboBox>

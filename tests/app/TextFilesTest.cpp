@@ -1,6 +1,6 @@
 // The one writer of the program's files, on a real file system that is full.
 #include "base/TextFiles.h"
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 
 #include <gtest/gtest.h>
 

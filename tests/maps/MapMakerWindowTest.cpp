@@ -1,12 +1,12 @@
 // The map editor window driven by its controls' names, inside the whole program.
-#include "maps/MapMakerUnt.h"
+#include "windows/MapMakerUnt.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/ProgramFixture.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

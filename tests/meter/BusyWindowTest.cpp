@@ -3,7 +3,7 @@
 // input and starts no second command; all of it ends with the command.
 #include "tests/support/ProgramFixture.h"
 
-#include "registers/PICRW.h"
+#include "windows/PICRW.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

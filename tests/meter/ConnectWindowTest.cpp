@@ -3,7 +3,7 @@
 #include "tests/support/ProgramFixture.h"
 
 #include "units/NumberFormat.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "MeterTestApp.h"
 
 #include "meter/MeterDetection.h"
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "meter/PortNames.h"
 #include "meter/SimMeter.h"
 #include "meter/SimSerialLayer.h"

@@ -2,7 +2,7 @@
 
 #include "MeterTestApp.h"
 
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "meter/PortNames.h"
 #include "meter/QtSerialLayer.h"
 #include "meter/SimMeter.h"

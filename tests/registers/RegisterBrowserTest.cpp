@@ -2,7 +2,7 @@
 // protocol object, scripted messages, and a view that records what it is told.
 #include "registers/RegisterBrowser.h"
 
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "meter/SimMeter.h"
 #include "meter/SimSerialLayer.h"
 #include "tests/support/ScriptedInteraction.h"

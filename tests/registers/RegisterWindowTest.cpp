@@ -2,7 +2,7 @@
 // controls, mouse and keys on the grid, the boxes' focus rules and Write.
 #include "tests/support/ProgramFixture.h"
 
-#include "registers/PICRW.h"
+#include "windows/PICRW.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -2,7 +2,7 @@
 // pseudo-terminal and the real serial layer.
 #include "tests/support/SimProgramTest.h"
 
-#include "registers/PICRW.h"
+#include "windows/PICRW.h"
 
 #include <QPushButton>
 #include <QTableView>

@@ -2,12 +2,12 @@
 // A whole program (its state and its five windows) in temporary folders,
 // with scripted user interaction and simulated serial ports.
 #include "ScriptedInteraction.h"
-#include "TempInstallation.h"
+#include "tools/support/TempInstallation.h"
 #include "TestApp.h"
-#include "values/VordaProgram.h"
+#include "windows/VordaProgram.h"
 #include "meter/SimMeter.h"
 #include "meter/SimSerialLayer.h"
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "tests/support/ProgramFixture.h"
 
 #include "base/TextFiles.h"
-#include "values/CompareMeterUnt.h"
+#include "windows/CompareMeterUnt.h"
 #include "values/DataFile.h"
 #include "values/MeterEngine.h"
 

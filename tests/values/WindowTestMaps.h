@@ -4,7 +4,7 @@
 #include "tests/support/ProgramFixture.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // toggle, unit picks, the starting choices and many types.
 #include "WindowTestMaps.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
 
 #include <QLineEdit>

@@ -6,7 +6,7 @@
 // ratio_to_wire is the paced median over the wire time of 3 + 3 bytes at
 // 11 bits per byte (3.4375 ms).
 
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "meter/PortNames.h"
 #include "meter/QtSerialLayer.h"
 

@@ -4,9 +4,9 @@
 // asserts nothing. Run under Xvfb to include painting on a real display; the
 // same pass with the window hidden is printed beside it.
 #include "BenchSupport.h"
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "meter/QtSerialLayer.h"
-#include "registers/PICRW.h"
+#include "windows/PICRW.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,13 +6,13 @@
 // under `xvfb-run -a` for a window that really paints. Prints figures;
 // asserts nothing.
 #include "BenchSupport.h"
-#include "values/VordaProgram.h"
-#include "tests/support/TempInstallation.h"
+#include "windows/VordaProgram.h"
+#include "tools/support/TempInstallation.h"
 #include "base/ProgramEnd.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "meter/SimSerialLayer.h"
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,11 +6,11 @@
 // The window is shown on the display: run under `xvfb-run -a`. Prints
 // figures, each against the 100 ms a start may take; asserts nothing.
 #include "BenchSupport.h"
-#include "values/VordaProgram.h"
-#include "app/QtUserInteraction.h"
+#include "windows/VordaProgram.h"
+#include "windows/QtUserInteraction.h"
 #include "base/UserError.h"
 #include "meter/QtSerialLayer.h"
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include <QApplication>
 #include <QDir>

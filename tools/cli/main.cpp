@@ -1,9 +1,9 @@
 // vorda-cli: the meter work of the program from a script. See --help.
 #include "CliCommands.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/ProgramEnd.h"
-#include "app/Startup.h"
+#include "shell/Startup.h"
 #include "base/QuitSignals.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"

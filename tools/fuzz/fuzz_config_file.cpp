@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the configuration reader as the contents of
 // "VORDAConfig.txt": a bad count may end the read with its message, which
 // stays short; a file that reads writes back to the same data.
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
 

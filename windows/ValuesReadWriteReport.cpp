@@ -1,7 +1,7 @@
 // The commissioning report of the connection.
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
-#include "app/Startup.h"
+#include "shell/Startup.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 

@@ -5,11 +5,11 @@
 #include "base/ScopeExit.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
-#include "maps/MapMakerUnt.h"
-#include "registers/PICRW.h"
+#include "windows/MapMakerUnt.h"
+#include "windows/PICRW.h"
 #include "units/Equations.h"
 #include "units/NumberFormat.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "windows/SetDisplayUnitsUnt.h"
 #include "units/SigFigs.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #pragma once
-#include "DisplayData.h"
+#include "units/DisplayData.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/Startup.h"
-#include "meter/PICCore.h"
+#include "shell/Startup.h"
+#include "windows/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/ScreenState.h"
 

@@ -1,10 +1,10 @@
-#include "values/VordaProgram.h"
+#include "windows/VordaProgram.h"
 
-#include "app/ConfigFiles.h"
-#include "values/ValuesReadWriteUnt.h"
-#include "maps/MapMakerUnt.h"
-#include "registers/PICRW.h"
-#include "units/SetDisplayUnitsUnt.h"
+#include "shell/ConfigFiles.h"
+#include "windows/ValuesReadWriteUnt.h"
+#include "windows/MapMakerUnt.h"
+#include "windows/PICRW.h"
+#include "windows/SetDisplayUnitsUnt.h"
 
 #include "base/QuitSignals.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "MeterProtocol.h"
+#include "meter/MeterProtocol.h"
 
 #include <QWidget>
 

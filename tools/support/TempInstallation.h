@@ -1,7 +1,7 @@
 #pragma once
 // A whole installation inside one temporary folder: the program's folders
 // and the installed files copied from the data folder.
-#include "app/Startup.h"
+#include "shell/Startup.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "SetDisplayUnitsUnt.h"
 
-#include "UnitChoices.h"
+#include "units/UnitChoices.h"
 #include "base/ProgramEnd.h"
-#include "app/Startup.h"
+#include "shell/Startup.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

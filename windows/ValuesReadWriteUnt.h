@@ -1,8 +1,8 @@
 #pragma once
-#include "app/Startup.h"
+#include "shell/Startup.h"
 #include "maps/DMap.h"
 #include "meter/MeterActivity.h"
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/Commissioning.h"
 #include "values/ParameterFields.h"

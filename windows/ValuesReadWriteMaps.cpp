@@ -1,5 +1,5 @@
 // Opening maps on the main window.
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include "base/ProgramEnd.h"
 #include "base/TextFiles.h"

@@ -1,15 +1,15 @@
 // The main window's creation step, its settings files, the choice of the
 // user directory and its closing.
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 #include "base/ProgramEnd.h"
 #include "base/TextFiles.h"
-#include "app/UserDirSelection.h"
+#include "shell/UserDirSelection.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
-#include "app/WindowPlacement.h"
-#include "maps/MapMakerUnt.h"
+#include "windows/WindowPlacement.h"
+#include "windows/MapMakerUnt.h"
 #include "units/SigFigs.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "base/FolderChoice.h"
 #include "base/UserError.h"
-#include "values/CompareMeterUnt.h"
+#include "windows/CompareMeterUnt.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,10 +1,10 @@
 #include "MapMakerUnt.h"
 
-#include "app/ConfigFiles.h"
-#include "app/Startup.h"
+#include "shell/ConfigFiles.h"
+#include "shell/Startup.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
-#include "app/WindowPlacement.h"
+#include "windows/WindowPlacement.h"
 
 #include <QAbstractTableModel>
 #include <QAction>

@@ -1,5 +1,5 @@
 #pragma once
-#include "RegisterBrowser.h"
+#include "registers/RegisterBrowser.h"
 
 #include <QWidget>
 #include <memory>

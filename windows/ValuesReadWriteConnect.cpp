@@ -1,10 +1,10 @@
 // The main window's connection code: port discovery, meter detection, the
 // connection state and the meter's own map.
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include "base/ProgramEnd.h"
 #include "base/UserInteraction.h"
-#include "maps/MapMakerUnt.h"
+#include "windows/MapMakerUnt.h"
 #include "meter/MeterDetection.h"
 #include "meter/PortNames.h"
 #include "meter/SerialLayer.h"

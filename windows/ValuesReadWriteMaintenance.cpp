@@ -1,6 +1,6 @@
 // Maintenance on a connected meter: factory defaults and the mA output
 // offset calibration.
-#include "values/ValuesReadWriteUnt.h"
+#include "windows/ValuesReadWriteUnt.h"
 
 #include "base/UserInteraction.h"
 #include "units/NumberFormat.h"

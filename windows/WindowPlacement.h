@@ -1,6 +1,6 @@
 #pragma once
 // Placement of the program's windows as "FormSettings.ini" keeps it.
-#include "app/ConfigFiles.h"
+#include "shell/ConfigFiles.h"
 
 class QWidget;
 

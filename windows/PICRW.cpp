@@ -4,7 +4,7 @@
 
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
-#include "meter/PICCore.h"
+#include "windows/PICCore.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
