@@ -2,7 +2,6 @@
 // ticked parameters and verifying the meter by reading it back.
 #include "ValuesReadWriteUnt.h"
 
-#include "base/ScopeExit.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
@@ -14,6 +13,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace vorda {
 
@@ -49,7 +49,7 @@ private:
 };
 
 void TValuesReadWrite::BeginRecord() {
-    Record_.Begin(ctx_.link.ComPortNumber + 1, ctx_.map.CurrentMapFile, MeterMapNumber);
+    session_->BeginConnection(ctx_.link.ComPortNumber + 1, MeterMapNumber);
     UpdateCommissionActions();
 }
 
@@ -60,28 +60,22 @@ void TValuesReadWrite::UpdateCommissionActions() {
 }
 
 bool TValuesReadWrite::ReadWholeMeter(ReadOutcome* read) {
-    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
+    const auto progressHide = qScopeGuard([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
-    *read = ReadParameters(core_->Protocol(), ctx_.map.MapParams, report);
-    if (!read->handshakeOk) {
-        ctx_.ui.ShowMessage(ConnectionFailureText());
-        return false;
-    }
+    *read = session_->ReadWhole(core_->Protocol(), report);
+    ReportUnanswered(*read);
     // The fourth failure has shown its message; fewer failures leave values
     // that are not the meter's, which nothing may be compared with.
-    if (!read->Whole()) return false;
-    Record_.MeterRead(ctx_.map.CurrentMapFile, read->meterValues);
-    return true;
+    return read->Whole();
+}
+
+void TValuesReadWrite::ReportUnanswered(const ReadOutcome& read) {
+    if (!read.handshakeOk) ctx_.ui.ShowMessage(ConnectionFailureText());
 }
 
 void TValuesReadWrite::ShowMeterRead(const ReadOutcome& read) {
     Cleardata();
-    const int n = std::min<int>(int(read.meterValues.size()), int(ValueEdits_.size()));
-    for (int i = 0; i < n; ++i) {
-        ShowReadValue(i, read.meterValues.at(i));
-        Unread_[i] = !read.complete.value(i);
-    }
-    KeepReadRegisters(read);
+    session_->ShowRead(read);
     CheckDataClick();
 }
 
@@ -126,9 +120,9 @@ void TValuesReadWrite::CompareDataClick() {
     const ValuesCheck fileCheck =
         CheckMeterValues(params, file.meterValues, *evaluator_, *rounder_, silent, file.exactRegisters);
     const ComparisonDisplay display{
-        [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, UnitOf(p), *evaluator_); },
+        [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, session_->UnitOf(p), *evaluator_); },
         [this](const DMap& p) {
-            const UnitRow* unit = UnitOf(p);
+            const UnitRow* unit = session_->UnitOf(p);
             return unit ? unit->Units : QString();
         }};
     const FileComparison comparison =
@@ -167,28 +161,25 @@ void TValuesReadWrite::CompareDataClick() {
                                  : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
         return;
 
-    const ScopeExit progressHide([this] { ShowProgress(0, 0); });
+    const auto progressHide = qScopeGuard([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
-    const WriteOutcome written = WriteParameters(core_->Protocol(), params, check.registers, plan.selected, report);
-    Record_.MeterWritten(mapFile, params, check.meterValues, plan.selected, written, nullptr);
+    const WriteOutcome written = session_->WriteSelected(core_->Protocol(), check, plan.selected, report);
     if (!written.handshakeOk || written.aborted) {
         if (!written.handshakeOk) ctx_.ui.ShowMessage(ConnectionFailureText());
         else ctx_.ui.ShowMessage(WriteLandingText(params, WriteLandings(check.registers, plan.selected, written, nullptr)));
-        ctx_.flags.MeterInSync = false;
-        Record_.VerificationBroken();
         ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: the write did not complete"));
         return;
     }
-    ReadOutcome after;
-    if (!ReadWholeMeter(&after)) {
-        ctx_.flags.MeterInSync = false;
-        Record_.VerificationBroken();
+    const VerifyResult after = session_->VerifyWrite(core_->Protocol(), report, check, plan.selected, before);
+    ShowProgress(0, 0);
+    if (!after.Compared()) {
+        ReportUnanswered(after.read);
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: it could not be read back"));
         return;
     }
-    const QStringList differing = DifferingAfterWrite(params, plan.selected, check.registers, before.bytes, after.bytes);
-    Record_.MeterVerified(differing);
-    ShowMeterRead(after);
+    const QStringList& differing = after.differing;
+    ShowMeterRead(after.read);
+    // The screen now shows what the meter holds.
     ctx_.flags.MeterInSync = true;
     if (!differing.isEmpty()) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but these parameters do not hold what was written:\n\r") +
@@ -196,8 +187,9 @@ void TValuesReadWrite::CompareDataClick() {
         return;
     }
     ctx_.ui.ShowMessage(QStringLiteral("Meter written and verified"));
-    EEPROMMapFile->setText(MapFileNow->text());
-    EEPROMDataFile->setText(fileName);
+    session_->Files().lastWriteMap = session_->Files().mapFile;
+    session_->Files().lastWriteData = fileName;
+    ShowFiles();
 }
 
 void TValuesReadWrite::VerifyMeterClick() {
@@ -214,19 +206,20 @@ void TValuesReadWrite::VerifyMeterClick() {
     // The screen's values as the meter would hold them: exact where a value
     // was read or loaded and not edited since.
     CheckDataClick();
-    if (CheckDataResult->text() != QLatin1String("Data OK")) {
+    if (session_->Verdict() != CheckVerdict::Ok) {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
         return;
     }
-    ReadOutcome read;
-    if (!ReadWholeMeter(&read)) {
-        Record_.VerificationBroken();
+    const auto progressHide = qScopeGuard([this] { ShowProgress(0, 0); });
+    CommissionReport report(*this);
+    const VerifyResult result = session_->Verify(core_->Protocol(), report);
+    ShowProgress(0, 0);
+    if (!result.Compared()) {
+        ReportUnanswered(result.read);
         ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: it could not be read whole"));
         return;
     }
-    const QStringList differing = DifferingFromScreen(ctx_.map.MapParams, EEValues_, MeterValues_, read);
-    Record_.MeterVerified(differing);
-    ctx_.flags.MeterInSync = differing.isEmpty();
+    const QStringList& differing = result.differing;
     if (differing.isEmpty())
         ctx_.ui.ShowMessage(QStringLiteral("Meter verified: it holds the values on the screen"));
     else

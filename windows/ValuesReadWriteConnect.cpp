@@ -43,8 +43,8 @@ int TValuesReadWrite::FindComPorts() {
     ScanOptions options;
     options.keepMetersOpen = true;
     options.testing = [this](int com) {
-        ComPortlbl->setText(QString::number(com));
-        ComPortlbl->adjustSize();
+        session_->Files().comPort = QString::number(com);
+        ShowFiles();
     };
     // The link shows "not connected" around every port opened and every
     // silent one closed.

@@ -42,10 +42,11 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
     // last parameter have no parameter to go to and are left out.
     const FileValues values = FileValuesByPosition(content, ctx_.map.MapParams);
     const int n = std::min<int>(int(content.values.size()), int(ValueEdits_.size()));
-    for (int k = 0; k < n; ++k) ShowReadValue(k, values.meterValues.at(k), values.exactRegisters.at(k));
+    for (int k = 0; k < n; ++k)
+        session_->ShowValue(k, values.meterValues.at(k), values.exactRegisters.at(k), ValueOrigin::Loaded);
     if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + CurrentDataFile);
-    DataFileNow->setText(FileName);
-    DataFileNow->adjustSize();
+    session_->Files().dataFile = FileName;
+    ShowFiles();
     ctx_.flags.DataEdited = false;
     SetDataOnScreen(true);
     ctx_.flags.MeterInSync = false;
@@ -54,7 +55,7 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
 
 void TValuesReadWrite::SaveAsDataClick() {
     CheckDataClick();
-    if (CheckDataResult->text() != QLatin1String("Data OK")) {
+    if (session_->Verdict() != CheckVerdict::Ok) {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
         return;
     }
@@ -65,12 +66,11 @@ void TValuesReadWrite::SaveAsDataClick() {
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".epf");
     EnterFolderOf(path);
     QString error;
-    if (!SaveDataFile(path, ctx_.map.CurrentMapFile, ctx_.map.MapParams, MeterValues_, EEValues_, &error))
-        throw UserError(error);
+    if (!session_->SaveDataFile(path, &error)) throw UserError(error);
     CurrentDataFile = QFileInfo(path).absoluteFilePath();
     ctx_.flags.DataEdited = false;
-    DataFileNow->setText(FileFromPath(CurrentDataFile));
-    DataFileNow->adjustSize();
+    session_->Files().dataFile = FileFromPath(CurrentDataFile);
+    ShowFiles();
 }
 
 } // namespace vorda

@@ -25,7 +25,8 @@ void TValuesReadWrite::RestoreDefaults1Click() {
         ctx_.ui.ShowMessage(QStringLiteral("Error resetting Meter to Original Factory Settings"));
         return;
     }
-    EEPROMDataFile->setText(QStringLiteral("Factory Default Settings"));
+    session_->Files().lastWriteData = QStringLiteral("Factory Default Settings");
+    ShowFiles();
     ReadEEClick();
     ctx_.ui.ShowMessage(QStringLiteral("Meter now has Original Factory Settings"));
 }
@@ -45,11 +46,9 @@ void TValuesReadWrite::OfffsetCalcBtnClick() {
     }
     const double measured = double(ToFloat(MetermAEdt->text()));
     const qint64 newOffset = NewMaOffset(oldOffset, measured);
-    NewOffsetedt->setText(QString::number(newOffset));
-    if (CalcField) CalcField->setText(NewOffsetedt->text());
-    NewOffsetedt->clear();
+    if (CalcField) CalcField->setText(QString::number(newOffset));
     MetermAEdt->clear();
-    if (WriteEEClick()) Record_.maCalibration = MaCalibration{oldOffset, measured, newOffset};
+    if (WriteEEClick()) session_->Record().maCalibration = MaCalibration{oldOffset, measured, newOffset};
 }
 
 } // namespace vorda

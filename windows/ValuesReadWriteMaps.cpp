@@ -44,9 +44,9 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
     bool ok = r.status == MapReadStatus::Ok;
     if (ok) {
         try {
-            MapFileNow->setText(MapFileName);
-            MapFileNow->adjustSize();
-            DataFileNow->setText(QString());
+            session_->Files().mapFile = MapFileName;
+            session_->Files().dataFile.clear();
+            ShowFiles();
             SetScreenOrder();
             DataMenuAction->setEnabled(true);
         } catch (const UserError&) {
@@ -54,8 +54,9 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
         }
     }
     if (ok) return true;
-    MapFileNow->setText(QString());
-    DataFileNow->setText(QString());
+    session_->Files().mapFile.clear();
+    session_->Files().dataFile.clear();
+    ShowFiles();
     try {
         SetScreenOrder();
     } catch (const UserError&) {

@@ -24,14 +24,14 @@ QString ReportUserName(const QString& fromEnvironment) {
 } // namespace
 
 void TValuesReadWrite::CommissioningReportClick() {
-    if (Record_.comNumber == 0) {
+    if (session_->Record().comNumber == 0) {
         ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before making a commissioning report"));
         return;
     }
     // The record holds values by the place of each parameter in the meter's
     // map; under another map they would land beside the wrong names.
-    if (ctx_.map.CurrentMapFile.compare(Record_.mapFile, Qt::CaseInsensitive) != 0) {
-        ctx_.ui.ShowMessage(QStringLiteral("The commissioning report needs the meter's map (") + Record_.mapFile +
+    if (ctx_.map.CurrentMapFile.compare(session_->Record().mapFile, Qt::CaseInsensitive) != 0) {
+        ctx_.ui.ShowMessage(QStringLiteral("The commissioning report needs the meter's map (") + session_->Record().mapFile +
                             QStringLiteral(") on screen.\n\rConnect again to load it."));
         return;
     }
@@ -45,12 +45,12 @@ void TValuesReadWrite::CommissioningReportClick() {
     QVector<bool> shown;
     for (const DMap& p : std::as_const(ctx_.map.MapParams))
         shown << (ctx_.startup.MakerAccess || p.Access != QLatin1String("C"));
-    const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, Record_, shown,
+    const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, session_->Record(), shown,
                                              [this](const DMap& p) { return ctx_.units.MeterUnitName(p.PType); });
     const ReportHeader header{QString::fromLatin1(kVersionText), QDateTime::currentDateTime(),
                               ReportUserName(ctx_.paths.userName)};
     QString error;
-    if (!SaveCommissioningReport(path, header, Record_, rows, &error)) throw UserError(error);
+    if (!SaveCommissioningReport(path, header, session_->Record(), rows, &error)) throw UserError(error);
     ctx_.ui.ShowMessage(QStringLiteral("Commissioning report saved as\n\r") + path + QStringLiteral("\n\rand ") +
                         ReportCsvPath(path));
 }

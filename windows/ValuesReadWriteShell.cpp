@@ -92,8 +92,9 @@ bool TValuesReadWrite::ReadConfigFile() {
     if (!ReadTextLines(path, &lines, &error)) throw UserError(error);
     ConfigData data;
     const auto showRecord = [this, &data] {
-        EEPROMMapFile->setText(data.eepromMapFile);
-        EEPROMDataFile->setText(data.eepromDataFile);
+        session_->Files().lastWriteMap = data.eepromMapFile;
+        session_->Files().lastWriteData = data.eepromDataFile;
+        ShowFiles();
     };
     try {
         ParseConfigLines(lines, &data);
@@ -109,9 +110,10 @@ bool TValuesReadWrite::ReadConfigFile() {
 
 bool TValuesReadWrite::WriteConfigFile() {
     ConfigData data;
-    data.comPortLabel = ComPortlbl->text();
-    data.eepromMapFile = EEPROMMapFile->text();
-    data.eepromDataFile = EEPROMDataFile->text();
+    const SessionFiles& files = session_->Files();
+    data.comPortLabel = files.comPort;
+    data.eepromMapFile = files.lastWriteMap;
+    data.eepromDataFile = files.lastWriteData;
     data.savedUnits = ctx_.units.CurrentUnits;
     QString error;
     if (!WriteTextLines(ConfigFilePath(), ConfigLines(data), &error)) throw UserError(error);
@@ -185,8 +187,8 @@ void TValuesReadWrite::DirectorySelection1Click() {
 
 void TValuesReadWrite::UDlblDblClick() {
     // Before start-up has shown the user directory there is nothing to open.
-    if (UDlbl->text() == QLatin1String("(not yet set)")) return;
-    ctx_.ui.OpenWithDesktop(UDlbl->text());
+    if (ctx_.startup.UserDir.isEmpty()) return;
+    ctx_.ui.OpenWithDesktop(ctx_.startup.UserDir);
 }
 
 void TValuesReadWrite::closeEvent(QCloseEvent* event) {

@@ -76,6 +76,11 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     evaluator_ = std::make_unique<EquationEvaluator>(*rounder_, ctx_.ui);
     activity_ = std::make_unique<MeterActivity>(ctx_.serial);
     activity_->SetRefresh([this] { RefreshProgress(); });
+    session_ = std::make_unique<MeterSession>(ctx_.map, ctx_.flags, ctx_.units, *evaluator_, *rounder_);
+    // The boxes show what the session puts into its rows.
+    connect(session_.get(), &MeterSession::RowShown, this, [this](int i) {
+        if (i < ValueEdits_.size()) SetBoxText(i, session_->Row(i).shown);
+    });
     setObjectName(QStringLiteral("ValuesReadWrite"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
     QFont f(QStringLiteral("Tahoma"));
@@ -181,10 +186,10 @@ void TValuesReadWrite::BuildWindow() {
     BottomPanel = new QWidget(client);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
     Version = MakeLabel(BottomPanel, QStringLiteral("Version"), QStringLiteral("Version:"), 8, 6);
-    WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"), QStringLiteral("<u>www.zuvmeters.com</u>"), 400, 6);
+    WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"),
+                        QStringLiteral("<a href=\"https://www.zuvmeters.com\">www.zuvmeters.com</a>"), 400, 6);
     WebLink->setToolTip(QStringLiteral("Link to ZUV website"));
-    WebLink->setCursor(Qt::PointingHandCursor);
-    WebLink->installEventFilter(this);
+    WebLink->setOpenExternalLinks(true);
 
     BuildMenus();
 }
@@ -265,9 +270,6 @@ void TValuesReadWrite::BuildMaPanel() {
     NewMeterbtn->setToolTip(QStringLiteral("Click when the next meter has been attached"));
     NewMeterbtn->setGeometry(125, 136, 105, 25);
     connect(NewMeterbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { NewMeterbtnClick(); }); });
-    NewOffsetedt = new QLineEdit(panel);
-    NewOffsetedt->setObjectName(QStringLiteral("NewOffsetedt"));
-    NewOffsetedt->hide();
     connect(OfffsetCalcBtn, &QPushButton::clicked, this, [this] { RunCommand([this] { OfffsetCalcBtnClick(); }); });
     NewMeterbtn->hide();
     panel->hide();
@@ -356,10 +358,6 @@ bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
             Guard([this] { MOForAttrslblClick(); });
             return true;
         }
-        if (watched == WebLink) {
-            ctx_.ui.OpenWithDesktop(QStringLiteral("https://www.zuvmeters.com"));
-            return true;
-        }
     }
     if (event->type() == QEvent::MouseButtonDblClick && watched == UDlbl) {
         UDlblDblClick();
@@ -431,20 +429,9 @@ int TValuesReadWrite::CreateFields() {
     const ScopeExit showContent([this, contentShown] { ScrollContent->setVisible(contentShown); });
     ScrollToTop();
     const int n = ctx_.map.MapParamCount();
-    EEValues_.fill(EEValue{}, n);
-    for (int i = 0; i < n; ++i) {
-        const DMap& p = ctx_.map.MapParams.at(i);
-        EEValues_[i].Startreg = p.Startreg;
-        EEValues_[i].RegCount = p.EndReg - p.Startreg + 1;
-    }
     // Every row of the previous map goes, whatever its size was.
     DestroyFields();
-    AcceptedValues_ = QStringList(n, QString());
-    MeterValues_ = QStringList(n, QString());
-    ShownValues_ = QStringList(n, QString());
-    ExactValues_ = QStringList(n, QString());
-    ExactRegisters_ = QVector<QVector<int>>(n);
-    Unread_ = QVector<bool>(n, false);
+    session_->ResetRows();
     QFont courier(QStringLiteral("Courier"));
     courier.setStyleHint(QFont::TypeWriter);
     courier.setPointSize(9);
@@ -469,8 +456,11 @@ int TValuesReadWrite::CreateFields() {
         box->setFont(courier);
         box->setToolTip(p.DescToolTip);
         box->installEventFilter(this);
-        connect(box, &QLineEdit::textChanged, this, [this, box] { Guard([this, box] { DataChanged(box); }); });
-        connect(box, &QLineEdit::textEdited, this, [this, i] { Unread_[i] = false; });
+        connect(box, &QLineEdit::textChanged, this, [this, box, i](const QString& text) {
+            session_->SetShown(i, text);
+            Guard([this, box] { DataChanged(box); });
+        });
+        connect(box, &QLineEdit::textEdited, this, [this, i] { session_->MarkTyped(i); });
         auto* attr = new QLabel(ScrollContent);
         attr->setObjectName(QStringLiteral("AttrLabel%1").arg(i));
         attr->move(20, 60 * r - 3);
@@ -546,15 +536,10 @@ void TValuesReadWrite::FormShow() {
     ApplyAccessClasses();
 }
 
-const UnitRow* TValuesReadWrite::UnitOf(const DMap& param) const {
-    if (param.PType.isEmpty() || ctx_.units.CurrentUnits.isEmpty()) return nullptr;
-    return &ctx_.units.CurrentUnits.at(ctx_.units.GetComboNumber(param.PType));
-}
-
 void TValuesReadWrite::SetDataRanges() {
     for (int i = 0; i < ctx_.map.MapParamCount() && i < ValueEdits_.size(); ++i) {
         const DMap& p = ctx_.map.MapParams.at(i);
-        const FieldDesignResult r = DeriveFieldDesign(p, ctx_.units.CurrentUnits, *evaluator_, *rounder_);
+        const FieldDesignResult r = session_->DeriveDesign(i);
         if (!r.ok) {
             ctx_.ui.ShowMessage(r.stopMessage);
             break;
@@ -579,22 +564,11 @@ void TValuesReadWrite::SetDataRanges() {
     FitScrollContent(ScrollContent, mAPnl);
 }
 
-bool TValuesReadWrite::GotData() const {
-    for (const QLineEdit* box : ValueEdits_)
-        if (!box->text().isEmpty()) return true;
-    return false;
-}
+bool TValuesReadWrite::GotData() const { return session_->GotData(); }
 
 bool TValuesReadWrite::Cleardata() {
-    for (int i = 0; i < ValueEdits_.size(); ++i) {
-        ValueEdits_[i]->setText(QString());
-        if (i < AcceptedValues_.size()) AcceptedValues_[i].clear();
-        if (i < MeterValues_.size()) MeterValues_[i].clear();
-        if (i < ShownValues_.size()) ShownValues_[i].clear();
-        if (i < ExactValues_.size()) ExactValues_[i].clear();
-        if (i < ExactRegisters_.size()) ExactRegisters_[i].clear();
-        if (i < Unread_.size()) Unread_[i] = false;
-    }
+    for (QLineEdit* box : std::as_const(ValueEdits_)) box->setText(QString());
+    session_->ClearValues();
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);
     return true;
@@ -643,6 +617,18 @@ void TValuesReadWrite::MOForAttrslblClick() {
     MOForAttrslbl->adjustSize();
 }
 
+void TValuesReadWrite::ShowFiles() {
+    const SessionFiles& files = session_->Files();
+    const std::pair<QLabel*, QString> shown[] = {{MapFileNow, files.mapFile}, {DataFileNow, files.dataFile},
+                                                 {ComPortlbl, files.comPort}, {EEPROMMapFile, files.lastWriteMap},
+                                                 {EEPROMDataFile, files.lastWriteData}};
+    for (const auto& [label, text] : shown) {
+        if (label->text() == text) continue;
+        label->setText(text);
+        label->adjustSize();
+    }
+}
+
 void TValuesReadWrite::SetBoxColour(QLineEdit* box, const QColor& colour) { SetTextColour(box, colour); }
 
 void TValuesReadWrite::SetBoxText(int index, const QString& text) { ValueEdits_[index]->setText(text); }
@@ -657,7 +643,8 @@ void TValuesReadWrite::DataChanged(QLineEdit* box) {
 }
 
 void TValuesReadWrite::DataClickOrExit(QLineEdit* box) {
-    if (box->toolTip() == QLatin1String("Calculation 1") && !box->text().isEmpty()) {
+    const int i = int(ValueEdits_.indexOf(box));
+    if (i >= 0 && i < session_->RowCount() && session_->Row(i).IsMaOffset() && !box->text().isEmpty()) {
         CalcField = box;
         mAPnl->move(mAPnl->x(), box->y());
         mAPnl->show();
@@ -673,7 +660,6 @@ void TValuesReadWrite::NewMeterbtnClick() {
     // The next meter of a series: drop this one as "Has Been Reset or
     // Changed" does; Connect then loads and reads the next.
     EEPROMResetClick();
-    NewOffsetedt->clear();
     MetermAEdt->clear();
 }
 

@@ -5,6 +5,7 @@
 #include "windows/PICCore.h"
 #include "units/DisplayData.h"
 #include "values/Commissioning.h"
+#include "values/MeterSession.h"
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
 
@@ -128,7 +129,7 @@ public:
     // Compares the meter with the values on the screen.
     void VerifyMeterClick();
     // The record of this connection for the commissioning report.
-    const CommissioningRecord& Record() const { return Record_; }
+    const CommissioningRecord& Record() const { return session_->Record(); }
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     bool ReadConfigFile();
@@ -159,9 +160,11 @@ public:
     const QVector<QLabel*>& AttrLabels() const { return AttrLabels_; }
     const QVector<QLabel*>& NoteLabels() const { return NoteLabels_; }
     const QVector<QLabel*>& HeaderLabels() const { return HeaderLabels_; }
-    const QStringList& MeterValues() const { return MeterValues_; }
-    const QStringList& AcceptedValues() const { return AcceptedValues_; }
-    const QVector<EEValue>& EEValues() const { return EEValues_; }
+    QStringList MeterValues() const { return session_->MeterValues(); }
+    QStringList AcceptedValues() const { return session_->AcceptedValues(); }
+    QVector<EEValue> EEValues() const { return session_->EEValues(); }
+    // What the program knows about the meter and the values on screen.
+    MeterSession& Session() { return *session_; }
     const QList<int>& ComPorts() const { return ComPorts_; }
     int FoundPortIndex() const { return FoundPortIndex_; }
     qint32 MeterMapNumber = -1;
@@ -198,12 +201,8 @@ private:
     void DataClickOrExit(QLineEdit* box);
     void SetBoxText(int index, const QString& text);
     void SetBoxColour(QLineEdit* box, const QColor& colour);
-    const UnitRow* UnitOf(const DMap& param) const;
-    // Shows a meter value read or loaded; exactRegisters are the registers
-    // it came with, written back as they are while the value stays unedited.
-    void ShowReadValue(int index, const QString& meterText, const QVector<int>& exactRegisters = {});
-    // Keeps the registers of every parameter a read got whole.
-    void KeepReadRegisters(const ReadOutcome& read);
+    // Shows the session's files in the attributes panel.
+    void ShowFiles();
     void ApplyAccessClasses();
     // Builds the screen of a map just read by hand or for preview.
     void ShowLoadedMap(bool preview);
@@ -221,6 +220,8 @@ private:
     // Reads every parameter without touching the screen; false, after the
     // messages, when the meter could not be read whole.
     bool ReadWholeMeter(ReadOutcome* read);
+    // Tells of a read that could not begin.
+    void ReportUnanswered(const ReadOutcome& read);
     // Puts a whole read on the screen as Read Parameters does.
     void ShowMeterRead(const ReadOutcome& read);
     void UpdateCommissionActions();
@@ -234,6 +235,7 @@ private:
     TPICRWForm* picrw_ = nullptr;
     TPICCoreForm* core_ = nullptr;
     std::unique_ptr<MeterActivity> activity_;
+    std::unique_ptr<MeterSession> session_;
     int progressDone_ = 0;
     int progressTotal_ = 0;
 
@@ -251,12 +253,6 @@ private:
     QVector<QLabel*> NoteLabels_;
     QVector<QLabel*> HeaderLabels_;
     QLabel* MarginLabel_ = nullptr;
-    QStringList MeterValues_;
-    QStringList AcceptedValues_;
-    // The display text the program last put into each box with an exact
-    // meter value behind it (read or loaded); empty when none.
-    QStringList ShownValues_;
-    QVector<EEValue> EEValues_;
     QVector<int> ScreenOrder_[2];
     int OldMapParamCount = 0;
     int OldMapHeaderCount = 0;
@@ -292,7 +288,6 @@ private:
     QWidget* mAPnl = nullptr;
     QLineEdit* OldOffsetEdt = nullptr;
     QLineEdit* MetermAEdt = nullptr;
-    QLineEdit* NewOffsetedt = nullptr;
     QPushButton* OfffsetCalcBtn = nullptr;
     QPushButton* NewMeterbtn = nullptr;
     QPushButton* mAConnectbtn = nullptr;
@@ -321,14 +316,6 @@ private:
     QAction* CommissioningReport = nullptr;
 
     QList<UnitRow> SavedUnits_;
-    QStringList ExactValues_;
-    // The registers behind each value in ExactValues_ (empty when unknown).
-    QVector<QVector<int>> ExactRegisters_;
-    // Parameters with a register the last read could not get: such a value
-    // is not the meter's, and the check refuses it until the user types it.
-    QVector<bool> Unread_;
-    // What this connection found in the meter and left in it.
-    CommissioningRecord Record_;
 };
 
 } // namespace vorda
