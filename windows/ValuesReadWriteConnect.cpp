@@ -161,7 +161,9 @@ bool TValuesReadWrite::SetMapFileName() {
             ctx_.ui.ShowMessage(QStringLiteral("Map File ID not set in Meter.  0 assumed."));
         MeterMapNumber = EffectiveMapNumber(MeterMapNumber);
         ctx_.map.CurrentMapFile = MeterMapFileName(MeterMapNumber);
-        if (!DReadMapFile(ctx_.map.CurrentMapFile)) return false;
+        // The meter's own map comes from the user directory, wherever a file
+        // dialog has since taken the working folder.
+        if (!DReadMapFile(ctx_.map.CurrentMapFile, ctx_.startup.UserDir)) return false;
         ctx_.map.MapLoaded = true;
         BeginRecord();
         // The meter's own map replaces whatever preview was on screen.

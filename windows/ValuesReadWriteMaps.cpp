@@ -6,16 +6,22 @@
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "maps/MapFile.h"
+#include "shell/Startup.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace vorda {
 
-bool TValuesReadWrite::DReadMapFile(const QString& MapFileName) {
+bool TValuesReadWrite::DReadMapFile(const QString& MapFileName, const QString& folder) {
     ScrollToTop();
     Cleardata();
-    const MapReadResult r = ReadMapFileContent(ResolveFileNoCase(MapFileName), MapFileName);
+    QString path = ResolveFileNoCase(MapFileName);
+    if (!folder.isEmpty()) {
+        path = FindFileNoCase(folder, MapFileName);
+        if (path.isEmpty()) path = InUserDir(folder, MapFileName);
+    }
+    const MapReadResult r = ReadMapFileContent(path, MapFileName);
     switch (r.status) {
     case MapReadStatus::OpenFailed:
         // The previous map stays; the command ends with the system's text.

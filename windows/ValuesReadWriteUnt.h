@@ -96,7 +96,9 @@ public:
     bool SetMapFileName();
 
     // ---- Maps on the main form (ValuesReadWriteMaps) ----
-    bool DReadMapFile(const QString& MapFileName);
+    // Reads a map file named as the user knows it: from folder when given,
+    // else from the working folder.
+    bool DReadMapFile(const QString& MapFileName, const QString& folder = QString());
     void ReadMapFileClick();
     bool ReadTempMapFile(const QString& TempMapFile);
 
