@@ -16,21 +16,6 @@
 
 namespace vorda {
 
-int TValuesReadWrite::CheckCom(int AComNumber) {
-    return ctx_.serial.ProbeDevice(ExtComName(static_cast<unsigned>(AComNumber)));
-}
-
-bool TValuesReadWrite::TestConnection(int TestPort) { return TestConnections({TestPort}).contains(TestPort); }
-
-QList<int> TValuesReadWrite::TestConnections(const QList<int>& TestPorts) {
-    // The ports wait for their replies together; the link shows "not
-    // connected" around every port opened and every silent one closed.
-    const QList<int> found = ProbeForMeters(core_->Protocol(), TestPorts, [this] { EEPROMConnected(false); });
-    // These ports stay open; the next scan closes them first.
-    PortsLeftOpen_ << found;
-    return found;
-}
-
 void TValuesReadWrite::ClosePortsLeftOpen() {
     for (int port : std::as_const(PortsLeftOpen_)) core_->DisconnectPort(port);
     PortsLeftOpen_.clear();
@@ -73,7 +58,7 @@ void TValuesReadWrite::ReportPortsInUse() {
                         QStringLiteral("\n\r\n\rA meter on a port in use cannot be found until that program closes the port."));
 }
 
-bool TValuesReadWrite::AutoMeter() {
+void TValuesReadWrite::AutoMeter() {
     const MeterActivity::Scope busy(*activity_);
     const QString tryAgain = QStringLiteral("Try again? (If No VORDA will terminate)");
     int n = FindComPorts();
@@ -97,7 +82,7 @@ bool TValuesReadWrite::AutoMeter() {
             ctx_.end.Terminate(QString::number(again) + QStringLiteral(" Meters detected! - VORDA will terminate") + VersionTail());
         }
     }
-    if (n != 1) return false;
+    if (n != 1) return;
 
     ctx_.link.ComPortNumber = ComPorts_.at(FoundPortIndex_) - 1;
     // The chosen port is the one connection that stays open.
@@ -112,12 +97,11 @@ bool TValuesReadWrite::AutoMeter() {
     } else {
         if (!core_->Handshake()) {
             ctx_.ui.ShowMessage(QStringLiteral("Meter connection failure\n\rPlease repeat the operation"));
-            return false;
+            return;
         }
         MeterMapNumber = core_->GetSetRegister(1, kMapNumberRegister, 1);
     }
     SetMapFileName();
-    return false;
 }
 
 void TValuesReadWrite::TestConnbtnClick() {
@@ -138,13 +122,12 @@ void TValuesReadWrite::mAConnectbtnClick() {
     TestConnbtnClick();
 }
 
-int TValuesReadWrite::EEPROMConnected(bool status) {
+void TValuesReadWrite::EEPROMConnected(bool status) {
     ctx_.link.MeterConnected = status;
     for (QAction* a : {ReadEE, WriteEE, PICRW1, RestoreDefaults1, Disconnect, EEPROMReset}) a->setEnabled(status);
     TestConnbtn->setEnabled(!status);
     EEPROM1->setTitle(status ? QStringLiteral("Meter (connected)") : QStringLiteral("Meter (not connected)"));
     if (mapMaker_) mapMaker_->ShowConnected(status);
-    return 0;
 }
 
 void TValuesReadWrite::EEPROMResetClick() {
@@ -154,7 +137,7 @@ void TValuesReadWrite::EEPROMResetClick() {
     Cleardata();
 }
 
-bool TValuesReadWrite::SetMapFileName() {
+void TValuesReadWrite::SetMapFileName() {
     const auto mapName = [](int number) { return QStringLiteral("ZUVMap") + QString::number(number); };
     if (!ctx_.map.MapLoaded) {
         if (MeterMapNumber == 255 && ctx_.startup.MakerAccess)
@@ -163,7 +146,7 @@ bool TValuesReadWrite::SetMapFileName() {
         ctx_.map.CurrentMapFile = MeterMapFileName(MeterMapNumber);
         // The meter's own map comes from the user directory, wherever a file
         // dialog has since taken the working folder.
-        if (!DReadMapFile(ctx_.map.CurrentMapFile, ctx_.startup.UserDir)) return false;
+        if (!DReadMapFile(ctx_.map.CurrentMapFile, ctx_.startup.UserDir)) return;
         ctx_.map.MapLoaded = true;
         BeginRecord();
         // The meter's own map replaces whatever preview was on screen.
@@ -175,7 +158,7 @@ bool TValuesReadWrite::SetMapFileName() {
         }
         FormShow();
         ReadEEClick();
-        return false;
+        return;
     }
     MeterMapNumber = EffectiveMapNumber(MeterMapNumber);
     BeginRecord();
@@ -190,7 +173,6 @@ bool TValuesReadWrite::SetMapFileName() {
         ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
         ConnectForMapLbl->adjustSize();
     }
-    return false;
 }
 
 } // namespace vorda

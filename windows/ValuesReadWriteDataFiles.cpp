@@ -32,7 +32,7 @@ void TValuesReadWrite::ReadDataClick() {
     CheckDataClick();
 }
 
-bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapFileName) {
+void TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapFileName) {
     DataFileContent content;
     QString error;
     if (!LoadDataFile(ResolveFileNoCase(FileName), &content, &error)) throw UserError(error);
@@ -50,7 +50,6 @@ bool TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
     ctx_.flags.DataEdited = false;
     SetDataOnScreen(true);
     ctx_.flags.MeterInSync = false;
-    return false;
 }
 
 void TValuesReadWrite::SaveAsDataClick() {

@@ -41,8 +41,6 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName, const QString& f
     case MapReadStatus::BadContent:
         break;
     }
-    OldMapParamCount = ctx_.map.MapParamCount();
-    OldMapHeaderCount = ctx_.map.MapHeaderCount();
     // A damaged file leaves the blocks read before the fault, never entries
     // that were not in the file.
     ctx_.map.MapParams = r.params;
@@ -113,10 +111,9 @@ void TValuesReadWrite::ShowLoadedMap(bool preview) {
     IsPreviewlbl->setVisible(preview);
 }
 
-bool TValuesReadWrite::ReadTempMapFile(const QString& TempMapFile) {
-    const bool result = DReadMapFile(TempMapFile);
+void TValuesReadWrite::ReadTempMapFile(const QString& TempMapFile) {
+    DReadMapFile(TempMapFile);
     ShowLoadedMap(true);
-    return result;
 }
 
 } // namespace vorda

@@ -43,8 +43,6 @@ void TValuesReadWrite::FormCreate() {
         ctx_.map.MapLoaded = false;
         ctx_.flags.MeterInSync = true;
         s.OffsetCalMode = false;
-        FieldsCreated = false;
-        OldMapParamCount = 0;
         mAPnl->hide();
         NewMeterbtn->hide();
         s.SigFigCount = 5;
@@ -84,9 +82,9 @@ QString TValuesReadWrite::ConfigFilePath() const {
     return found.isEmpty() ? InUserDir(ctx_.startup.UserDir, QLatin1String(kConfigFileName)) : found;
 }
 
-bool TValuesReadWrite::ReadConfigFile() {
+void TValuesReadWrite::ReadConfigFile() {
     const QString path = ConfigFilePath();
-    if (!QFileInfo::exists(path)) return false;
+    if (!QFileInfo::exists(path)) return;
     QStringList lines;
     QString error;
     if (!ReadTextLines(path, &lines, &error)) throw UserError(error);
@@ -105,10 +103,9 @@ bool TValuesReadWrite::ReadConfigFile() {
     }
     showRecord();
     SavedUnits_ = data.savedUnits;
-    return false;
 }
 
-bool TValuesReadWrite::WriteConfigFile() {
+void TValuesReadWrite::WriteConfigFile() {
     ConfigData data;
     const SessionFiles& files = session_->Files();
     data.comPortLabel = files.comPort;
@@ -117,7 +114,6 @@ bool TValuesReadWrite::WriteConfigFile() {
     data.savedUnits = ctx_.units.CurrentUnits;
     QString error;
     if (!WriteTextLines(ConfigFilePath(), ConfigLines(data), &error)) throw UserError(error);
-    return true;
 }
 
 bool TValuesReadWrite::FormClose() {

@@ -391,7 +391,7 @@ void TValuesReadWrite::ScrollToTop() {
     ScrollArea->horizontalScrollBar()->setValue(0);
 }
 
-bool TValuesReadWrite::SetScreenOrder() {
+void TValuesReadWrite::SetScreenOrder() {
     const int n = ctx_.map.MapParamCount();
     ScreenOrder_[0].resize(n);
     ScreenOrder_[1].resize(n);
@@ -399,7 +399,6 @@ bool TValuesReadWrite::SetScreenOrder() {
         ScreenOrder_[0][i] = i;
         ScreenOrder_[1][i] = ToInt(ctx_.map.MapParams.at(i).Sequence);
     }
-    return true;
 }
 
 int TValuesReadWrite::GetScreenOrder(int ParamOrder) const {
@@ -421,7 +420,7 @@ void TValuesReadWrite::DestroyFields() {
     MarginLabel_ = nullptr;
 }
 
-int TValuesReadWrite::CreateFields() {
+void TValuesReadWrite::CreateFields() {
     // The rows are made while their area is out of sight, so that they
     // appear together with it instead of one at a time among their siblings.
     const bool contentShown = !ScrollContent->isHidden();
@@ -511,11 +510,7 @@ int TValuesReadWrite::CreateFields() {
     // The rows are created after the panel: it stays above them.
     mAPnl->raise();
     ctx_.flags.DataEdited = false;
-    FieldsCreated = true;
-    OldMapParamCount = n;
-    OldMapHeaderCount = ctx_.map.MapHeaderCount();
     if (failure) std::rethrow_exception(failure);
-    return 0;
 }
 
 void TValuesReadWrite::ApplyAccessClasses() {
@@ -566,19 +561,17 @@ void TValuesReadWrite::SetDataRanges() {
 
 bool TValuesReadWrite::GotData() const { return session_->GotData(); }
 
-bool TValuesReadWrite::Cleardata() {
+void TValuesReadWrite::Cleardata() {
     for (QLineEdit* box : std::as_const(ValueEdits_)) box->setText(QString());
     session_->ClearValues();
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);
-    return true;
 }
 
-bool TValuesReadWrite::SetDataOnScreen(bool IsIt) {
+void TValuesReadWrite::SetDataOnScreen(bool IsIt) {
     ctx_.flags.DataOnScreen = IsIt;
     DisplayUnitsShown = !IsIt;
     if (units_) units_->ShowLocked(IsIt);
-    return true;
 }
 
 void TValuesReadWrite::ClearData1Click() {
@@ -663,7 +656,7 @@ void TValuesReadWrite::NewMeterbtnClick() {
     MetermAEdt->clear();
 }
 
-int TValuesReadWrite::DataCheckResult(bool WasItOK) {
+void TValuesReadWrite::DataCheckResult(bool WasItOK) {
     if (WasItOK) {
         CheckDataResult->setText(QStringLiteral("Data OK"));
         SetTextColour(CheckDataResult, kBlack);
@@ -672,7 +665,6 @@ int TValuesReadWrite::DataCheckResult(bool WasItOK) {
         SetTextColour(CheckDataResult, kRed);
         if (ctx_.startup.OffsetCalMode && CalcField) CalcField->setText(OldOffsetText);
     }
-    return 0;
 }
 
 } // namespace vorda

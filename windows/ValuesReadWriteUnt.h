@@ -76,51 +76,46 @@ public:
     void Guard(const std::function<void()>& handler);
 
     // ---- Meter link (ValuesReadWriteConnect, ValuesReadWriteMaintenance) ----
-    int CheckCom(int AComNumber);
-    bool TestConnection(int TestPort);
-    // TestConnection on several ports at once; the ports on which a meter
-    // answered.
-    QList<int> TestConnections(const QList<int>& TestPorts);
     int FindComPorts();
     // After a scan without a meter: names the ports other programs hold,
     // since a meter may be behind one of them.
     void ReportPortsInUse();
-    bool AutoMeter();
+    void AutoMeter();
     void TestConnbtnClick();
     void mAConnectbtnClick();
-    int EEPROMConnected(bool status);
+    void EEPROMConnected(bool status);
     void EEPROMResetClick();
     void NewMeterbtnClick();
     void RestoreDefaults1Click();
     void OfffsetCalcBtnClick();
-    bool SetMapFileName();
+    void SetMapFileName();
 
     // ---- Maps on the main form (ValuesReadWriteMaps) ----
     // Reads a map file named as the user knows it: from folder when given,
     // else from the working folder.
     bool DReadMapFile(const QString& MapFileName, const QString& folder = QString());
     void ReadMapFileClick();
-    bool ReadTempMapFile(const QString& TempMapFile);
+    void ReadTempMapFile(const QString& TempMapFile);
 
     // ---- Parameter screen, check, read and write, data files ----
-    int CreateFields();
+    void CreateFields();
     void FormShow();
-    bool SetScreenOrder();
+    void SetScreenOrder();
     int GetScreenOrder(int ParamOrder) const;
-    bool Cleardata();
+    void Cleardata();
     bool GotData() const;
-    bool SetDataOnScreen(bool IsIt);
+    void SetDataOnScreen(bool IsIt);
     void ClearData1Click();
     void SetDisplayUnits1Click();
     void MOForAttrslblClick();
     void SetDataRanges();
     void CheckDataClick();
-    int DataCheckResult(bool WasItOK);
+    void DataCheckResult(bool WasItOK);
     void ReadEEClick();
     // True when every register was written.
     bool WriteEEClick();
     void ReadDataClick();
-    bool ReadDataFile(const QString& FileName, const QString& MapFileName);
+    void ReadDataFile(const QString& FileName, const QString& MapFileName);
     void SaveAsDataClick();
     // Saves the commissioning report of this connection (ValuesReadWriteReport).
     void CommissioningReportClick();
@@ -134,8 +129,8 @@ public:
     const CommissioningRecord& Record() const { return session_->Record(); }
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
-    bool ReadConfigFile();
-    bool WriteConfigFile();
+    void ReadConfigFile();
+    void WriteConfigFile();
     // Ends as a close that asks nothing and writes nothing: a connected
     // meter is signed off and the port closed. For a program ended by a
     // signal; does nothing after a close that went through.
@@ -152,7 +147,6 @@ public:
 
     // ---- Access for the other windows and tests ----
     SigFigRounder& Rounder() { return *rounder_; }
-    EquationEvaluator& Evaluator() { return *evaluator_; }
     TPICCoreForm* Core() const { return core_; }
     // True while a meter command runs.
     bool MeterBusy() const { return activity_->Running(); }
@@ -256,10 +250,6 @@ private:
     QVector<QLabel*> HeaderLabels_;
     QLabel* MarginLabel_ = nullptr;
     QVector<int> ScreenOrder_[2];
-    int OldMapParamCount = 0;
-    int OldMapHeaderCount = 0;
-    bool FieldsCreated = false;
-    bool Filling_ = false;
     QPointer<QLineEdit> CalcField;
     QString OldOffsetText;
 
