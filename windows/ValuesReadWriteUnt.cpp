@@ -2,7 +2,7 @@
 #include "ValuesReadWriteUnt.h"
 
 #include "base/ProgramEnd.h"
-#include "base/ScopeExit.h"
+#include <QScopeGuard>
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "windows/MapMakerUnt.h"
@@ -425,7 +425,7 @@ void TValuesReadWrite::CreateFields() {
     // appear together with it instead of one at a time among their siblings.
     const bool contentShown = !ScrollContent->isHidden();
     ScrollContent->hide();
-    const ScopeExit showContent([this, contentShown] { ScrollContent->setVisible(contentShown); });
+    const auto showContent = qScopeGuard([this, contentShown] { ScrollContent->setVisible(contentShown); });
     ScrollToTop();
     const int n = ctx_.map.MapParamCount();
     // Every row of the previous map goes, whatever its size was.
