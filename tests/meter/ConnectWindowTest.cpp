@@ -6,6 +6,8 @@
 #include "windows/SetDisplayUnitsUnt.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -250,6 +252,18 @@ TEST_F(ConnectTest, ReconnectAfterDisconnectReadsTheNewMeter) {
     ASSERT_TRUE(Connect());
     EXPECT_EQ(program->link.ComPortNumber, 7);
     EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap4.Map");
+    EXPECT_EQ(ui.texts(), QStringList{"Meter read successfully"});
+}
+
+// A file dialog takes the working folder elsewhere; the meter's own map
+// still comes from the user directory, as for vorda-cli.
+TEST_F(ConnectTest, MetersMapComesFromTheUserDirectoryWhereverTheWorkingFolderIs) {
+    AttachMeter(4, "ZUVMAP5.map", 5);
+    ASSERT_TRUE(Create());
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(program->map.MapParamCount(), 29);
     EXPECT_EQ(ui.texts(), QStringList{"Meter read successfully"});
 }
 
