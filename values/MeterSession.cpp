@@ -308,6 +308,38 @@ VerifyResult MeterSession::VerifyWrite(MeterProtocol& protocol, MeterReport& rep
     return r;
 }
 
+FileValues MeterSession::ValuesOfFile(const DataFileContent& content, bool sameMap) const {
+    return sameMap ? FileValuesByPosition(content, map_.MapParams) : FileValuesByName(content, map_.MapParams);
+}
+
+FileComparison MeterSession::CompareWithFile(const ReadOutcome& before, const FileValues& file, bool sameMap,
+                                             bool makerAccess) const {
+    // The file's refused values show in their rows, not as messages.
+    class Silent : public MeterReport {
+    public:
+        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
+        void TooManyFailures(MeterDirection) override {}
+        void InvalidValue(int, const DMap&, const QString&) override {}
+    } silent;
+    const ValuesCheck fileCheck =
+        CheckMeterValues(map_.MapParams, file.meterValues, eval_, rounder_, silent, file.exactRegisters);
+    const ComparisonDisplay display{
+        [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, UnitOf(p), eval_); },
+        [this](const DMap& p) {
+            const UnitRow* unit = UnitOf(p);
+            return unit ? unit->Units : QString();
+        }};
+    return CompareMeterWithFile(map_.MapParams, before, file.meterValues, fileCheck, makerAccess, display, sameMap);
+}
+
+ValuesCheck MeterSession::CheckTickedWrite(const TickedWrite& plan, const ReadOutcome& before, const FileValues& file,
+                                           MeterReport& report) const {
+    QVector<QVector<int>> exact = before.bytes;
+    for (int i = 0; i < plan.selected.size() && i < exact.size(); ++i)
+        if (plan.selected.at(i)) exact[i] = file.exactRegisters.value(i);
+    return CheckMeterValues(map_.MapParams, plan.values, eval_, rounder_, report, exact);
+}
+
 bool MeterSession::SaveDataFile(const QString& path, QString* error) {
     return vorda::SaveDataFile(path, map_.CurrentMapFile, map_.MapParams, MeterValues(), EEValues(), error);
 }

@@ -4,6 +4,7 @@
 // no widgets; the main window and vorda-cli both drive it, and turn its
 // outcomes into their messages.
 #include "values/Commissioning.h"
+#include "values/MeterComparison.h"
 #include "values/MeterEngine.h"
 #include "values/ParameterRow.h"
 #include "values/ScreenState.h"
@@ -132,6 +133,21 @@ public:
     // ---- data files ----
     // Saves the rows' checked values under the loaded map.
     bool SaveDataFile(const QString& path, QString* error);
+    // The values of a data file for the loaded map: by position when the
+    // file was made for it, else by name and format (another map's values
+    // belong to other registers).
+    FileValues ValuesOfFile(const DataFileContent& content, bool sameMap) const;
+
+    // ---- comparing the meter with a data file ----
+    // The rows of the comparison dialog: the meter as read in `before`
+    // against the file's values in display units. Rows start ticked only
+    // where the file was made for this map.
+    FileComparison CompareWithFile(const ReadOutcome& before, const FileValues& file, bool sameMap,
+                                   bool makerAccess) const;
+    // The data check of a ticked write: every value keeps its exact
+    // registers, the file's where ticked and the meter's elsewhere.
+    ValuesCheck CheckTickedWrite(const TickedWrite& plan, const ReadOutcome& before, const FileValues& file,
+                                 MeterReport& report) const;
 
     CommissioningRecord& Record() { return record_; }
     const CommissioningRecord& Record() const { return record_; }

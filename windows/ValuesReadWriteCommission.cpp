@@ -19,15 +19,6 @@ namespace vorda {
 
 namespace {
 QString NameList(const QStringList& names) { return names.join(QStringLiteral("\n\r")); }
-
-// Does nothing with what the engine tells: the comparison shows the file's
-// refused values in its rows instead of a message for each.
-class SilentReport : public MeterReport {
-public:
-    void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-    void TooManyFailures(MeterDirection) override {}
-    void InvalidValue(int, const DMap&, const QString&) override {}
-};
 } // namespace
 
 // The commissioning commands' side of the meter engine: progress, each
@@ -85,30 +76,8 @@ void TValuesReadWrite::CompareDataClick() {
         ctx_.ui.ShowMessage(QStringLiteral("Connect a meter before comparing it with a data file"));
         return;
     }
-    const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
-    if (chosen.isEmpty()) return;
-    const QString full = QFileInfo(chosen).absoluteFilePath();
-    // As with Open Data File: the chosen file's folder becomes the working one.
-    QDir::setCurrent(QFileInfo(full).absolutePath());
-    const QString fileName = FileFromPath(full);
-    DataFileContent content;
-    QString error;
-    if (!LoadDataFile(full, &content, &error)) throw UserError(error);
-    const QString mapFile = ctx_.map.CurrentMapFile;
-    const bool sameMap = DataFileFitsMap(content, mapFile);
-    if (!sameMap) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, Excerpt(content.mapFileName)));
-    // A file read in part would show its missing values as if the meter
-    // held the file's.
-    if (!content.complete) {
-        ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + fileName);
-        ctx_.ui.ShowMessage(QStringLiteral("The data file could not be read whole: nothing was compared"));
-        return;
-    }
-    // Another map's values belong to other registers: they are matched by
-    // name and format, never by position, and none is ticked at first.
-    const QList<DMap>& params = ctx_.map.MapParams;
-    const FileValues file = sameMap ? FileValuesByPosition(content, params) : FileValuesByName(content, params);
-
+    CompareFile file;
+    if (!LoadCompareFile(&file)) return;
     // The meter work begins once the file is read.
     const MeterActivity::Scope busy(*activity_);
     ReadOutcome before;
@@ -116,51 +85,67 @@ void TValuesReadWrite::CompareDataClick() {
         if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
         return;
     }
-    SilentReport silent;
-    const ValuesCheck fileCheck =
-        CheckMeterValues(params, file.meterValues, *evaluator_, *rounder_, silent, file.exactRegisters);
-    const ComparisonDisplay display{
-        [this](const DMap& p, const QString& value) { return MeterToDisplay(p, value, session_->UnitOf(p), *evaluator_); },
-        [this](const DMap& p) {
-            const UnitRow* unit = session_->UnitOf(p);
-            return unit ? unit->Units : QString();
-        }};
     const FileComparison comparison =
-        CompareMeterWithFile(params, before, file.meterValues, fileCheck, ctx_.startup.MakerAccess, display, sameMap);
-
-    // The dialog comes back after a choice that cannot be written, with the
-    // ticks as the user left them.
-    QVector<bool> ticked = comparison.ticked;
+        session_->CompareWithFile(before, file.values, file.sameMap, ctx_.startup.MakerAccess);
     TickedWrite plan;
     ValuesCheck check;
-    for (;;) {
-        if (!ctx_.ui.ChooseRowsToWrite(comparison.rows, &ticked)) return;
-        plan = PlanTickedWrite(comparison, before.meterValues, file.meterValues, ticked);
-        if (!plan.selected.contains(true)) {
-            ctx_.ui.ShowMessage(QStringLiteral("No parameter is ticked: nothing was written"));
-            continue;
-        }
-        CommissionReport report(*this);
-        // Every value keeps its exact registers: the file's where ticked,
-        // the meter's elsewhere.
-        QVector<QVector<int>> exact = before.bytes;
-        for (int i = 0; i < plan.selected.size(); ++i)
-            if (plan.selected.at(i)) exact[i] = file.exactRegisters.value(i);
-        check = CheckMeterValues(params, plan.values, *evaluator_, *rounder_, report, exact);
-        if (SelectedValueRefused(check, plan.selected)) {
-            if (!check.error.isEmpty()) ctx_.ui.ShowMessage(check.error);
-            ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors: nothing was written"));
-            continue;
-        }
-        break;
-    }
+    if (!ChooseTickedWrite(comparison, before, file.values, &plan, &check)) return;
     // The screen shows the meter's values after the write: unsaved edits
     // there are asked about in the same confirmation.
     const bool unsaved = ctx_.flags.DataOnScreen && ctx_.flags.DataEdited && !ctx_.flags.MeterInSync;
     if (!ctx_.ui.Confirm(unsaved ? QStringLiteral("About to write new values to Meter\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")
                                  : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
         return;
+    WriteTicked(plan, check, before, file.name);
+}
 
+bool TValuesReadWrite::LoadCompareFile(CompareFile* file) {
+    const QString chosen = ctx_.ui.OpenFileName(QDir::currentPath(), QStringLiteral("Meter parameter files (*.epf)|*.epf|"));
+    if (chosen.isEmpty()) return false;
+    const QString full = QFileInfo(chosen).absoluteFilePath();
+    // As with Open Data File: the chosen file's folder becomes the working one.
+    QDir::setCurrent(QFileInfo(full).absolutePath());
+    file->name = FileFromPath(full);
+    DataFileContent content;
+    QString error;
+    if (!LoadDataFile(full, &content, &error)) throw UserError(error);
+    const QString mapFile = ctx_.map.CurrentMapFile;
+    file->sameMap = DataFileFitsMap(content, mapFile);
+    if (!file->sameMap) ctx_.ui.ShowMessage(MapNameWarningText(mapFile, Excerpt(content.mapFileName)));
+    // A file read in part would show its missing values as if the meter
+    // held the file's.
+    if (!content.complete) {
+        ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + file->name);
+        ctx_.ui.ShowMessage(QStringLiteral("The data file could not be read whole: nothing was compared"));
+        return false;
+    }
+    file->values = session_->ValuesOfFile(content, file->sameMap);
+    return true;
+}
+
+bool TValuesReadWrite::ChooseTickedWrite(const FileComparison& comparison, const ReadOutcome& before,
+                                         const FileValues& file, TickedWrite* plan, ValuesCheck* check) {
+    // The dialog comes back after a choice that cannot be written, with the
+    // ticks as the user left them.
+    QVector<bool> ticked = comparison.ticked;
+    for (;;) {
+        if (!ctx_.ui.ChooseRowsToWrite(comparison.rows, &ticked)) return false;
+        *plan = PlanTickedWrite(comparison, before.meterValues, file.meterValues, ticked);
+        if (!plan->selected.contains(true)) {
+            ctx_.ui.ShowMessage(QStringLiteral("No parameter is ticked: nothing was written"));
+            continue;
+        }
+        CommissionReport report(*this);
+        *check = session_->CheckTickedWrite(*plan, before, file, report);
+        if (!SelectedValueRefused(*check, plan->selected)) return true;
+        if (!check->error.isEmpty()) ctx_.ui.ShowMessage(check->error);
+        ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors: nothing was written"));
+    }
+}
+
+void TValuesReadWrite::WriteTicked(const TickedWrite& plan, const ValuesCheck& check, const ReadOutcome& before,
+                                   const QString& fileName) {
+    const QList<DMap>& params = ctx_.map.MapParams;
     const auto progressHide = qScopeGuard([this] { ShowProgress(0, 0); });
     CommissionReport report(*this);
     const WriteOutcome written = session_->WriteSelected(core_->Protocol(), check, plan.selected, report);
@@ -177,13 +162,12 @@ void TValuesReadWrite::CompareDataClick() {
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: it could not be read back"));
         return;
     }
-    const QStringList& differing = after.differing;
     ShowMeterRead(after.read);
     // The screen now shows what the meter holds.
     ctx_.flags.MeterInSync = true;
-    if (!differing.isEmpty()) {
+    if (!after.differing.isEmpty()) {
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but these parameters do not hold what was written:\n\r") +
-                            NameList(differing));
+                            NameList(after.differing));
         return;
     }
     ctx_.ui.ShowMessage(QStringLiteral("Meter written and verified"));

@@ -218,6 +218,18 @@ private:
     bool ReadWholeMeter(ReadOutcome* read);
     // Tells of a read that could not begin.
     void ReportUnanswered(const ReadOutcome& read);
+    // The steps of Compare Meter With Data File: the file chosen and read,
+    // the ticks chosen and checked, the write with its verification.
+    struct CompareFile {
+        QString name;
+        bool sameMap = false;
+        FileValues values;
+    };
+    bool LoadCompareFile(CompareFile* file);
+    bool ChooseTickedWrite(const FileComparison& comparison, const ReadOutcome& before, const FileValues& file,
+                           TickedWrite* plan, ValuesCheck* check);
+    void WriteTicked(const TickedWrite& plan, const ValuesCheck& check, const ReadOutcome& before,
+                     const QString& fileName);
     // Puts a whole read on the screen as Read Parameters does.
     void ShowMeterRead(const ReadOutcome& read);
     void UpdateCommissionActions();
