@@ -1,5 +1,7 @@
 #pragma once
 // The commands of vorda-cli, given the serial layer and the settled folders.
+#include "units/DisplayData.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,6 @@ class SerialLayer;
 class UserInteraction;
 class EquationEvaluator;
 class SigFigRounder;
-struct UnitRow;
 
 // Exit codes, as --help and README.md list them.
 enum CliExit : int {
@@ -45,7 +46,7 @@ struct CliContext {
     const EquationEvaluator& eval;
     const SigFigRounder& rounder;
     QString userDir;              // where the meter's maps are looked up
-    QList<UnitRow> units;         // current display units
+    DisplayUnitTables units;      // display data and current display units
     bool progress = false;        // standard error is a terminal
 };
 
