@@ -2,6 +2,7 @@
 // over a pseudo-terminal and the real serial layer.
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
+#include "shell/Startup.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/SerialLock.h"
 #include "tests/support/SimProcess.h"
@@ -414,6 +415,35 @@ TEST_F(CliPtyTest, AMeterThatStopsAnsweringEndsWithCodeFourAndNoFile) {
     const QStringList writes = StopSim();
     ASSERT_FALSE(writes.isEmpty());
     EXPECT_EQ(writes.last(), QStringLiteral("%1 %2").arg(limits.Startreg + 3).arg(image.at(limits.Startreg + 3)));
+}
+
+TEST_F(CliPtyTest, OptionValuesFollowASpaceOrAnEqualsSignAndTheVersionIsTold) {
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, QStringLiteral("vorda-cli ") + QLatin1String(kVersionText) + "\n");
+    EXPECT_TRUE(version.err.isEmpty()) << version.err.toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    const CliRun spaced = Cli({"read", "--com", "5", "-o", "spaced.epf"});
+    EXPECT_EQ(spaced.code, 0) << spaced.err.toStdString();
+    const CliRun joined = Cli({"read", "--com=5", "--output=joined.epf"});
+    EXPECT_EQ(joined.code, 0) << joined.err.toStdString();
+    QStringList a, b;
+    QString error;
+    EXPECT_TRUE(ReadTextLines(Path("spaced.epf"), &a, &error)) << error.toStdString();
+    EXPECT_TRUE(ReadTextLines(Path("joined.epf"), &b, &error)) << error.toStdString();
+    EXPECT_EQ(a.size(), 2 + 3 * params.size());
+    EXPECT_EQ(a, b);
+    // Joined or not, a wrong value or a missing one is a usage mistake.
+    for (const QStringList& args : {QStringList{"read", "--com=1001", "-o", "x.epf"},
+                                    QStringList{"read", "-o", "x.epf", "--com"}, QStringList{"read", "--com=5", "-o"},
+                                    QStringList{"scan", "--json=yes"}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Path("x.epf")));
+    EXPECT_TRUE(StopSim().isEmpty());
 }
 
 // The display text of a value is the meter session's: in the unit the user

@@ -5,10 +5,13 @@
 #include "meter/MeterDetection.h"
 #include "meter/MeterProtocol.h"
 #include "units/DisplayData.h"
+#include "shell/Startup.h"
 #include "values/DataCheck.h"
 #include "values/MeterEngine.h"
 #include "values/MeterSession.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -511,6 +514,7 @@ QString CliHelpText() {
         "  --force-map      take a data file made for another map, its values by position\n"
         "  --json           one JSON document on standard output\n"
         "  -h, --help       this text\n"
+        "  --version        the program's version\n"
         "\n"
         "Progress goes to standard error while it is a terminal; every problem is one line there.\n"
         "The environment variable VORDA_PORT_DIR names a folder whose entries COM1, COM2, ... are the ports.\n"
@@ -524,48 +528,77 @@ QString CliHelpText() {
         "  5  a file could not be read or written (data file, map, start-up files)\n");
 }
 
-bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, bool* help, QString* error) {
-    *help = false;
+QString CliVersionText() { return QStringLiteral("vorda-cli ") + QLatin1String(kVersionText) + QLatin1Char('\n'); }
+
+namespace {
+// The argument that named an option the parser does not know, as given.
+QString UnknownArgument(const QStringList& arguments, const QString& name) {
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("--") + name || a.startsWith(QLatin1String("--") + name + QLatin1Char('=')))
+            return a;
+        if (!a.startsWith(QLatin1String("--")) && a.startsWith(QLatin1Char('-')) && a.mid(1).contains(name))
+            return a;
+    }
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+} // namespace
+
+bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* answer, QString* error) {
+    *answer = CliAnswer::Command;
     auto fail = [error](const QString& text) {
         *error = text;
         return false;
     };
-    QStringList positional;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        auto value = [&](QString* out) {
-            if (i + 1 >= arguments.size()) return false;
-            *out = arguments.at(++i);
-            return true;
-        };
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            *help = true;
-            return true;
-        } else if (a == QLatin1String("--json")) {
-            rq->json = true;
-        } else if (a == QLatin1String("--only-changed")) {
-            rq->onlyChanged = true;
-        } else if (a == QLatin1String("--no-verify")) {
-            rq->noVerify = true;
-        } else if (a == QLatin1String("--force-map")) {
-            rq->forceMap = true;
-        } else if (a == QLatin1String("--com")) {
-            QString v;
-            bool ok = false;
-            if (!value(&v)) return fail(QStringLiteral("--com needs a COM number"));
-            rq->com = v.toInt(&ok);
-            if (!ok || rq->com < 1 || rq->com > kLastComNumber)
-                return fail(QStringLiteral("--com needs a COM number from 1 to 1000, not '%1'").arg(v));
-        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
-            QString v;
-            if (!value(&v) || v.isEmpty()) return fail(QStringLiteral("-o needs a file name"));
-            rq->output = Absolute(v);
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            return fail(QStringLiteral("unknown option %1 (see --help)").arg(a));
-        } else {
-            positional << a;
-        }
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption onlyChanged(QStringLiteral("only-changed"));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"));
+    const QCommandLineOption forceMap(QStringLiteral("force-map"));
+    const QCommandLineOption com(QStringLiteral("com"), QString(), QStringLiteral("N"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("FILE"));
+    QCommandLineParser parser;
+    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output});
+    const bool parsed = parser.parse(QStringList{QStringLiteral("vorda-cli")} + arguments);
+    // Asked for, the help and the version are the answer whatever else the
+    // line holds.
+    if (parser.isSet(help)) {
+        *answer = CliAnswer::Help;
+        return true;
     }
+    if (parser.isSet(version)) {
+        *answer = CliAnswer::Version;
+        return true;
+    }
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return fail(QStringLiteral("unknown option %1 (see --help)")
+                            .arg(UnknownArgument(arguments, parser.unknownOptionNames().first())));
+        // A value option at the end of the line, without its value.
+        const QString last = arguments.value(arguments.size() - 1);
+        if (last == QLatin1String("--com")) return fail(QStringLiteral("--com needs a COM number"));
+        if (last == QLatin1String("-o") || last == QLatin1String("--output"))
+            return fail(QStringLiteral("-o needs a file name"));
+        return fail(parser.errorText() + QStringLiteral(" (see --help)"));
+    }
+    rq->json = parser.isSet(json);
+    rq->onlyChanged = parser.isSet(onlyChanged);
+    rq->noVerify = parser.isSet(noVerify);
+    rq->forceMap = parser.isSet(forceMap);
+    if (parser.isSet(com)) {
+        const QString v = parser.value(com);
+        bool ok = false;
+        rq->com = v.toInt(&ok);
+        if (!ok || rq->com < 1 || rq->com > kLastComNumber)
+            return fail(QStringLiteral("--com needs a COM number from 1 to 1000, not '%1'").arg(v));
+    }
+    if (parser.isSet(output)) {
+        const QString v = parser.value(output);
+        if (v.isEmpty()) return fail(QStringLiteral("-o needs a file name"));
+        rq->output = Absolute(v);
+    }
+    QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) return fail(QStringLiteral("no command given (see --help)"));
     rq->command = positional.takeFirst();
     const QString& c = rq->command;

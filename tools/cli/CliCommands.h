@@ -33,11 +33,17 @@ struct CliRequest {
     bool forceMap = false;
 };
 
+// What a command line asks for besides a command.
+enum class CliAnswer { Command, Help, Version };
+
 // Parses the arguments after the program name. On failure returns false
-// with *error set (one line); *help is set for --help.
-bool ParseCliArguments(const QStringList& arguments, CliRequest* request, bool* help, QString* error);
+// with *error set (one line); *answer says whether --help or --version
+// asked for their text instead of a command.
+bool ParseCliArguments(const QStringList& arguments, CliRequest* request, CliAnswer* answer, QString* error);
 
 QString CliHelpText();
+// "vorda-cli " + the program's version, and a line end.
+QString CliVersionText();
 
 // What the commands need from the program around them.
 struct CliContext {

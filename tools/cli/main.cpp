@@ -83,14 +83,14 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
 
     CliRequest request;
-    bool help = false;
+    CliAnswer answer = CliAnswer::Command;
     QString error;
-    if (!ParseCliArguments(arguments, &request, &help, &error)) {
+    if (!ParseCliArguments(arguments, &request, &answer, &error)) {
         PrintError(error);
         return kExitUsage;
     }
-    if (help) {
-        std::printf("%s", CliHelpText().toLocal8Bit().constData());
+    if (answer != CliAnswer::Command) {
+        std::printf("%s", (answer == CliAnswer::Help ? CliHelpText() : CliVersionText()).toLocal8Bit().constData());
         return kExitDone;
     }
 
