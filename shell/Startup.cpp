@@ -1,8 +1,11 @@
 #include "Startup.h"
 
+#include "ConfigFiles.h"
 #include "base/ProgramEnd.h"
 #include "base/TextFiles.h"
 #include "base/UserError.h"
+#include "units/DisplayData.h"
+#include "units/UnitChoices.h"
 
 #include <QDir>
 #include <QFile>
@@ -216,6 +219,40 @@ bool CopyMaps(const StartupState& state, ProgramEnd& end) {
             end.Terminate(QStringLiteral("Fatal error - unable to copy files from Program Data - Contact ZUV Meters."));
     }
     return true;
+}
+
+QString ProgramDataMissingMessage() {
+    return QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters");
+}
+
+void SettleFolders(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                   const MissingUserDirChoice& missingUserDir,
+                   const std::function<void(const QString&)>& showUserDir) {
+    state.StartDir = paths.StartDir();
+    state.ProgramDataDir = paths.ProgramDataDir();
+    if (!QFileInfo::exists(state.ProgramDataDir + QLatin1String(kReadMeFileName)))
+        end.Terminate(ProgramDataMissingMessage());
+    ReadUDFile(paths, state, end, missingUserDir, showUserDir);
+    if (state.NeedFileCopy) CopyMaps(state, end);
+}
+
+QString ReadDisplayUnits(const StartupState& state, ProgramEnd& end, DisplayUnitTables* tables) {
+    QString error;
+    if (!ReadDisplayDataFile(state.StartDir, &tables->DisplayData, &error))
+        end.Terminate(DisplayDataFailureMessage(state.StartDir, error));
+    ConfigData config;
+    QString configError;
+    const QString configPath = FindFileNoCase(state.UserDir, QLatin1String(kConfigFileName));
+    QStringList lines;
+    if (!configPath.isEmpty() && ReadTextLines(configPath, &lines, &configError)) {
+        try {
+            ParseConfigLines(lines, &config);
+        } catch (const UserError&) {
+            // A count line that is no number: no saved choice is taken.
+        }
+    }
+    BuildCurrentUnits(tables->DisplayData, config.savedUnits, &tables->CurrentUnits);
+    return configError;
 }
 
 } // namespace vorda

@@ -5,6 +5,7 @@
 
 namespace vorda {
 class ProgramEnd;
+struct DisplayUnitTables;
 
 inline constexpr char kVersionText[] = "3.9.5";
 inline constexpr char kReadMeFileName[] = "VORDAReadMe.txt";
@@ -81,6 +82,28 @@ bool ReadUDFile(const PlatformPaths& paths, StartupState& state, ProgramEnd& end
 
 // Copies the installed maps and the read-me into the user directory.
 bool CopyMaps(const StartupState& state, ProgramEnd& end);
+
+// "Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters": the
+// shared data folder has no read-me, so the installation is incomplete.
+QString ProgramDataMissingMessage();
+
+// The folders at start-up, the same for the window and the command line:
+// StartDir and ProgramDataDir from paths, the shared data folder's read-me
+// (its absence is fatal), the user directory as ReadUDFile settles it, and
+// the seeding of a user directory that is new or of another version.
+// missingUserDir and showUserDir are the front end's answers, as for
+// ReadUDFile. Fatal failures go through end; a failed move or read throws
+// UserError.
+void SettleFolders(const PlatformPaths& paths, StartupState& state, ProgramEnd& end,
+                   const MissingUserDirChoice& missingUserDir,
+                   const std::function<void(const QString&)>& showUserDir = {});
+
+// The display data file of state.StartDir (missing or unreadable is fatal,
+// through end) and the unit choices saved in the configuration of
+// state.UserDir, built into tables. A configuration that cannot be read
+// leaves the first unit of every type and returns its error text; a damaged
+// one leaves them silently. Empty when the saved choices were taken.
+QString ReadDisplayUnits(const StartupState& state, ProgramEnd& end, DisplayUnitTables* tables);
 
 // The installed files that seed a user directory, in copying order.
 QStringList SeedFileNames();

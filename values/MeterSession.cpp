@@ -229,29 +229,31 @@ ValuesCheck MeterSession::Check(MeterReport& report, int count) {
     return check;
 }
 
-WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report) {
+WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, const QVector<bool>& selected) {
     WriteResult r;
     const QList<DMap>& params = map_.MapParams;
     const QVector<EEValue> values = EEValues();
     const QStringList meterValues = MeterValues();
-    r.written = WriteParameters(protocol, params, values, {}, report);
+    r.written = WriteParameters(protocol, params, values, selected, report);
     if (!r.written.handshakeOk) return r;
     if (r.written.aborted) {
         // The meter may now hold part of the write.
         flags_.MeterInSync = false;
-        record_.MeterWritten(map_.CurrentMapFile, params, meterValues, {}, r.written, nullptr);
-        r.landings = WriteLandings(values, {}, r.written, nullptr);
+        record_.MeterWritten(map_.CurrentMapFile, params, meterValues, selected, r.written, nullptr);
+        r.landings = WriteLandings(values, selected, r.written, nullptr);
         return r;
     }
     // "Written" means the meter holds it: everything sent is read back.
     r.readBackTried = true;
-    r.back = VerifyParameters(protocol, params, values, {}, report);
+    r.back = VerifyParameters(protocol, params, values, selected, report);
     const bool readWhole = r.back.Whole();
-    record_.MeterWritten(map_.CurrentMapFile, params, meterValues, {}, r.written, readWhole ? &r.back : nullptr);
+    record_.MeterWritten(map_.CurrentMapFile, params, meterValues, selected, r.written, readWhole ? &r.back : nullptr);
     r.differing = NamesOf(params, r.back.mismatches);
     if (readWhole) record_.MeterVerified(r.differing);
-    if (r.written.failures > 0) r.landings = WriteLandings(values, {}, r.written, r.back.handshakeOk ? &r.back : nullptr);
+    if (r.written.failures > 0) r.landings = WriteLandings(values, selected, r.written, r.back.handshakeOk ? &r.back : nullptr);
     for (int i = 0; i < rows_.size() && i < r.written.acknowledged.size(); ++i) {
+        // A parameter left out was neither written nor read back.
+        if (!selected.isEmpty() && !selected.value(i)) continue;
         ParameterRow& row = rows_[i];
         const QVector<bool>& echoed = r.written.acknowledged.at(i);
         if (readWhole && !r.differing.contains(row.param.Parameter) && !values.at(i).Values.isEmpty())

@@ -115,10 +115,11 @@ public:
     // check broke off.
     ValuesCheck Check(MeterReport& report, int count);
     CheckVerdict Verdict() const { return verdict_; }
-    // Writes the registers of the last check to every parameter, then reads
-    // them back. The record and the rows' origins follow; a verified write
-    // makes the files of the screen those of the last write.
-    WriteResult Write(MeterProtocol& protocol, MeterReport& report);
+    // Writes the registers of the last check to every parameter (to those
+    // that `selected` names, when it is not empty), then reads them back. The
+    // record and the rows' origins follow; a verified write makes the files
+    // of the screen those of the last write.
+    WriteResult Write(MeterProtocol& protocol, MeterReport& report, const QVector<bool>& selected = {});
     // Writes the selected parameters of a check of meter values (a
     // comparison's plan) and records it.
     WriteOutcome WriteSelected(MeterProtocol& protocol, const ValuesCheck& check, const QVector<bool>& selected,

@@ -24,18 +24,13 @@ namespace vorda {
 void TValuesReadWrite::FormCreate() {
     StartupState& s = ctx_.startup;
     try {
-        s.StartDir = ctx_.paths.StartDir();
-        s.ProgramDataDir = ctx_.paths.ProgramDataDir();
-        if (!QFileInfo::exists(s.ProgramDataDir + QLatin1String(kReadMeFileName)))
-            ctx_.end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
         const auto askCreate = [this](const MissingUserDir& missing) {
             return ctx_.ui.AskYesNo(MissingUserDirQuestion(missing));
         };
-        ReadUDFile(ctx_.paths, s, ctx_.end, askCreate, [this](const QString& userDir) {
+        SettleFolders(ctx_.paths, s, ctx_.end, askCreate, [this](const QString& userDir) {
             UDlbl->setText(userDir);
             UDlbl->adjustSize();
         });
-        if (s.NeedFileCopy) CopyMaps(s, ctx_.end);
         RestoreValuesWindowPlacement();
 
         MeterMapNumber = -1;

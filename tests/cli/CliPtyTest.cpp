@@ -2,6 +2,7 @@
 // over a pseudo-terminal and the real serial layer.
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
+#include "shell/Startup.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/SerialLock.h"
 #include "tests/support/SimProcess.h"
@@ -52,20 +53,22 @@ protected:
         return lines;
     }
 
-    // Starts vorda-cli on a fresh account with the simulator's port folder.
-    void StartCli(QProcess& p, const QStringList& arguments) {
+    // Starts vorda-cli on a fresh account with the simulator's port folder
+    // (and the variables of extra on top).
+    void StartCli(QProcess& p, const QStringList& arguments, const QList<QPair<QString, QString>>& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"APPDATA", "PROGRAMDATA", "XDG_CONFIG_HOME"}) env.remove(QString::fromLatin1(name));
         env.insert("HOME", root.filePath("home"));
         env.insert("VORDA_PORT_DIR", sim.PortDir());
+        for (const auto& [name, value] : extra) env.insert(name, value);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root.path());
         p.start(Program(), arguments);
     }
 
-    CliRun Cli(const QStringList& arguments) {
+    CliRun Cli(const QStringList& arguments, const QList<QPair<QString, QString>>& extra = {}) {
         QProcess p;
-        StartCli(p, arguments);
+        StartCli(p, arguments, extra);
         CliRun run;
         if (!p.waitForStarted(5000) || !p.waitForFinished(60000)) {
             ADD_FAILURE() << "vorda-cli did not run";
@@ -412,6 +415,104 @@ TEST_F(CliPtyTest, AMeterThatStopsAnsweringEndsWithCodeFourAndNoFile) {
     const QStringList writes = StopSim();
     ASSERT_FALSE(writes.isEmpty());
     EXPECT_EQ(writes.last(), QStringLiteral("%1 %2").arg(limits.Startreg + 3).arg(image.at(limits.Startreg + 3)));
+}
+
+TEST_F(CliPtyTest, OptionValuesFollowASpaceOrAnEqualsSignAndTheVersionIsTold) {
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, QStringLiteral("vorda-cli ") + QLatin1String(kVersionText) + "\n");
+    EXPECT_TRUE(version.err.isEmpty()) << version.err.toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    const CliRun spaced = Cli({"read", "--com", "5", "-o", "spaced.epf"});
+    EXPECT_EQ(spaced.code, 0) << spaced.err.toStdString();
+    const CliRun joined = Cli({"read", "--com=5", "--output=joined.epf"});
+    EXPECT_EQ(joined.code, 0) << joined.err.toStdString();
+    QStringList a, b;
+    QString error;
+    EXPECT_TRUE(ReadTextLines(Path("spaced.epf"), &a, &error)) << error.toStdString();
+    EXPECT_TRUE(ReadTextLines(Path("joined.epf"), &b, &error)) << error.toStdString();
+    EXPECT_EQ(a.size(), 2 + 3 * params.size());
+    EXPECT_EQ(a, b);
+    // Joined or not, a wrong value or a missing one is a usage mistake.
+    for (const QStringList& args : {QStringList{"read", "--com=1001", "-o", "x.epf"},
+                                    QStringList{"read", "-o", "x.epf", "--com"}, QStringList{"read", "--com=5", "-o"},
+                                    QStringList{"scan", "--json=yes"}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Path("x.epf")));
+    EXPECT_TRUE(StopSim().isEmpty());
+}
+
+// The display text of a value is the meter session's: in the unit the user
+// chose for its type (kept in the configuration), in meter units for a type
+// the display data does not know.
+TEST_F(CliPtyTest, ReadShowsValuesInTheSavedUnitOfTheirTypeAndUnknownTypesInMeterUnits) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"scan"}).code, 0); // settles and seeds the user folder
+    StopSim();
+    const QString userDir = Path("home/ZUVMeters/VORDA/");
+    const QList<DMap> map9{Param(0, 0, "Bore", "Int8", "1", 1, "1", {}, {}, "Length"),
+                           Param(1, 1, "Grain", "Int8", "1", 1, "2", {}, {}, "Viscosity"),
+                           Param(2, 2, "Count", "Int8", "1", 1, "3")};
+    QString error;
+    ASSERT_TRUE(WriteMapFileContent(userDir + "ZUVMAP9.map", map9, {}, &error)) << error.toStdString();
+    // The units chosen: the first of every type but Length, shown in inches.
+    ASSERT_TRUE(WriteTextLines(userDir + "VORDAConfig.txt",
+                               {"(not yet set)", "unknown", "unknown", "5",
+                                "Flow", "M", "D", "l/s",
+                                "Volume", "M", "D", QString::fromUtf8("m³"),
+                                "Temperature", "M", "D", QString::fromUtf8("°C"),
+                                "Pressure", "M", "D", "kPa",
+                                "Length", "M*10/254", "D*254/10", "in"},
+                               &error)) << error.toStdString();
+    image = QVector<quint8>(256, 0);
+    image[0] = 127;
+    image[1] = 57;
+    image[2] = 3;
+    image[200] = 9;
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    const CliRun read = Cli({"read", "-o", "nine.epf", "--json"});
+    EXPECT_EQ(read.code, 0) << read.err.toStdString();
+    QStringList shown, values;
+    for (const QJsonValue& p : read.json()["parameters"].toArray()) {
+        shown << p["display"].toString();
+        values << p["value"].toString();
+    }
+    EXPECT_EQ(shown, QStringList({"5 in", "57", "3"}));
+    EXPECT_EQ(values, QStringList({"127", "57", "3"}));
+    StopSim();
+}
+
+// A broken installation stops the command line with the window's fatal
+// text, before the account's folders are touched where the window's
+// start-up would not touch them either.
+TEST_F(CliPtyTest, ABrokenInstallationEndsWithTheWindowsFatalText) {
+    struct Case {
+        const char* name;
+        QStringList installed;
+        QString message;
+        bool recordMade;
+    };
+    const QList<Case> cases{
+        {"read-me missing", {}, "Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters", false},
+        {"maps missing", {"VORDAReadMe.txt"}, "Fatal error - unable to copy files from Program Data - Contact ZUV Meters.", true},
+    };
+    const QString record = Path("home/.config/ZUVMeters/VORDA/VORDAUD.txt");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString programData = Path(QStringLiteral("data-%1").arg(c.name).replace(' ', '-'));
+        ASSERT_TRUE(QDir().mkpath(programData + "/ZUVMeters/VORDA"));
+        for (const QString& name : c.installed)
+            ASSERT_TRUE(QFile::copy(QStringLiteral(VORDA_DATA_DIR "/") + name, programData + "/ZUVMeters/VORDA/" + name));
+        const CliRun r = Cli({"scan"}, {{"PROGRAMDATA", programData}});
+        EXPECT_EQ(r.code, 5);
+        EXPECT_EQ(r.err, "vorda-cli: " + c.message + "\n");
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_EQ(QFile::exists(record), c.recordMade);
+    }
 }
 
 } // namespace

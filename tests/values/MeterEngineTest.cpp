@@ -1,6 +1,7 @@
 // The meter engine through the seams: simulated meters on the test serial
 // layer, a recording report.
 #include "values/MeterEngine.h"
+#include "values/MeterSession.h"
 
 #include "meter/MeterDetection.h"
 #include "meter/MeterProtocol.h"
@@ -117,6 +118,50 @@ TEST_F(MeterEngineTest, ReadGivesExactMeterValuesInMapOrder) {
     EXPECT_EQ(report.events, QStringList({"read 0 123456", "read 1 30", "read 2 AB", "read 3 10,11,12"}));
     EXPECT_EQ(meter.registerReads(), 13);
     EXPECT_EQ(meter.handshakes(), 1);
+}
+
+// The session's write of chosen parameters sends and reads back theirs
+// only; the other rows keep where their values came from, also when a
+// written register did not take.
+TEST_F(MeterEngineTest, ASessionWritesAndReadsBackOnlyTheChosenParameters) {
+    LoadedMap map;
+    map.MapParams = params;
+    map.CurrentMapFile = QStringLiteral("ZUVMap9.Map");
+    map.MapLoaded = true;
+    ScreenFlags flags;
+    DisplayUnitTables units;
+    MeterSession session(map, flags, units, eval, rounder);
+    session.ResetRows();
+    const QStringList file{"123456", "31.5", "AB", "10,20,30"};
+    for (int i = 0; i < file.size(); ++i) session.ShowValue(i, file.at(i), {}, ValueOrigin::Loaded);
+    ASSERT_TRUE(session.Check(report, session.RowCount()).ok);
+    const QVector<bool> chosen{false, true, false, true};
+
+    struct Case {
+        const char* name;
+        QSet<int> ignoreWrites;
+        QStringList differing;
+    };
+    for (const Case& c : {Case{"all take", {}, {}}, Case{"register 12 keeps its byte", {12}, {"Limits"}}}) {
+        SCOPED_TRACE(c.name);
+        SimMeter::Faults f;
+        f.ignoreWrites = c.ignoreWrites;
+        meter.setFaults(f);
+        for (int r : {4, 5, 10, 11, 12}) meter.setReg(r, 0);
+        meter.clearLog();
+        const WriteResult r = session.Write(protocol, report, chosen);
+        QList<int> written, read;
+        for (const SimMeter::Command& cmd : meter.commandLog())
+            if (cmd.bytes.size() == 3) (cmd.bytes[0] == 0 ? written : read) << quint8(cmd.bytes[1]);
+        EXPECT_EQ(written, QList<int>({4, 5, 10, 11, 12}));
+        EXPECT_EQ(read, written);
+        EXPECT_EQ(r.differing, c.differing);
+        EXPECT_EQ(r.Verified(), c.differing.isEmpty());
+        EXPECT_EQ(flags.MeterInSync, c.differing.isEmpty());
+        EXPECT_EQ(session.Row(1).origin, ValueOrigin::Verified);
+        EXPECT_EQ(session.Row(3).origin, c.differing.isEmpty() ? ValueOrigin::Verified : ValueOrigin::Written);
+        for (int i : {0, 2}) EXPECT_EQ(session.Row(i).origin, ValueOrigin::Loaded) << i;
+    }
 }
 
 TEST_F(MeterEngineTest, ReadFailuresAreReportedWithParameterAndOffsetAndTheFourthEndsTheRead) {

@@ -5,9 +5,13 @@
 #include "meter/MeterDetection.h"
 #include "meter/MeterProtocol.h"
 #include "units/DisplayData.h"
+#include "shell/Startup.h"
 #include "values/DataCheck.h"
 #include "values/MeterEngine.h"
+#include "values/MeterSession.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -38,8 +42,9 @@ public:
         result_[QStringLiteral("command")] = request.command;
     }
 
-    void SetParams(const QList<DMap>* params) { params_ = params; }
-    void SetActivity(const QString& activity) { activity_ = activity; }
+    // The activities of the exchanges to come, one for each handshake: the
+    // progress line names the one under way.
+    void Expect(const QStringList& activities) { activities_ = activities; }
 
     void Problem(const QString& text) {
         EndProgress();
@@ -70,6 +75,9 @@ public:
         return Finish(code);
     }
 
+    void Started() override {
+        if (!activities_.isEmpty()) activity_ = activities_.takeFirst();
+    }
     void Progress(int done, int total) override {
         if (!progress_ || total <= 0) return;
         // Repainted at a human rate, and always at the end.
@@ -99,43 +107,66 @@ private:
     bool shown_ = false;
     QElapsedTimer timer_;
     QString activity_;
-    const QList<DMap>* params_ = nullptr;
+    QStringList activities_;
     QJsonObject result_;
     QJsonArray problems_;
 };
 
-// The display form of a meter value in the current unit of its type.
-QString DisplayText(const CliContext& cx, const DMap& p, const QString& meterValue) {
-    const UnitRow* unit = nullptr;
-    for (const UnitRow& row : cx.units)
-        if (!p.PType.isEmpty() && row.Type == p.PType) {
-            unit = &row;
-            break;
-        }
-    QString shown = ToPointForm(p, MeterToDisplay(p, meterValue, unit, cx.eval));
+// The meter line of a command and what it knows about the meter's values:
+// the map in use and the session holding one row per parameter.
+struct MeterWork {
+    explicit MeterWork(const CliContext& cx) : session(map, flags, cx.units, cx.eval, cx.rounder) {}
+
+    // The map of the rows, one empty row per parameter.
+    void UseMap(const MeterMap& meterMap) {
+        map.MapParams = meterMap.params;
+        map.MapHeaders = meterMap.headers;
+        map.CurrentMapFile = meterMap.fileName;
+        map.MapLoaded = true;
+        session.ResetRows();
+    }
+    const QList<DMap>& Params() const { return map.MapParams; }
+    // Lets the meter's port go.
+    void Close() {
+        if (protocol && com > 0) protocol->DisconnectPort(com - 1);
+    }
+
+    LoadedMap map;
+    ScreenFlags flags;
+    MeterSession session;
+    MeterLinkState link;
+    std::unique_ptr<MeterProtocol> protocol;
+    int com = 0;
+};
+
+// The display form of a row's value: its text in the current unit of its
+// type, numbers in the point form, and the unit's name.
+QString DisplayText(const MeterSession& session, const ParameterRow& row) {
+    QString shown = ToPointForm(row.param, row.shown);
+    const UnitRow* unit = session.UnitOf(row.param);
     if (unit && !unit->Units.isEmpty()) shown += QLatin1Char(' ') + unit->Units;
     return shown;
 }
 
 // Values in JSON carry their numbers in the point form, whatever the locale.
-QJsonObject ParameterJson(const CliContext& cx, const DMap& p, const QString& meterValue) {
+QJsonObject ParameterJson(const MeterSession& session, const ParameterRow& row) {
     QJsonObject o;
-    o[QStringLiteral("name")] = p.Parameter;
-    o[QStringLiteral("format")] = p.Format;
-    o[QStringLiteral("value")] = ToPointForm(p, meterValue);
-    o[QStringLiteral("display")] = DisplayText(cx, p, meterValue);
+    o[QStringLiteral("name")] = row.param.Parameter;
+    o[QStringLiteral("format")] = row.param.Format;
+    o[QStringLiteral("value")] = ToPointForm(row.param, row.meterValue);
+    o[QStringLiteral("display")] = DisplayText(session, row);
     return o;
 }
 
-// The registers of a whole read, as a write would send them.
-QVector<EEValue> ReadRegisters(const QList<DMap>& params, const ReadOutcome& read) {
-    QVector<EEValue> out(params.size());
-    for (int i = 0; i < params.size(); ++i) {
-        out[i].Startreg = params.at(i).Startreg;
-        out[i].Values = read.bytes.value(i);
-        out[i].RegCount = int(out[i].Values.size());
-    }
-    return out;
+// Puts a data file's values on the rows as the window's Read Data File
+// does: by position, each with the registers it was saved with. The file's
+// values, as they were put there.
+FileValues LoadRows(MeterWork& w, const DataFileContent& content) {
+    const FileValues values = FileValuesByPosition(content, w.Params());
+    const int n = std::min<int>(int(content.values.size()), w.session.RowCount());
+    for (int k = 0; k < n; ++k)
+        w.session.ShowValue(k, values.meterValues.at(k), values.exactRegisters.at(k), ValueOrigin::Loaded);
+    return values;
 }
 
 // "No meter detected" and the like, followed by the ports that other
@@ -145,19 +176,11 @@ QString WithHeldPorts(QString text, const ScanOutcome& scan) {
     return text;
 }
 
-// The meter, connected, with its own map.
-struct MeterSession {
-    MeterLinkState link;
-    std::unique_ptr<MeterProtocol> protocol;
-    int com = 0;
-    MeterMap map;
-};
-
-// Connects to the one meter (COM --com when given) and loads its map.
-// Returns kExitDone or the exit code of the failure, reported.
-int OpenMeter(const CliRequest& rq, CliContext& cx, CliOutput& out, MeterSession* s) {
-    s->protocol = std::make_unique<MeterProtocol>(cx.serial, s->link);
-    const ConnectOutcome c = ConnectOneMeter(*s->protocol, rq.com);
+// Connects to the one meter (COM --com when given) and puts its map on the
+// rows. Returns kExitDone or the exit code of the failure, reported.
+int OpenMeter(const CliRequest& rq, CliContext& cx, CliOutput& out, MeterWork* w) {
+    w->protocol = std::make_unique<MeterProtocol>(cx.serial, w->link);
+    const ConnectOutcome c = ConnectOneMeter(*w->protocol, rq.com);
     switch (c.status) {
     case ConnectStatus::NoMeter:
         return out.Fail(kExitMeterCount,
@@ -172,32 +195,40 @@ int OpenMeter(const CliRequest& rq, CliContext& cx, CliOutput& out, MeterSession
     case ConnectStatus::Connected:
         break;
     }
-    s->com = c.com;
+    w->com = c.com;
     out.Result()[QStringLiteral("com")] = c.com;
-    if (c.mapNumber < 0) return out.Fail(kExitMeterSilent, QStringLiteral("The meter's map number could not be read"));
-    s->map = LoadMeterMap(cx.userDir, c.mapNumber);
-    out.Result()[QStringLiteral("map")] = s->map.fileName.isEmpty() ? MeterMapFileName(c.mapNumber) : s->map.fileName;
-    if (!s->map.ok) return out.Fail(kExitFile, s->map.error);
-    out.SetParams(&s->map.params);
+    if (c.mapNumber < 0) {
+        w->Close();
+        return out.Fail(kExitMeterSilent, QStringLiteral("The meter's map number could not be read"));
+    }
+    const MeterMap map = LoadMeterMap(cx.userDir, c.mapNumber);
+    out.Result()[QStringLiteral("map")] = map.fileName.isEmpty() ? MeterMapFileName(c.mapNumber) : map.fileName;
+    if (!map.ok) {
+        w->Close();
+        return out.Fail(kExitFile, map.error);
+    }
+    w->UseMap(map);
+    w->session.BeginConnection(c.com, c.mapNumber);
     return kExitDone;
 }
 
-void CloseMeter(MeterSession& s) {
-    if (s.protocol && s.com > 0) s.protocol->DisconnectPort(s.com - 1);
-}
-
-// Reads every parameter; kExitDone when the whole meter was read.
-int ReadWhole(CliOutput& out, MeterSession& s, ReadOutcome* read) {
-    out.SetActivity(QStringLiteral("reading"));
-    *read = ReadParameters(*s.protocol, s.map.params, out);
-    if (!read->handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
-    if (!read->Whole())
+// kExitDone when a read of the meter was whole, else the failure, reported.
+int WholeOrFail(CliOutput& out, const ReadOutcome& read) {
+    if (!read.handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
+    if (!read.Whole())
         return out.Fail(kExitMeterSilent, QStringLiteral("The meter could not be read whole (failed registers: %1)")
-                                              .arg(read->failures));
+                                              .arg(read.failures));
     return kExitDone;
 }
 
-// A data file made for mapFileName: read whole, the map's count of values.
+// Reads every parameter without touching the rows; kExitDone when the whole
+// meter was read.
+int ReadWhole(CliOutput& out, MeterWork& w, ReadOutcome* read) {
+    out.Expect({QStringLiteral("reading")});
+    *read = w.session.ReadWhole(*w.protocol, out);
+    return WholeOrFail(out, *read);
+}
+
 // Reads a whole data file; a file that cannot be opened or ends early is
 // code 5.
 int ReadWholeDataFile(CliOutput& out, const QString& path, DataFileContent* content) {
@@ -207,31 +238,34 @@ int ReadWholeDataFile(CliOutput& out, const QString& path, DataFileContent* cont
     return kExitDone;
 }
 
-int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const MeterMap& map,
+// A data file made for the map of the rows: read whole, the map's count of
+// values (another map's file only with --force-map).
+int LoadFileFor(const CliRequest& rq, CliOutput& out, const QString& path, const MeterWork& w,
                 DataFileContent* content) {
     if (const int code = ReadWholeDataFile(out, path, content)) return code;
+    const QString& mapFile = w.map.CurrentMapFile;
     out.Result()[QStringLiteral("file")] = path;
     out.Result()[QStringLiteral("fileMap")] = content->mapFileName;
-    if (!DataFileFitsMap(*content, map.fileName)) {
+    if (!DataFileFitsMap(*content, mapFile)) {
         if (!rq.forceMap)
             return out.Fail(kExitDifferences, QStringLiteral("%1 was made for %2, the map is %3 (--force-map uses it all the same)")
-                                                  .arg(path, Excerpt(content->mapFileName), map.fileName));
+                                                  .arg(path, Excerpt(content->mapFileName), mapFile));
         out.Problem(QStringLiteral("Warning: %1 was made for %2; its values are taken by position")
                         .arg(path, Excerpt(content->mapFileName)));
-    } else if (content->values.size() != map.params.size()) {
+    } else if (content->values.size() != w.Params().size()) {
         return out.Fail(kExitFile, QStringLiteral("%1 holds %2 values, the map %3 has %4 parameters")
-                                       .arg(path).arg(content->values.size()).arg(map.fileName).arg(map.params.size()));
+                                       .arg(path).arg(content->values.size()).arg(mapFile).arg(w.Params().size()));
     }
     return kExitDone;
 }
 
 // Connects to the meter and reads the data file for its map; the meter is
 // let go again when the file does not serve.
-int OpenMeterWithFile(const CliRequest& rq, CliContext& cx, CliOutput& out, const QString& path, MeterSession* s,
+int OpenMeterWithFile(const CliRequest& rq, CliContext& cx, CliOutput& out, const QString& path, MeterWork* w,
                       DataFileContent* content) {
-    if (const int code = OpenMeter(rq, cx, out, s)) return code;
-    if (const int code = LoadFileFor(rq, out, path, s->map, content)) {
-        CloseMeter(*s);
+    if (const int code = OpenMeter(rq, cx, out, w)) return code;
+    if (const int code = LoadFileFor(rq, out, path, *w, content)) {
+        w->Close();
         return code;
     }
     return kExitDone;
@@ -271,24 +305,22 @@ int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
 }
 
 int Read(const CliRequest& rq, CliContext& cx, CliOutput& out) {
-    MeterSession s;
-    if (const int code = OpenMeter(rq, cx, out, &s)) return code;
-    ReadOutcome read;
-    const int code = ReadWhole(out, s, &read);
-    CloseMeter(s);
-    if (code) return code;
+    MeterWork w(cx);
+    if (const int code = OpenMeter(rq, cx, out, &w)) return code;
+    out.Expect({QStringLiteral("reading")});
+    const ReadOutcome read = w.session.Read(*w.protocol, out, w.session.RowCount());
+    w.Close();
+    if (const int code = WholeOrFail(out, read)) return code;
     // What the meter holds is saved as it is; values the check refuses are
     // named, so that a file that cannot be written back is not taken for a
     // good one.
-    const ValuesCheck check = CheckMeterValues(s.map.params, read.meterValues, cx.eval, cx.rounder, out, read.bytes);
+    const ValuesCheck check = w.session.Check(out, w.session.RowCount());
     QString error;
-    if (!SaveDataFile(rq.output, s.map.fileName, s.map.params, read.meterValues, ReadRegisters(s.map.params, read),
-                      &error))
-        return out.Fail(kExitFile, rq.output + QStringLiteral(": ") + error);
+    if (!w.session.SaveDataFile(rq.output, &error)) return out.Fail(kExitFile, rq.output + QStringLiteral(": ") + error);
     QJsonArray params;
-    for (int i = 0; i < s.map.params.size(); ++i) {
-        params.append(ParameterJson(cx, s.map.params.at(i), read.meterValues.at(i)));
-        out.Line(s.map.params.at(i).Parameter + QLatin1Char('\t') + read.meterValues.at(i));
+    for (const ParameterRow& row : w.session.Rows()) {
+        params.append(ParameterJson(w.session, row));
+        out.Line(row.param.Parameter + QLatin1Char('\t') + row.meterValue);
     }
     out.Result()[QStringLiteral("file")] = rq.output;
     out.Result()[QStringLiteral("parameters")] = params;
@@ -299,75 +331,40 @@ int Read(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     return out.Finish(kExitDone);
 }
 
-int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
-    const QString path = rq.operands.value(0);
-    // The file is read before the meter is touched.
-    DataFileContent content;
-    if (const int code = ReadWholeDataFile(out, path, &content)) return code;
-    MeterSession s;
-    if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
-    const FileValues file = FileValuesByPosition(content, s.map.params);
-    const ValuesCheck check =
-        CheckMeterValues(s.map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
-    if (!check.ok) {
-        CloseMeter(s);
-        if (!check.error.isEmpty()) out.Problem(check.error);
-        return out.Fail(kExitDifferences, QStringLiteral("Please correct Data errors: nothing was written"));
-    }
-    QVector<bool> selected(s.map.params.size(), true);
-    if (rq.onlyChanged) {
-        ReadOutcome read;
-        if (const int code = ReadWhole(out, s, &read)) {
-            CloseMeter(s);
-            return code;
-        }
-        selected = ChangedParameters(check.registers, read.bytes, s.map.params);
-    }
-    out.SetActivity(QStringLiteral("writing"));
-    const WriteOutcome w = WriteParameters(*s.protocol, s.map.params, check.registers, selected, out);
-    // What landed: the registers the meter echoed, and those a read-back
-    // shows it holds although their echo was lost.
-    auto tellLanded = [&](const VerifyOutcome* readBack) {
+// The outcome of a write as vorda-cli tells it: what landed (the registers
+// the meter echoed, and those a read-back shows it holds although their
+// echo was lost), the read-back's mismatches, and the exit code.
+int TellWrite(CliOutput& out, const MeterWork& w, const QVector<EEValue>& values, const QVector<bool>& selected,
+              const WriteOutcome& written, const VerifyOutcome* readBack) {
+    const QList<DMap>& params = w.Params();
+    auto tellLanded = [&](const VerifyOutcome* back) {
         int registers = 0;
-        const QVector<WriteLanding> landings = WriteLandings(check.registers, selected, w, readBack, &registers);
+        const QVector<WriteLanding> landings = WriteLandings(values, selected, written, back, &registers);
         out.Result()[QStringLiteral("written")] =
-            QJsonArray::fromStringList(LandedNames(s.map.params, landings, WriteLanding::Whole));
+            QJsonArray::fromStringList(LandedNames(params, landings, WriteLanding::Whole));
         out.Result()[QStringLiteral("registersWritten")] = registers;
-        if (!w.Whole()) out.Problem(WriteLandingText(s.map.params, landings));
+        if (!written.Whole()) out.Problem(WriteLandingText(params, landings));
         return registers;
     };
-    if (!w.handshakeOk) {
-        CloseMeter(s);
+    const QString notWhole = QStringLiteral("The meter was not written whole (failed registers: %1)").arg(written.failures);
+    if (!written.handshakeOk) {
         tellLanded(nullptr);
         return out.Fail(kExitMeterSilent, ConnectionFailureText());
     }
-    if (w.aborted) {
-        CloseMeter(s);
+    if (written.aborted) {
         tellLanded(nullptr);
-        return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
+        return out.Fail(kExitMeterSilent, notWhole);
     }
-    if (rq.noVerify) {
-        CloseMeter(s);
-        const int registers = tellLanded(nullptr);
-        if (!w.Whole())
-            return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
-        out.Line(QStringLiteral("written: %1 parameters, %2 registers")
-                     .arg(out.Result()[QStringLiteral("written")].toArray().size()).arg(registers));
-        return out.Finish(kExitDone);
-    }
-    out.SetActivity(QStringLiteral("verifying"));
-    const VerifyOutcome v = VerifyParameters(*s.protocol, s.map.params, check.registers, selected, out);
-    CloseMeter(s);
-    const int registers = tellLanded(v.handshakeOk ? &v : nullptr);
-    if (!w.Whole())
-        return out.Fail(kExitMeterSilent, QStringLiteral("The meter was not written whole (failed registers: %1)").arg(w.failures));
+    const int registers = tellLanded(readBack && readBack->handshakeOk ? readBack : nullptr);
+    if (!written.Whole()) return out.Fail(kExitMeterSilent, notWhole);
     out.Line(QStringLiteral("written: %1 parameters, %2 registers")
                  .arg(out.Result()[QStringLiteral("written")].toArray().size()).arg(registers));
-    if (!v.handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
+    if (!readBack) return out.Finish(kExitDone);
+    if (!readBack->handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
     // Every mismatch found is named, also when the read-back broke off.
     QJsonArray mismatches;
-    for (const RegisterMismatch& m : v.mismatches) {
-        const DMap& p = s.map.params.at(m.index);
+    for (const RegisterMismatch& m : readBack->mismatches) {
+        const DMap& p = params.at(m.index);
         QJsonObject o;
         o[QStringLiteral("parameter")] = p.Parameter;
         o[QStringLiteral("offset")] = m.offset;
@@ -379,33 +376,68 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
                         .arg(m.reg).arg(m.offset).arg(p.Parameter).arg(m.actual).arg(m.expected));
     }
     out.Result()[QStringLiteral("mismatches")] = mismatches;
-    if (!v.Whole())
+    if (!readBack->Whole())
         return out.Fail(kExitMeterSilent, QStringLiteral("The written registers could not be read back (failed registers: %1)")
-                                              .arg(v.failures));
-    if (!v.mismatches.isEmpty()) return out.Finish(kExitDifferences);
+                                              .arg(readBack->failures));
+    if (!readBack->mismatches.isEmpty()) return out.Finish(kExitDifferences);
     out.Line(QStringLiteral("verified"));
     return out.Finish(kExitDone);
 }
 
+int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
+    const QString path = rq.operands.value(0);
+    // The file is read before the meter is touched.
+    DataFileContent content;
+    if (const int code = ReadWholeDataFile(out, path, &content)) return code;
+    MeterWork w(cx);
+    if (const int code = OpenMeterWithFile(rq, cx, out, path, &w, &content)) return code;
+    LoadRows(w, content);
+    const ValuesCheck check = w.session.Check(out, w.session.RowCount());
+    if (!check.ok) {
+        w.Close();
+        if (!check.error.isEmpty()) out.Problem(check.error);
+        return out.Fail(kExitDifferences, QStringLiteral("Please correct Data errors: nothing was written"));
+    }
+    QVector<bool> selected(w.session.RowCount(), true);
+    if (rq.onlyChanged) {
+        ReadOutcome read;
+        if (const int code = ReadWhole(out, w, &read)) {
+            w.Close();
+            return code;
+        }
+        selected = ChangedParameters(check.registers, read.bytes, w.Params());
+    }
+    if (rq.noVerify) {
+        out.Expect({QStringLiteral("writing")});
+        const WriteOutcome written = w.session.WriteSelected(*w.protocol, check, selected, out);
+        w.Close();
+        return TellWrite(out, w, check.registers, selected, written, nullptr);
+    }
+    out.Expect({QStringLiteral("writing"), QStringLiteral("verifying")});
+    const WriteResult r = w.session.Write(*w.protocol, out, selected);
+    w.Close();
+    return TellWrite(out, w, check.registers, selected, r.written, r.readBackTried ? &r.back : nullptr);
+}
+
 int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     const QString path = rq.operands.value(0);
-    MeterSession s;
+    MeterWork w(cx);
     DataFileContent content;
-    if (const int code = OpenMeterWithFile(rq, cx, out, path, &s, &content)) return code;
+    if (const int code = OpenMeterWithFile(rq, cx, out, path, &w, &content)) return code;
     // An invalid value in the file cannot equal anything the meter holds.
-    const FileValues file = FileValuesByPosition(content, s.map.params);
-    const ValuesCheck check =
-        CheckMeterValues(s.map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
+    const FileValues file = LoadRows(w, content);
+    const ValuesCheck check = w.session.Check(out, w.session.RowCount());
     ReadOutcome read;
-    const int code = ReadWhole(out, s, &read);
-    CloseMeter(s);
+    const int code = ReadWhole(out, w, &read);
+    w.Close();
     if (code) return code;
-    QVector<bool> changed = ChangedParameters(check.registers, read.bytes, s.map.params);
+    const QVector<EEValue>& registers = check.registers;
+    const QVector<bool> changed = ChangedParameters(registers, read.bytes, w.Params());
     QJsonArray differences;
-    for (int i = 0; i < s.map.params.size(); ++i) {
-        const DMap& p = s.map.params.at(i);
+    for (int i = 0; i < w.session.RowCount(); ++i) {
+        const DMap& p = w.session.Row(i).param;
         const QString fileValue = file.meterValues.value(i);
-        const bool refused = check.registers.value(i).RegCount == 0 && fileValue != read.meterValues.value(i) &&
+        const bool refused = registers.value(i).RegCount == 0 && fileValue != read.meterValues.value(i) &&
                              !(p.Format == QLatin1String("Hex") && fileValue.isEmpty());
         if (!changed.value(i) && !refused) continue;
         QJsonObject o;
@@ -417,7 +449,7 @@ int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         QString meterText = read.meterValues.value(i);
         // Texts alike, registers not: the registers tell the difference.
         if (fileText == meterText) {
-            fileText += QStringLiteral(" [") + RegistersText(check.registers.value(i).Values) + QStringLiteral("]");
+            fileText += QStringLiteral(" [") + RegistersText(registers.value(i).Values) + QStringLiteral("]");
             meterText += QStringLiteral(" [") + RegistersText(read.bytes.value(i)) + QStringLiteral("]");
         }
         out.Line(p.Parameter + QStringLiteral("\tfile: ") + fileText + QStringLiteral("\tmeter: ") + meterText);
@@ -438,10 +470,12 @@ int Check(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         map = LoadMapFile(QFileInfo(mapArg).absolutePath(), QFileInfo(mapArg).fileName());
     out.Result()[QStringLiteral("map")] = map.fileName;
     if (!map.ok) return out.Fail(kExitFile, map.error);
+    MeterWork w(cx);
+    w.UseMap(map);
     DataFileContent content;
-    if (const int code = LoadFileFor(rq, out, path, map, &content)) return code;
-    const FileValues file = FileValuesByPosition(content, map.params);
-    const ValuesCheck check = CheckMeterValues(map.params, file.meterValues, cx.eval, cx.rounder, out, file.exactRegisters);
+    if (const int code = LoadFileFor(rq, out, path, w, &content)) return code;
+    LoadRows(w, content);
+    const ValuesCheck check = w.session.Check(out, w.session.RowCount());
     out.Result()[QStringLiteral("invalid")] = check.invalid;
     if (!check.ok) {
         if (!check.error.isEmpty()) out.Problem(check.error);
@@ -480,6 +514,7 @@ QString CliHelpText() {
         "  --force-map      take a data file made for another map, its values by position\n"
         "  --json           one JSON document on standard output\n"
         "  -h, --help       this text\n"
+        "  --version        the program's version\n"
         "\n"
         "Progress goes to standard error while it is a terminal; every problem is one line there.\n"
         "The environment variable VORDA_PORT_DIR names a folder whose entries COM1, COM2, ... are the ports.\n"
@@ -493,48 +528,77 @@ QString CliHelpText() {
         "  5  a file could not be read or written (data file, map, start-up files)\n");
 }
 
-bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, bool* help, QString* error) {
-    *help = false;
+QString CliVersionText() { return QStringLiteral("vorda-cli ") + QLatin1String(kVersionText) + QLatin1Char('\n'); }
+
+namespace {
+// The argument that named an option the parser does not know, as given.
+QString UnknownArgument(const QStringList& arguments, const QString& name) {
+    for (const QString& a : arguments) {
+        if (a == QLatin1String("--") + name || a.startsWith(QLatin1String("--") + name + QLatin1Char('=')))
+            return a;
+        if (!a.startsWith(QLatin1String("--")) && a.startsWith(QLatin1Char('-')) && a.mid(1).contains(name))
+            return a;
+    }
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+} // namespace
+
+bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* answer, QString* error) {
+    *answer = CliAnswer::Command;
     auto fail = [error](const QString& text) {
         *error = text;
         return false;
     };
-    QStringList positional;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        auto value = [&](QString* out) {
-            if (i + 1 >= arguments.size()) return false;
-            *out = arguments.at(++i);
-            return true;
-        };
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            *help = true;
-            return true;
-        } else if (a == QLatin1String("--json")) {
-            rq->json = true;
-        } else if (a == QLatin1String("--only-changed")) {
-            rq->onlyChanged = true;
-        } else if (a == QLatin1String("--no-verify")) {
-            rq->noVerify = true;
-        } else if (a == QLatin1String("--force-map")) {
-            rq->forceMap = true;
-        } else if (a == QLatin1String("--com")) {
-            QString v;
-            bool ok = false;
-            if (!value(&v)) return fail(QStringLiteral("--com needs a COM number"));
-            rq->com = v.toInt(&ok);
-            if (!ok || rq->com < 1 || rq->com > kLastComNumber)
-                return fail(QStringLiteral("--com needs a COM number from 1 to 1000, not '%1'").arg(v));
-        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
-            QString v;
-            if (!value(&v) || v.isEmpty()) return fail(QStringLiteral("-o needs a file name"));
-            rq->output = Absolute(v);
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            return fail(QStringLiteral("unknown option %1 (see --help)").arg(a));
-        } else {
-            positional << a;
-        }
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption onlyChanged(QStringLiteral("only-changed"));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"));
+    const QCommandLineOption forceMap(QStringLiteral("force-map"));
+    const QCommandLineOption com(QStringLiteral("com"), QString(), QStringLiteral("N"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("FILE"));
+    QCommandLineParser parser;
+    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output});
+    const bool parsed = parser.parse(QStringList{QStringLiteral("vorda-cli")} + arguments);
+    // Asked for, the help and the version are the answer whatever else the
+    // line holds.
+    if (parser.isSet(help)) {
+        *answer = CliAnswer::Help;
+        return true;
     }
+    if (parser.isSet(version)) {
+        *answer = CliAnswer::Version;
+        return true;
+    }
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return fail(QStringLiteral("unknown option %1 (see --help)")
+                            .arg(UnknownArgument(arguments, parser.unknownOptionNames().first())));
+        // A value option at the end of the line, without its value.
+        const QString last = arguments.value(arguments.size() - 1);
+        if (last == QLatin1String("--com")) return fail(QStringLiteral("--com needs a COM number"));
+        if (last == QLatin1String("-o") || last == QLatin1String("--output"))
+            return fail(QStringLiteral("-o needs a file name"));
+        return fail(parser.errorText() + QStringLiteral(" (see --help)"));
+    }
+    rq->json = parser.isSet(json);
+    rq->onlyChanged = parser.isSet(onlyChanged);
+    rq->noVerify = parser.isSet(noVerify);
+    rq->forceMap = parser.isSet(forceMap);
+    if (parser.isSet(com)) {
+        const QString v = parser.value(com);
+        bool ok = false;
+        rq->com = v.toInt(&ok);
+        if (!ok || rq->com < 1 || rq->com > kLastComNumber)
+            return fail(QStringLiteral("--com needs a COM number from 1 to 1000, not '%1'").arg(v));
+    }
+    if (parser.isSet(output)) {
+        const QString v = parser.value(output);
+        if (v.isEmpty()) return fail(QStringLiteral("-o needs a file name"));
+        rq->output = Absolute(v);
+    }
+    QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) return fail(QStringLiteral("no command given (see --help)"));
     rq->command = positional.takeFirst();
     const QString& c = rq->command;

@@ -1,5 +1,7 @@
 #pragma once
 // The commands of vorda-cli, given the serial layer and the settled folders.
+#include "units/DisplayData.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,6 @@ class SerialLayer;
 class UserInteraction;
 class EquationEvaluator;
 class SigFigRounder;
-struct UnitRow;
 
 // Exit codes, as --help and README.md list them.
 enum CliExit : int {
@@ -32,11 +33,17 @@ struct CliRequest {
     bool forceMap = false;
 };
 
+// What a command line asks for besides a command.
+enum class CliAnswer { Command, Help, Version };
+
 // Parses the arguments after the program name. On failure returns false
-// with *error set (one line); *help is set for --help.
-bool ParseCliArguments(const QStringList& arguments, CliRequest* request, bool* help, QString* error);
+// with *error set (one line); *answer says whether --help or --version
+// asked for their text instead of a command.
+bool ParseCliArguments(const QStringList& arguments, CliRequest* request, CliAnswer* answer, QString* error);
 
 QString CliHelpText();
+// "vorda-cli " + the program's version, and a line end.
+QString CliVersionText();
 
 // What the commands need from the program around them.
 struct CliContext {
@@ -45,7 +52,7 @@ struct CliContext {
     const EquationEvaluator& eval;
     const SigFigRounder& rounder;
     QString userDir;              // where the meter's maps are looked up
-    QList<UnitRow> units;         // current display units
+    DisplayUnitTables units;      // display data and current display units
     bool progress = false;        // standard error is a terminal
 };
 

@@ -1,21 +1,17 @@
 // vorda-cli: the meter work of the program from a script. See --help.
 #include "CliCommands.h"
 
-#include "shell/ConfigFiles.h"
 #include "base/ProgramEnd.h"
 #include "shell/Startup.h"
 #include "base/QuitSignals.h"
-#include "base/TextFiles.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "meter/QtSerialLayer.h"
 #include "units/DisplayData.h"
 #include "units/Equations.h"
 #include "units/SigFigs.h"
-#include "units/UnitChoices.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <cstdio>
 #include <unistd.h>
@@ -65,40 +61,17 @@ private:
     bool terminated_ = false;
 };
 
-// Settles the folders as the window's start-up does, seeding a user
-// directory that is new, and reads the display data and the unit choices.
-void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, QList<UnitRow>* units) {
-    state.StartDir = paths.StartDir();
-    state.ProgramDataDir = paths.ProgramDataDir();
-    if (!QFileInfo::exists(state.ProgramDataDir + QLatin1String(kReadMeFileName)))
-        end.Terminate(QStringLiteral("Fatal Error - Files not loaded in ProgramData - Contact ZUVMeters"));
-    // Nobody answers a question on a test station: a recorded user
-    // directory that is not there stops the command.
-    ReadUDFile(paths, state, end, [&end](const MissingUserDir& missing) -> bool {
+// The start-up of the window with the command line's answers: a recorded
+// user directory that is not there stops the command, since nobody answers
+// a question on a test station; the display units are those the window
+// would show.
+void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, DisplayUnitTables* units) {
+    SettleFolders(paths, state, end, [&end](const MissingUserDir& missing) -> bool {
         end.Terminate(MissingUserDirRefusal(missing));
     });
-    if (state.NeedFileCopy) CopyMaps(state, end);
-
-    QList<DisplayDataType> displayData;
-    QString error;
-    if (!ReadDisplayDataFile(state.StartDir, &displayData, &error))
-        end.Terminate(DisplayDataFailureMessage(state.StartDir, error));
-    ConfigData config;
-    const QString configPath = FindFileNoCase(state.UserDir, QLatin1String(kConfigFileName));
-    QStringList lines;
-    if (!configPath.isEmpty()) {
-        if (!ReadTextLines(configPath, &lines, &error)) {
-            // The unit choices are lost, not the command: said, and carried on.
-            PrintError(error);
-        } else {
-            try {
-                ParseConfigLines(lines, &config);
-            } catch (const UserError&) {
-                // A damaged configuration leaves the first unit of every type.
-            }
-        }
-    }
-    BuildCurrentUnits(displayData, config.savedUnits, units);
+    // The unit choices are lost, not the command: said, and carried on.
+    const QString configError = ReadDisplayUnits(state, end, units);
+    if (!configError.isEmpty()) PrintError(configError);
 }
 
 } // namespace
@@ -110,21 +83,21 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
 
     CliRequest request;
-    bool help = false;
+    CliAnswer answer = CliAnswer::Command;
     QString error;
-    if (!ParseCliArguments(arguments, &request, &help, &error)) {
+    if (!ParseCliArguments(arguments, &request, &answer, &error)) {
         PrintError(error);
         return kExitUsage;
     }
-    if (help) {
-        std::printf("%s", CliHelpText().toLocal8Bit().constData());
+    if (answer != CliAnswer::Command) {
+        std::printf("%s", (answer == CliAnswer::Help ? CliHelpText() : CliVersionText()).toLocal8Bit().constData());
         return kExitDone;
     }
 
     CliInteraction ui;
     CliProgramEnd end;
     StartupState state;
-    QList<UnitRow> units;
+    DisplayUnitTables units;
     try {
         Settle(PlatformPaths::FromEnvironment(QCoreApplication::applicationDirPath()), state, end, &units);
     } catch (const ProgramTerminated&) {
