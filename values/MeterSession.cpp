@@ -179,7 +179,7 @@ ValuesCheck MeterSession::Check(MeterReport& report, int count) {
     QVector<CheckInput> inputs(n);
     for (int i = 0; i < n; ++i) {
         const ParameterRow& row = rows_.at(i);
-        inputs[i] = {row.shown, UnitOf(row.param), std::nullopt, row.Unread()};
+        inputs[i] = {row.shown, UnitOf(row.param), std::nullopt, row.Unread(), std::nullopt};
         // A value nobody touched since it was read or loaded keeps its exact
         // meter value, whatever its rounded display shows, and its
         // registers: a tag may hold bytes its text cannot show.
