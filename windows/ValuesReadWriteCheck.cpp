@@ -25,15 +25,15 @@ private:
 } // namespace
 
 void TValuesReadWrite::CheckDataClick() {
-    const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
+    const int n = std::min<int>(ctx_.map.MapParamCount(), screen_->Count());
     WindowCheckReport report(ctx_.ui);
     const ValuesCheck check = session_->Check(report, n);
     if (check.brokeOff) {
         ctx_.ui.ShowMessage(check.error);
         return;
     }
-    for (int i = 0; i < ValueEdits_.size(); ++i)
-        SetBoxColour(ValueEdits_[i], i < n && check.Refused(i) ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    for (int i = 0; i < screen_->Count(); ++i)
+        SetBoxColour(screen_->Row(i).box, i < n && check.Refused(i) ? QColor(255, 0, 0) : QColor(0, 0, 0));
     if (!check.dataFound) ctx_.ui.ShowMessage(check.error);
     DataCheckResult(check.ok);
 }

@@ -106,13 +106,10 @@ void TValuesReadWrite::AutoMeter() {
 
 void TValuesReadWrite::TestConnbtnClick() {
     AutoMeter();
-    if (!ctx_.startup.OffsetCalMode || ValueEdits_.isEmpty()) return;
+    if (!ctx_.startup.OffsetCalMode || screen_->Count() == 0) return;
     // The first field of the screen is the top one, whatever its place in
     // the map's register order.
-    int top = 0;
-    for (int i = 1; i < ValueEdits_.size(); ++i)
-        if (GetScreenOrder(i) < GetScreenOrder(top)) top = i;
-    ValueEdits_[top]->setFocus();
+    screen_->Row(screen_->TopParameter()).box->setFocus();
 }
 
 void TValuesReadWrite::mAConnectbtnClick() {

@@ -41,7 +41,7 @@ void TValuesReadWrite::ReadDataFile(const QString& FileName, const QString& MapF
     // Values are matched to parameters by position; values beyond the map's
     // last parameter have no parameter to go to and are left out.
     const FileValues values = FileValuesByPosition(content, ctx_.map.MapParams);
-    const int n = std::min<int>(int(content.values.size()), int(ValueEdits_.size()));
+    const int n = std::min<int>(int(content.values.size()), screen_->Count());
     for (int k = 0; k < n; ++k)
         session_->ShowValue(k, values.meterValues.at(k), values.exactRegisters.at(k), ValueOrigin::Loaded);
     if (!content.complete) ctx_.ui.ShowMessage(QStringLiteral("Error reading data file ") + CurrentDataFile);

@@ -68,7 +68,7 @@ void TValuesReadWrite::ReadEEClick() {
     Cleardata();
     // The progress bar goes however the command ends.
     const auto progressEnd = qScopeGuard([this] { ShowProgress(0, 0); });
-    const int n = std::min<int>(ctx_.map.MapParamCount(), int(ValueEdits_.size()));
+    const int n = std::min<int>(ctx_.map.MapParamCount(), screen_->Count());
     // The register range comes from the map, so a parameter that failed the
     // last check is read all the same.
     WindowMeterReport report(*this);

@@ -11,6 +11,7 @@
 #include "units/NumberFormat.h"
 #include "windows/SetDisplayUnitsUnt.h"
 #include "units/SigFigs.h"
+#include "windows/WidgetStyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,15 +32,6 @@ namespace {
 const QColor kOrange(255, 140, 0);
 const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
-const QColor kBlue(0, 0, 255);
-const QColor kNavy(0, 0, 128);
-
-void SetTextColour(QWidget* w, const QColor& c) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -63,11 +55,6 @@ void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
     content->resize(right, bottom);
 }
 
-void SetBold(QWidget* w, bool bold = true) {
-    QFont f = w->font();
-    f.setBold(bold);
-    w->setFont(f);
-}
 } // namespace
 
 TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
@@ -79,7 +66,7 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     session_ = std::make_unique<MeterSession>(ctx_.map, ctx_.flags, ctx_.units, *evaluator_, *rounder_);
     // The boxes show what the session puts into its rows.
     connect(session_.get(), &MeterSession::RowShown, this, [this](int i) {
-        if (i < ValueEdits_.size()) SetBoxText(i, session_->Row(i).shown);
+        if (i < screen_->Count()) SetBoxText(i, session_->Row(i).shown);
     });
     setObjectName(QStringLiteral("ValuesReadWrite"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
@@ -179,6 +166,7 @@ void TValuesReadWrite::BuildWindow() {
     ScrollArea->setWidget(ScrollContent);
     ScrollArea->viewport()->installEventFilter(this);
     ScrollContent->installEventFilter(this);
+    screen_ = std::make_unique<ParameterScreen>(ScrollContent, this);
 
     BuildAttributesPanel();
     BuildMaPanel();
@@ -363,7 +351,7 @@ bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
         UDlblDblClick();
         return true;
     }
-    if (auto* box = qobject_cast<QLineEdit*>(watched); box && ValueEdits_.contains(box)) {
+    if (auto* box = qobject_cast<QLineEdit*>(watched); box && screen_->IndexOf(box) >= 0) {
         if (event->type() == QEvent::MouseButtonPress) Guard([this, box] { DataClickOrExit(box); });
         if (event->type() == QEvent::FocusOut) Guard([this, box] { DataClickOrExit(box); });
         return false;
@@ -391,34 +379,9 @@ void TValuesReadWrite::ScrollToTop() {
     ScrollArea->horizontalScrollBar()->setValue(0);
 }
 
-void TValuesReadWrite::SetScreenOrder() {
-    const int n = ctx_.map.MapParamCount();
-    ScreenOrder_[0].resize(n);
-    ScreenOrder_[1].resize(n);
-    for (int i = 0; i < n; ++i) {
-        ScreenOrder_[0][i] = i;
-        ScreenOrder_[1][i] = ToInt(ctx_.map.MapParams.at(i).Sequence);
-    }
-}
+void TValuesReadWrite::SetScreenOrder() { screen_->SetOrder(ctx_.map.MapParams); }
 
-int TValuesReadWrite::GetScreenOrder(int ParamOrder) const {
-    for (int i = 0; i < ScreenOrder_[0].size(); ++i)
-        if (ScreenOrder_[0][i] == ParamOrder) return ScreenOrder_[1][i];
-    return 0;
-}
-
-void TValuesReadWrite::DestroyFields() {
-    for (auto* list : {&NameLabels_, &NoteLabels_, &AttrLabels_}) {
-        qDeleteAll(*list);
-        list->clear();
-    }
-    qDeleteAll(ValueEdits_);
-    ValueEdits_.clear();
-    qDeleteAll(HeaderLabels_);
-    HeaderLabels_.clear();
-    delete MarginLabel_;
-    MarginLabel_ = nullptr;
-}
+int TValuesReadWrite::GetScreenOrder(int ParamOrder) const { return screen_->OrderOf(ParamOrder); }
 
 void TValuesReadWrite::CreateFields() {
     // The rows are made while their area is out of sight, so that they
@@ -427,69 +390,16 @@ void TValuesReadWrite::CreateFields() {
     ScrollContent->hide();
     const auto showContent = qScopeGuard([this, contentShown] { ScrollContent->setVisible(contentShown); });
     ScrollToTop();
-    const int n = ctx_.map.MapParamCount();
     // Every row of the previous map goes, whatever its size was.
-    DestroyFields();
+    screen_->Build(ctx_.map.MapParams, ctx_.map.MapHeaders);
     session_->ResetRows();
-    QFont courier(QStringLiteral("Courier"));
-    courier.setStyleHint(QFont::TypeWriter);
-    courier.setPointSize(9);
-    for (int i = 0; i < n; ++i) {
-        const DMap& p = ctx_.map.MapParams.at(i);
-        const int r = GetScreenOrder(i);
-        auto* name = new QLabel(p.Parameter, ScrollContent);
-        name->setObjectName(QStringLiteral("NameLabel%1").arg(i));
-        name->move(20, 60 * r - 40);
-        SetTextColour(name, kBlue);
-        SetBold(name);
-        auto* note = new QLabel(ScrollContent);
-        note->setObjectName(QStringLiteral("NoteLabel%1").arg(i));
-        note->move(20, 60 * r - 40);
-        SetTextColour(note, kNavy);
-        SetBold(note);
-        note->setToolTip(p.DescToolTip);
-        auto* box = new QLineEdit(ScrollContent);
-        box->setObjectName(QStringLiteral("ValueEdit%1").arg(i));
-        box->setAccessibleName(p.Parameter);
-        box->move(20, 60 * r - 25);
-        box->setFont(courier);
-        box->setToolTip(p.DescToolTip);
-        box->installEventFilter(this);
+    for (int i = 0; i < screen_->Count(); ++i) {
+        QLineEdit* box = screen_->Row(i).box;
         connect(box, &QLineEdit::textChanged, this, [this, box, i](const QString& text) {
             session_->SetShown(i, text);
             Guard([this, box] { DataChanged(box); });
         });
         connect(box, &QLineEdit::textEdited, this, [this, i] { session_->MarkTyped(i); });
-        auto* attr = new QLabel(ScrollContent);
-        attr->setObjectName(QStringLiteral("AttrLabel%1").arg(i));
-        attr->move(20, 60 * r - 3);
-        for (QWidget* w : std::initializer_list<QWidget*>{name, note, box, attr}) w->show();
-        for (QLabel* l : {name, note, attr}) l->installEventFilter(this);
-        NameLabels_ << name;
-        NoteLabels_ << note;
-        ValueEdits_ << box;
-        AttrLabels_ << attr;
-    }
-    int lastHeaderBottom = 0;
-    for (int h = 0; h < ctx_.map.MapHeaderCount(); ++h) {
-        const MapHeader& header = ctx_.map.MapHeaders.at(h);
-        bool ok = false;
-        const int order = header.Order.trimmed().toInt(&ok);
-        auto* label = new QLabel(header.Heading, ScrollContent);
-        label->setObjectName(QStringLiteral("HeaderLabel%1").arg(h));
-        QFont hf = label->font();
-        hf.setPointSize(8);
-        hf.setBold(true);
-        label->setFont(hf);
-        SetTextColour(label, kNavy);
-        label->setWordWrap(true);
-        label->setFixedWidth(500);
-        label->adjustSize();
-        label->move(20, 60 * (ok ? order : 0) - 25);
-        label->installEventFilter(this);
-        label->show();
-        lastHeaderBottom = label->geometry().bottom() + 1;
-        HeaderLabels_ << label;
     }
     // A multiplier that is no number ends the command, but not before the
     // screen is whole: its rows stay reachable and the flags settled.
@@ -499,13 +409,7 @@ void TValuesReadWrite::CreateFields() {
     } catch (const UserError&) {
         failure = std::current_exception();
     }
-    int lastAttrBottom = 0;
-    if (!AttrLabels_.isEmpty()) lastAttrBottom = AttrLabels_.last()->geometry().bottom() + 1 + 10;
-    MarginLabel_ = new QLabel(ScrollContent);
-    MarginLabel_->setObjectName(QStringLiteral("MarginLabel"));
-    MarginLabel_->setFixedSize(1, 1);
-    MarginLabel_->move(20, std::max(lastAttrBottom, lastHeaderBottom) + 10);
-    MarginLabel_->show();
+    screen_->PlaceMargin();
     FitScrollContent(ScrollContent, mAPnl);
     // The rows are created after the panel: it stays above them.
     mAPnl->raise();
@@ -513,47 +417,20 @@ void TValuesReadWrite::CreateFields() {
     if (failure) std::rethrow_exception(failure);
 }
 
-void TValuesReadWrite::ApplyAccessClasses() {
-    for (int i = 0; i < ValueEdits_.size(); ++i) {
-        const DMap& p = ctx_.map.MapParams.at(i);
-        ValueEdits_[i]->setEnabled(true);
-        if (ctx_.startup.MakerAccess) continue;
-        if (p.Access == QLatin1String("R")) ValueEdits_[i]->setEnabled(false);
-        if (p.Access == QLatin1String("C"))
-            for (QWidget* w : std::initializer_list<QWidget*>{ValueEdits_[i], NameLabels_[i], NoteLabels_[i], AttrLabels_[i]})
-                w->hide();
-    }
-}
-
 void TValuesReadWrite::FormShow() {
     if (!ctx_.map.MapLoaded) return;
     CreateFields();
-    ApplyAccessClasses();
+    screen_->ApplyAccess(ctx_.map.MapParams, ctx_.startup.MakerAccess);
 }
 
 void TValuesReadWrite::SetDataRanges() {
-    for (int i = 0; i < ctx_.map.MapParamCount() && i < ValueEdits_.size(); ++i) {
-        const DMap& p = ctx_.map.MapParams.at(i);
+    for (int i = 0; i < ctx_.map.MapParamCount() && i < screen_->Count(); ++i) {
         const FieldDesignResult r = session_->DeriveDesign(i);
         if (!r.ok) {
             ctx_.ui.ShowMessage(r.stopMessage);
             break;
         }
-        NameLabels_[i]->setText(r.design.caption);
-        NameLabels_[i]->adjustSize();
-        AttrLabels_[i]->setText(r.design.attributes);
-        AttrLabels_[i]->adjustSize();
-        QLineEdit* box = ValueEdits_[i];
-        box->resize(r.design.boxWidth, box->sizeHint().height());
-        box->setMaxLength(r.design.maxLength > 0 ? r.design.maxLength : 32767);
-        box->setToolTip(r.design.hint);
-        QLabel* note = NoteLabels_[i];
-        note->setText(p.DescAlways);
-        note->setWordWrap(true);
-        note->setFixedWidth(500);
-        note->adjustSize();
-        const int left = std::max(NameLabels_[i]->width(), r.design.boxWidth) + 40;
-        note->move(left, note->y());
+        screen_->ShowDesign(i, ctx_.map.MapParams.at(i), r.design);
     }
     // Wider captions after a change of unit widen the scrolling range.
     FitScrollContent(ScrollContent, mAPnl);
@@ -562,7 +439,7 @@ void TValuesReadWrite::SetDataRanges() {
 bool TValuesReadWrite::GotData() const { return session_->GotData(); }
 
 void TValuesReadWrite::Cleardata() {
-    for (QLineEdit* box : std::as_const(ValueEdits_)) box->setText(QString());
+    for (int i = 0; i < screen_->Count(); ++i) screen_->Row(i).box->setText(QString());
     session_->ClearValues();
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);
@@ -624,7 +501,7 @@ void TValuesReadWrite::ShowFiles() {
 
 void TValuesReadWrite::SetBoxColour(QLineEdit* box, const QColor& colour) { SetTextColour(box, colour); }
 
-void TValuesReadWrite::SetBoxText(int index, const QString& text) { ValueEdits_[index]->setText(text); }
+void TValuesReadWrite::SetBoxText(int index, const QString& text) { screen_->Row(index).box->setText(text); }
 
 void TValuesReadWrite::DataChanged(QLineEdit* box) {
     ctx_.flags.DataEdited = true;
@@ -636,7 +513,7 @@ void TValuesReadWrite::DataChanged(QLineEdit* box) {
 }
 
 void TValuesReadWrite::DataClickOrExit(QLineEdit* box) {
-    const int i = int(ValueEdits_.indexOf(box));
+    const int i = screen_->IndexOf(box);
     if (i >= 0 && i < session_->RowCount() && session_->Row(i).IsMaOffset() && !box->text().isEmpty()) {
         CalcField = box;
         mAPnl->move(mAPnl->x(), box->y());

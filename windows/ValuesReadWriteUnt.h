@@ -8,6 +8,7 @@
 #include "values/MeterSession.h"
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
+#include "windows/ParameterScreen.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -151,11 +152,11 @@ public:
     // True while a meter command runs.
     bool MeterBusy() const { return activity_->Running(); }
     MeterActivity& Activity() { return *activity_; }
-    const QVector<QLineEdit*>& ValueEdits() const { return ValueEdits_; }
-    const QVector<QLabel*>& NameLabels() const { return NameLabels_; }
-    const QVector<QLabel*>& AttrLabels() const { return AttrLabels_; }
-    const QVector<QLabel*>& NoteLabels() const { return NoteLabels_; }
-    const QVector<QLabel*>& HeaderLabels() const { return HeaderLabels_; }
+    QVector<QLineEdit*> ValueEdits() const { return screen_->Boxes(); }
+    QVector<QLabel*> NameLabels() const { return screen_->Names(); }
+    QVector<QLabel*> AttrLabels() const { return screen_->Attrs(); }
+    QVector<QLabel*> NoteLabels() const { return screen_->Notes(); }
+    const QVector<QLabel*>& HeaderLabels() const { return screen_->Headers(); }
     QStringList MeterValues() const { return session_->MeterValues(); }
     QStringList AcceptedValues() const { return session_->AcceptedValues(); }
     QVector<EEValue> EEValues() const { return session_->EEValues(); }
@@ -192,14 +193,12 @@ private:
     // handshake went unanswered.
     bool SignOffMeter();
     bool closed_ = false; // the port was closed by a close that went through
-    void DestroyFields();
     void DataChanged(QLineEdit* box);
     void DataClickOrExit(QLineEdit* box);
     void SetBoxText(int index, const QString& text);
     void SetBoxColour(QLineEdit* box, const QColor& colour);
     // Shows the session's files in the attributes panel.
     void ShowFiles();
-    void ApplyAccessClasses();
     // Builds the screen of a map just read by hand or for preview.
     void ShowLoadedMap(bool preview);
     void ScrollToTop();
@@ -255,13 +254,7 @@ private:
     QStringList PortsInUse_;
 
     // Screen.
-    QVector<QLineEdit*> ValueEdits_;
-    QVector<QLabel*> NameLabels_;
-    QVector<QLabel*> AttrLabels_;
-    QVector<QLabel*> NoteLabels_;
-    QVector<QLabel*> HeaderLabels_;
-    QLabel* MarginLabel_ = nullptr;
-    QVector<int> ScreenOrder_[2];
+    std::unique_ptr<ParameterScreen> screen_;
     QPointer<QLineEdit> CalcField;
     QString OldOffsetText;
 
