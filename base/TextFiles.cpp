@@ -1,11 +1,10 @@
 #include "TextFiles.h"
 
-#include "ScopeExit.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -75,7 +74,7 @@ bool ReadFileBytes(const QString& path, qint64 maxBytes, QByteArray* bytes, QStr
     if (!CheckReadableFile(path, maxBytes, error)) return false;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return SetError(error, CannotOpen(path, errno));
-    const ScopeExit closer([fd] { ::close(fd); });
+    const auto closer = qScopeGuard([fd] { ::close(fd); });
     // The name may have been pointed elsewhere between the check and the open.
     struct stat st {};
     if (::fstat(fd, &st) != 0) return SetError(error, CannotOpen(path, errno));

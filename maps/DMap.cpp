@@ -8,12 +8,17 @@ namespace vorda {
 int RegistersPerValue(const QString& format) {
     if (format == QLatin1String("Int16")) return 2;
     if (format == QLatin1String("Int32")) return 4;
-    // "Int8", "ASCII", "Hex" and any unknown format use one register per value.
+    // "Int8", "ASCII", "Hex" and any other text.
     return 1;
 }
 
 bool IsIntegerFormat(const QString& format) {
     return format.startsWith(QLatin1String("Int"));
+}
+
+bool IsKnownIntegerFormat(const QString& format) {
+    return format == QLatin1String("Int8") || format == QLatin1String("Int16") ||
+           format == QLatin1String("Int32");
 }
 
 QString RegisterRangeFault(const DMap& p) {

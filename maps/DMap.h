@@ -32,10 +32,15 @@ struct MapHeader {
     bool operator==(const MapHeader&) const = default;
 };
 
-// Registers per value of a format; a text outside the table counts as 1.
+// Registers per value of a format, the text compared exactly (letter case
+// counts): "Int8" 1, "Int16" 2, "Int32" 4, "ASCII" 1, "Hex" 1. Any other text
+// counts as one register per value, so that the result is never 0 and a
+// parameter never takes more registers than its map gives it.
 int RegistersPerValue(const QString& format);
 // True for formats whose first three characters are "Int".
 bool IsIntegerFormat(const QString& format);
+// True for the integer formats the meter knows: "Int8", "Int16", "Int32".
+bool IsKnownIntegerFormat(const QString& format);
 
 // The meter's registers are numbered 0 to 255.
 inline constexpr qint32 kLastRegister = 255;

@@ -24,11 +24,6 @@ const QString kMapFilter = QStringLiteral("Meter map files (*.map)|*.map|");
 
 bool IsMarker(const QString& name) { return name.startsWith(QLatin1String("selection")); }
 
-int FormatRegsPerValue(const QString& format) {
-    // Looked up by exact text in the format list; a text outside it uses 1.
-    return FormatNames().contains(format) ? RegistersPerValue(format) : 1;
-}
-
 // The refusal of a format whose values take more than one register, for a
 // range of the given number of registers.
 QString RegisterCountMessage(const QString& format, int perValue, int registers) {
@@ -154,7 +149,7 @@ void MapEditor::SelectorSelectCell(int R) {
         controls.ParamNameInput = first[NameCol];
         controls.Format = first[FormatCol];
         const int registers = SelEndRow - SelStartRow + 1;
-        const int values = registers / FormatRegsPerValue(controls.Format);
+        const int values = registers / RegistersPerValue(controls.Format);
         controls.DataCount = controls.ParamNameInput + QStringLiteral(": ") + QString::number(values) +
                              QStringLiteral(" ") + controls.Format + QStringLiteral(" value(s)");
         controls.Multiplier = first[MultiplierCol];
@@ -291,7 +286,7 @@ void MapEditor::FormatChange(const QString& text) {
     controls.Format = text;
     // A row not yet chosen counts as 0.
     const int registers = SelEndRow - SelStartRow + 1;
-    const int perValue = FormatRegsPerValue(text);
+    const int perValue = RegistersPerValue(text);
     const bool fits = perValue == 4 ? SelDiv4 : perValue == 2 ? SelDiv2 : true;
     if (!fits) {
         ui_.ShowMessage(RegisterCountMessage(text, perValue, registers));

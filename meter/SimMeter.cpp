@@ -103,13 +103,6 @@ QByteArray SimMeter::command(const QByteArray& bytes) {
 
 namespace {
 
-int IntegerRegisters(const QString& format) {
-    if (format == QLatin1String("Int8")) return 1;
-    if (format == QLatin1String("Int16")) return 2;
-    if (format == QLatin1String("Int32")) return 4;
-    return 0;
-}
-
 void Put(QVector<quint8>& image, qint64 reg, quint8 v) {
     if (reg >= 0 && reg < SimMeter::kRegisterCount) image[static_cast<int>(reg)] = v;
 }
@@ -124,7 +117,10 @@ QVector<quint8> FactoryImageFromMap(const QList<DMap>& params, int mapNumber) {
         const qint64 start = p.Startreg;
         const qint64 span = qint64(p.EndReg) - start + 1;
         if (start < 0 || span <= 0) continue;
-        if (const int rpv = IntegerRegisters(p.Format)) {
+        // An integer format the meter does not know gets no value: no value
+        // of it would pass the data check.
+        if (IsKnownIntegerFormat(p.Format)) {
+            const int rpv = RegistersPerValue(p.Format);
             const qint64 count = std::min<qint64>(p.Capacity, span / rpv);
             if (count <= 0) continue;
             // Register integers far below the format maximum, so that scaling,

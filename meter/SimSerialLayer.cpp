@@ -34,10 +34,6 @@ SimSerialLayer::PortKind SimSerialLayer::kind(int port) const {
     return ports_.contains(port) ? ports_[port].kind : PortKind::Absent;
 }
 
-SimMeter* SimSerialLayer::meter(int port) const {
-    return ports_.contains(port) ? ports_[port].meter : nullptr;
-}
-
 bool SimSerialLayer::isOpen(int port) const { return ports_.contains(port) && ports_[port].open; }
 
 void SimSerialLayer::replaceNextReply(int port, const QByteArray& bytes) {

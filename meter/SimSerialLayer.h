@@ -31,12 +31,10 @@ public:
     void setBusy(int port, long long holderPid = 0);
     void setAbsent(int port);
     PortKind kind(int port) const;
-    SimMeter* meter(int port) const;
     bool isOpen(int port) const;
 
     // Makes every later call of the named function return code (negative).
     void failCall(const QString& function, int code);
-    void clearFailures() { failures_.clear(); }
     // What SioTxQue reports right after SioPuts (bytes "still waiting"); SioEvent
     // with mask 4 empties it.
     void setTxBacklog(int bytes) { txBacklog_ = bytes; }

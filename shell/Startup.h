@@ -1,4 +1,6 @@
 #pragma once
+#include "base/Version.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -7,11 +9,10 @@ namespace vorda {
 class ProgramEnd;
 struct DisplayUnitTables;
 
-inline constexpr char kVersionText[] = "3.9.5";
 inline constexpr char kReadMeFileName[] = "VORDAReadMe.txt";
 inline constexpr char kUserDirFileName[] = "VORDAUD.txt";
 
-// "\n\r" + "VORDA Version: " + "3.9.5", the tail of most fatal messages.
+// "\n\r" + "VORDA Version: " + kVersionText, the tail of most fatal messages.
 QString VersionTail();
 
 // Where the folders of the program lie on this machine. Built from the

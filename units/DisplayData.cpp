@@ -1,6 +1,7 @@
 #include "units/DisplayData.h"
 
 #include "base/TextFiles.h"
+#include "base/Version.h"
 
 namespace vorda {
 
@@ -36,7 +37,7 @@ bool ReadDisplayDataFile(const QString& startDir, QList<DisplayDataType>* out, Q
 namespace {
 QString ClosingWords() {
     return QStringLiteral("  Contact ZUV Meters Inc.  Application closing.") + QStringLiteral("\n\r") +
-           QStringLiteral("VORDA Version: ") + QStringLiteral("3.9.5");
+           QStringLiteral("VORDA Version: ") + QLatin1String(kVersionText);
 }
 } // namespace
 

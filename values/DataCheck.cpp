@@ -15,6 +15,7 @@ namespace {
 const QString kNotANumber = QStringLiteral("Not a valid number");
 const QString kOutOfRange = QStringLiteral("Value out of range");
 const QString kTooMany = QStringLiteral("Too many values");
+const QString kUnknownIntegerFormat = QStringLiteral("not an integer format of the meter (Int8, Int16 or Int32)");
 
 // The scaling of one integer parameter.
 struct IntegerScale {
@@ -219,6 +220,16 @@ ParamCheck CheckParameter(const DMap& param, const QString& boxText, const UnitR
                           const SigFigRounder& rounder) {
     ParamCheck out;
     out.registers.Startreg = param.Startreg;
+    if (IsIntegerFormat(param.Format) && !IsKnownIntegerFormat(param.Format)) {
+        // Its map counts one register per value, too few for the integer it
+        // would be taken as: refused, so that nothing of it is cut or written.
+        out.verdict = false;
+        out.reason = kUnknownIntegerFormat;
+        out.meterValue = boxText;
+        out.boxText = boxText;
+        out.dataFound = !boxText.isEmpty();
+        return out;
+    }
     if (IsIntegerFormat(param.Format)) {
         CheckInteger(param, boxText, unit, exactMeterValue, eval, rounder, &out);
         if (!out.verdict) {

@@ -26,6 +26,9 @@ struct ParamCheck {
 // values than Capacity is refused ("Too few values: ..."), since the missing
 // ones would be written as 0. A failed integer parameter has RegCount 0 and
 // no values.
+// A format beginning with "Int" that is none of "Int8", "Int16" and
+// "Int32" is refused whatever the value: the box keeps its text and nothing
+// of it is written.
 // "ASCII": a stored character outside the printable ASCII codes 32 to 126
 // is refused ("Character cannot be stored in the meter: " + the character,
 // or "code " + its code for one that cannot be seen).

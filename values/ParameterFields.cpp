@@ -37,11 +37,6 @@ int MaxLength(const QString& format, qint32 capacity) {
     return 0;
 }
 
-bool IsKnownIntegerFormat(const QString& format) {
-    return format == QLatin1String("Int8") || format == QLatin1String("Int16") ||
-           format == QLatin1String("Int32");
-}
-
 } // namespace
 
 double FormatMaximum(const QString& format) {
@@ -52,12 +47,6 @@ double FormatMaximum(const QString& format) {
 
 QString ValueListSeparator() {
     return QLocale().decimalPoint() == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
-}
-
-int IntegerRegisters(const QString& format) {
-    if (format == QLatin1String("Int8")) return 1;
-    if (format == QLatin1String("Int16")) return 2;
-    return 4;
 }
 
 bool IsStorableAsciiCode(int code) { return code >= 32 && code <= 126; }
@@ -152,7 +141,7 @@ QString DecodeRegisters(const DMap& param, const QVector<int>& bytes) {
     const QString& format = param.Format;
     if (IsIntegerFormat(format)) {
         const double m = double(MultiplierOf(param));
-        const int per = IntegerRegisters(format);
+        const int per = RegistersPerValue(format);
         QStringList texts;
         // A trailing group shorter than a value carries no whole value.
         // A negative entry is a register whose read failed: a value with
@@ -184,7 +173,7 @@ QString DecodeRegisters(const DMap& param, const QVector<int>& bytes) {
 EEValue EncodeIntegers(const DMap& param, const QVector<quint32>& registerIntegers) {
     EEValue e;
     e.Startreg = param.Startreg;
-    const int per = IntegerRegisters(param.Format);
+    const int per = RegistersPerValue(param.Format);
     const qint32 capacity = param.Capacity < 0 ? 0 : param.Capacity;
     e.RegCount = capacity * per;
     e.Values = QVector<qint32>(e.RegCount, 0);
@@ -210,7 +199,7 @@ EEValue EncodeAscii(const DMap& param, const QString& text) {
 
 QString DecodeRead(const DMap& param, const QVector<int>& bytes) {
     if (!HoldsValueList(param) || !bytes.contains(-1)) return DecodeRegisters(param, bytes);
-    const int per = IntegerRegisters(param.Format);
+    const int per = RegistersPerValue(param.Format);
     QStringList pieces;
     for (qsizetype start = 0; start + per <= bytes.size(); start += per)
         pieces << DecodeRegisters(param, bytes.mid(start, per));

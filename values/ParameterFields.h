@@ -35,10 +35,6 @@ double FormatMaximum(const QString& format);
 // " (semicolon separated)" instead of " (comma separated)".
 QString ValueListSeparator();
 
-// Registers per value of an integer format: 1 for "Int8", 2 for "Int16",
-// 4 for "Int32" and any other text beginning with "Int".
-int IntegerRegisters(const QString& format);
-
 // The character codes an "ASCII" register can hold and give back as text:
 // the printable ASCII characters 32 to 126.
 bool IsStorableAsciiCode(int code);
@@ -95,7 +91,7 @@ QString DecodeRegisters(const DMap& param, const QVector<int>& bytes);
 QString DecodeRead(const DMap& param, const QVector<int>& bytes);
 
 // Encoding of integer values: register integers of a parameter to its
-// EEValue (Startreg, RegCount = Capacity times registers per value, most
+// EEValue (Startreg, RegCount = Capacity times RegistersPerValue, most
 // significant byte first). Integers beyond Capacity are not used; those
 // not given are 0. The integers are expected within the format's range
 // (the check refuses others); higher bits are dropped so that no register

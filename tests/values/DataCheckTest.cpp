@@ -1,6 +1,7 @@
 #include "values/DataCheck.h"
 
 #include "base/UserError.h"
+#include "meter/SimMeter.h"
 #include "tests/values/ValuesFixture.h"
 
 namespace vorda::test {
@@ -302,6 +303,58 @@ TEST_F(DataCheckTest, MessagesAndDisplay) {
     DMap tag = Param("ASCII", 4, "", "", "", "Temperature");
     EXPECT_EQ(MeterToDisplay(tag, QStringLiteral("AB12"), &f, eval), QStringLiteral("AB12"));
     EXPECT_EQ(MeterToDisplay(Param("Hex", 2), QStringLiteral("0AFF"), nullptr, eval), QStringLiteral("0AFF"));
+}
+
+// Every user of the registers per value of a format counts the same: a
+// parameter whose Capacity fills registers 10 to 17 in its format is read,
+// checked, encoded and given factory values within those registers, and a
+// format the meter does not know is refused rather than written.
+TEST_F(DataCheckTest, EveryFormatKeepsToItsRegisters) {
+    struct Case {
+        const char* format;
+        int perValue;
+        bool knownInteger;
+    } const cases[] = {
+        {"Int8", 1, true},    {"Int16", 2, true},   {"Int32", 4, true},  {"ASCII", 1, false},
+        {"Hex", 1, false},    {"int16", 1, false},  {"INT32", 1, false}, {"hex", 1, false},
+        {"Int64", 1, false},  {"Int", 1, false},    {"Int16 ", 1, false}, {"", 1, false},
+        {"Float", 1, false},
+    };
+    constexpr int kFirst = 10, kLast = 17, kRegisters = kLast - kFirst + 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("format \"") + c.format + "\"");
+        const QString format = QString::fromLatin1(c.format);
+        ASSERT_EQ(RegistersPerValue(format), c.perValue);
+        EXPECT_EQ(IsKnownIntegerFormat(format), c.knownInteger);
+
+        DMap p = test::Param(kFirst, kLast, QStringLiteral("Flow"), format, QStringLiteral("1"),
+                             kRegisters / c.perValue, QStringLiteral("1"));
+        EXPECT_TRUE(RegisterRangeFault(p).isEmpty()) << RegisterRangeFault(p).toStdString();
+        DMap over = p;
+        ++over.Capacity;
+        EXPECT_FALSE(RegisterRangeFault(over).isEmpty()) << "one value more than the registers hold";
+
+        const QVector<quint8> image = FactoryImageFromMap({p}, 0);
+        bool inside = false;
+        for (int r = 0; r < SimMeter::kRegisterCount; ++r) {
+            if (r < kFirst || r > kLast) EXPECT_EQ(image[r], 0) << "register " << r;
+            else inside = inside || image[r] != 0;
+        }
+        if (c.knownInteger) EXPECT_TRUE(inside) << "factory values for a known integer format";
+
+        if (!IsIntegerFormat(format)) continue;
+        const QVector<int> bytes(kRegisters, 1);
+        EXPECT_EQ(DecodeRegisters(p, bytes).split(ValueListSeparator()).size(), p.Capacity);
+        const EEValue encoded = EncodeIntegers(p, QVector<quint32>(p.Capacity + 2, 0xFFFFFFFFu));
+        EXPECT_EQ(encoded.RegCount, kRegisters);
+        EXPECT_EQ(encoded.Values.size(), kRegisters);
+
+        const QStringList ones(p.Capacity, QStringLiteral("1"));
+        const ParamCheck check =
+            CheckParameter(p, ones.join(ValueListSeparator()), nullptr, nullptr, eval, rounder);
+        EXPECT_EQ(check.verdict, c.knownInteger) << check.reason.toStdString();
+        EXPECT_EQ(check.registers.RegCount, c.knownInteger ? kRegisters : 0);
+    }
 }
 
 } // namespace
