@@ -149,9 +149,8 @@ void TValuesReadWrite::SetMapFileName() {
         // The meter's own map replaces whatever preview was on screen.
         IsPreviewlbl->hide();
         if (!ctx_.startup.OffsetCalMode) {
-            ConnectForMapLbl->setText(ctx_.map.CurrentMapFile);
-            ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
-            ConnectForMapLbl->adjustSize();
+            AttrsPnl->ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+            AttributesPanel::Show(AttrsPnl->ConnectForMapLbl, ctx_.map.CurrentMapFile);
         }
         FormShow();
         ReadEEClick();
@@ -166,9 +165,8 @@ void TValuesReadWrite::SetMapFileName() {
                                 QStringLiteral("Meter can be read with current map - ") + QStringLiteral("\n\r") +
                                 QStringLiteral("Use Meter (Connected) / Read Parameters, and / or") + QStringLiteral("\n\r") +
                                 QStringLiteral("you can load the map used in the meter then re-read."));
-        ConnectForMapLbl->setText(MeterMapFileName(MeterMapNumber));
-        ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
-        ConnectForMapLbl->adjustSize();
+        AttrsPnl->ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+        AttributesPanel::Show(AttrsPnl->ConnectForMapLbl, MeterMapFileName(MeterMapNumber));
     }
 }
 

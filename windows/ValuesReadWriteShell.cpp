@@ -28,8 +28,7 @@ void TValuesReadWrite::FormCreate() {
             return ctx_.ui.AskYesNo(MissingUserDirQuestion(missing));
         };
         SettleFolders(ctx_.paths, s, ctx_.end, askCreate, [this](const QString& userDir) {
-            UDlbl->setText(userDir);
-            UDlbl->adjustSize();
+            AttributesPanel::Show(AttrsPnl->UDlbl, userDir);
         });
         RestoreValuesWindowPlacement();
 
@@ -50,8 +49,7 @@ void TValuesReadWrite::FormCreate() {
         EEPROMConnected(false);
         Version->setText(QStringLiteral("Version: ") + QLatin1String(kVersionText));
         Version->adjustSize();
-        SigFigLbl->setText(QString::number(s.SigFigCount));
-        SigFigLbl->adjustSize();
+        AttributesPanel::Show(AttrsPnl->SigFigLbl, QString::number(s.SigFigCount));
         MapFileMenuAction->setVisible(s.MakerAccess);
         PICRW1->setVisible(s.MakerAccess);
     } catch (const UserError& e) {
@@ -172,8 +170,7 @@ void TValuesReadWrite::EndWithoutQuestions() {
 
 void TValuesReadWrite::DirectorySelection1Click() {
     if (!SelectUserDir(ctx_.startup, ctx_.ui)) return;
-    UDlbl->setText(ctx_.startup.UserDir);
-    UDlbl->adjustSize();
+    AttributesPanel::Show(AttrsPnl->UDlbl, ctx_.startup.UserDir);
 }
 
 void TValuesReadWrite::UDlblDblClick() {

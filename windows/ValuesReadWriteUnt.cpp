@@ -33,13 +33,6 @@ const QColor kOrange(255, 140, 0);
 const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
 
-QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
 
 // The area scrolls over everything it holds: the rows need not come in
 // screen order, so the lowest and widest of them set the size. The mA
@@ -168,7 +161,7 @@ void TValuesReadWrite::BuildWindow() {
     ScrollContent->installEventFilter(this);
     screen_ = std::make_unique<ParameterScreen>(ScrollContent, this);
 
-    BuildAttributesPanel();
+    AttrsPnl = new AttributesPanel(client, this);
     BuildMaPanel();
 
     BottomPanel = new QWidget(client);
@@ -180,50 +173,6 @@ void TValuesReadWrite::BuildWindow() {
     WebLink->setOpenExternalLinks(true);
 
     BuildMenus();
-}
-
-QLabel* TValuesReadWrite::AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName) {
-    QLabel* cap = MakeLabel(AttrsPnl, objectName + QStringLiteral("Caption"), caption, 14, top);
-    cap->setToolTip(hint);
-    QLabel* value = MakeLabel(AttrsPnl, objectName, QStringLiteral("(not yet set)"), 116, top);
-    value->setToolTip(hint);
-    return value;
-}
-
-void TValuesReadWrite::BuildAttributesPanel() {
-    AttrsPnl = new QFrame(centralWidget());
-    AttrsPnl->setObjectName(QStringLiteral("AttrsPnl"));
-    static_cast<QFrame*>(AttrsPnl)->setFrameShape(QFrame::Panel);
-    AttrsPnl->setAutoFillBackground(true);
-    AttrsPnl->setGeometry(8, 95, 580, 148);
-    // Captions and values sit 102 pixels apart: the panel keeps the small
-    // font it was laid out for, whatever the desktop's default is.
-    QFont small = AttrsPnl->font();
-    small.setPixelSize(10);
-    AttrsPnl->setFont(small);
-    UDlbl = AddAttrRow(6, QStringLiteral("User files in:"), QStringLiteral("Location of user data files"), QStringLiteral("UDlbl"));
-    UDlbl->setToolTip(QStringLiteral("Double-click to open"));
-    SetBold(UDlbl);
-    UDlbl->installEventFilter(this);
-    ComPortlbl = AddAttrRow(26, QStringLiteral("COM Port:"), QStringLiteral("COM port the meter is connected to"), QStringLiteral("ComPortlbl"));
-    SigFigLbl = AddAttrRow(46, QStringLiteral("Rounding:"), QStringLiteral("Rounding is currently the subject of experimentation"), QStringLiteral("SigFigLbl"));
-    MakeLabel(AttrsPnl, QStringLiteral("SigFigCaption"), QStringLiteral("Significant Figures"), 140, 46);
-    MapFileNow = AddAttrRow(66, QStringLiteral("Current Map File:"), QStringLiteral("Map file currently active in VORDA"), QStringLiteral("MapFileNow"));
-    DataFileNow = AddAttrRow(86, QStringLiteral("Current Data File:"), QStringLiteral("Data file currently active in VORDA"), QStringLiteral("DataFileNow"));
-    ConnectForMapLbl = AddAttrRow(106, QStringLiteral("Map Used in meter:"), QStringLiteral("Map file currently in use in the meter"), QStringLiteral("ConnectForMapLbl"));
-    ConnectForMapLbl->setWordWrap(true);
-    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteCaption"), QStringLiteral("Last EEPROM Write:"), 300, 6);
-    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteMapCaption"), QStringLiteral("Map:"), 300, 26);
-    LastWriteCaptions_.last()->setToolTip(QStringLiteral("Map file used for last EEPROM write"));
-    LastWriteCaptions_ << MakeLabel(AttrsPnl, QStringLiteral("LastWriteDataCaption"), QStringLiteral("Data:"), 300, 46);
-    LastWriteCaptions_.last()->setToolTip(QStringLiteral("Data file used for last EEPROM write"));
-    EEPROMMapFile = MakeLabel(AttrsPnl, QStringLiteral("EEPROMMapFile"), QStringLiteral("(not yet set)"), 340, 26);
-    EEPROMDataFile = MakeLabel(AttrsPnl, QStringLiteral("EEPROMDataFile"), QStringLiteral("(not yet set)"), 340, 46);
-    for (QLabel* l : LastWriteCaptions_) l->hide();
-    EEPROMMapFile->hide();
-    EEPROMDataFile->hide();
-    AttrsPnl->hide();
-    AttrsPnl->raise();
 }
 
 void TValuesReadWrite::BuildMaPanel() {
@@ -347,7 +296,7 @@ bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::MouseButtonDblClick && watched == UDlbl) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == AttrsPnl->UDlbl) {
         UDlblDblClick();
         return true;
     }
@@ -487,17 +436,7 @@ void TValuesReadWrite::MOForAttrslblClick() {
     MOForAttrslbl->adjustSize();
 }
 
-void TValuesReadWrite::ShowFiles() {
-    const SessionFiles& files = session_->Files();
-    const std::pair<QLabel*, QString> shown[] = {{MapFileNow, files.mapFile}, {DataFileNow, files.dataFile},
-                                                 {ComPortlbl, files.comPort}, {EEPROMMapFile, files.lastWriteMap},
-                                                 {EEPROMDataFile, files.lastWriteData}};
-    for (const auto& [label, text] : shown) {
-        if (label->text() == text) continue;
-        label->setText(text);
-        label->adjustSize();
-    }
-}
+void TValuesReadWrite::ShowFiles() { AttrsPnl->ShowFiles(session_->Files()); }
 
 void TValuesReadWrite::SetBoxColour(QLineEdit* box, const QColor& colour) { SetTextColour(box, colour); }
 

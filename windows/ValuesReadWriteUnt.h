@@ -8,6 +8,7 @@
 #include "values/MeterSession.h"
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
+#include "windows/AttributesPanel.h"
 #include "windows/ParameterScreen.h"
 
 #include <QLabel>
@@ -180,9 +181,7 @@ private:
     friend class CommissionReport;
     void BuildWindow();
     void BuildMenus();
-    void BuildAttributesPanel();
     void BuildMaPanel();
-    QLabel* AddAttrRow(int top, const QString& caption, const QString& hint, const QString& objectName);
     // Close handling; false when the close is cancelled.
     bool FormClose();
     // Writes the configuration as the window closes; a file that cannot be
@@ -269,16 +268,7 @@ private:
     QLabel* MOForAttrslbl = nullptr;
     QScrollArea* ScrollArea = nullptr;
     QWidget* ScrollContent = nullptr;
-    QWidget* AttrsPnl = nullptr;
-    QLabel* UDlbl = nullptr;
-    QLabel* ComPortlbl = nullptr;
-    QLabel* SigFigLbl = nullptr;
-    QLabel* MapFileNow = nullptr;
-    QLabel* DataFileNow = nullptr;
-    QLabel* ConnectForMapLbl = nullptr;
-    QLabel* EEPROMMapFile = nullptr;
-    QLabel* EEPROMDataFile = nullptr;
-    QList<QLabel*> LastWriteCaptions_;
+    AttributesPanel* AttrsPnl = nullptr;
     QWidget* BottomPanel = nullptr;
     QLabel* Version = nullptr;
     QLabel* WebLink = nullptr;

@@ -1,7 +1,9 @@
 #pragma once
-// The text colours and weights the windows give their controls.
+// The text colours and weights the windows give their controls, and their
+// labels.
 #include <QColor>
 #include <QFont>
+#include <QLabel>
 #include <QPalette>
 #include <QWidget>
 
@@ -21,6 +23,15 @@ inline void SetBold(QWidget* w, bool bold = true) {
     QFont f = w->font();
     f.setBold(bold);
     w->setFont(f);
+}
+
+// A label named name with text at (left, top), sized to its text.
+inline QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
 }
 
 } // namespace vorda
