@@ -3,9 +3,21 @@
 #include "meter/QtSerialLayer.h"
 #include "windows/VordaProgram.h"
 
+#include "app/ProgramOptions.h"
+
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
+    // --help and --version print and end before any window or display is
+    // needed.
+    QStringList given;
+    for (int i = 1; i < argc; ++i) given << QString::fromLocal8Bit(argv[i]);
+    if (const auto answer = vorda::AnswerWithoutWindow(given)) {
+        std::fputs(answer->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZUV Meter Settings"));
     QApplication::setQuitOnLastWindowClosed(false);

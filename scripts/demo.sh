@@ -5,7 +5,8 @@
 set -euo pipefail
 source "$(dirname "$0")/deps.sh"
 vorda_install_deps
-vorda_build "$VORDA_ROOT/build"
+# The demo needs the programs and their data, not the tests and benchmarks.
+VORDA_TARGETS="vorda vorda-cli vorda-sim vorda_data" vorda_build "$VORDA_ROOT/build"
 bin="$VORDA_ROOT/build/stage/bin"
 
 work=$(mktemp -d /tmp/vorda-demo.XXXXXX)

@@ -19,6 +19,12 @@ vorda_build() {
     local dir=$1
     shift
     cmake -S "$VORDA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" -j2
+    # VORDA_TARGETS, when set, names the only targets to build.
+    if [ -n "${VORDA_TARGETS:-}" ]; then
+        # shellcheck disable=SC2086
+        cmake --build "$dir" -j2 --target $VORDA_TARGETS
+    else
+        cmake --build "$dir" -j2
+    fi
 }
 VORDA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

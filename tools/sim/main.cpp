@@ -7,6 +7,7 @@
 // Prints "ready <device>" once it listens (the link DIR/COMn, or the
 // pseudo-terminal itself without --port-dir) and serves until SIGTERM/SIGINT.
 
+#include "base/Version.h"
 #include "maps/MapFile.h"
 #include "meter/SimMeter.h"
 
@@ -156,10 +157,13 @@ QSet<int> RegisterOptions(const QCommandLineParser& parser, const QString& name)
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vorda-sim"));
+    QCoreApplication::setApplicationVersion(QLatin1String(vorda::kVersionText));
+    QCoreApplication::setApplicationName(QStringLiteral("vorda-sim"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated flow meter on a pseudo-terminal"));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port-dir"), QStringLiteral("Folder that gets the link COMn."), QStringLiteral("dir")},
         {QStringLiteral("com"), QStringLiteral("COM number of the link (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
