@@ -75,6 +75,7 @@ bool TValuesReadWrite::DReadMapFile(const QString& MapFileName, const QString& f
     ctx_.end.Terminate(QStringLiteral("Error reading Map File ") + MapFileName +
                        QStringLiteral("  Contact ZUV Meters for assistance.  Application terminating") +
                        VersionTail());
+    Q_UNREACHABLE(); // Terminate ends the command with ProgramTerminated
 }
 
 void TValuesReadWrite::ReadMapFileClick() {

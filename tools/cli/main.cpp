@@ -68,6 +68,7 @@ private:
 void Settle(const PlatformPaths& paths, StartupState& state, ProgramEnd& end, DisplayUnitTables* units) {
     SettleFolders(paths, state, end, [&end](const MissingUserDir& missing) -> bool {
         end.Terminate(MissingUserDirRefusal(missing));
+        Q_UNREACHABLE(); // Terminate throws ProgramTerminated
     });
     // The unit choices are lost, not the command: said, and carried on.
     const QString configError = ReadDisplayUnits(state, end, units);
