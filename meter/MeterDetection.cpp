@@ -12,6 +12,15 @@ QString PortInUseText(const HeldPort& port) {
     return text;
 }
 
+QString PortDeniedText(const DeniedPort& port) {
+    QString text = QStringLiteral("COM%1 (%2) may not be opened by this account (permission denied)")
+                       .arg(port.com)
+                       .arg(port.device);
+    if (port.group.isEmpty()) return text + QStringLiteral(": ask the administrator for access to the device.");
+    return text + QStringLiteral(": add the account to the group %1 (sudo usermod -aG %1 USER) and log in again.")
+                      .arg(port.group);
+}
+
 int ScanOutcome::MeterCount() const {
     int n = 0;
     for (const PortFinding& p : ports) n += p.meter ? 1 : 0;
@@ -61,7 +70,9 @@ ScanOutcome ScanPorts(MeterProtocol& protocol, const ScanOptions& options) {
         if (probe == kProbeNoSuchDevice) continue;
         // Skipped, but named, so that a meter behind it is not taken for
         // one that is missing.
-        if (const PortHolder holder = serial.HolderOf(name); holder.inUse) out.held.append({com, holder.pid});
+        const PortHolder holder = serial.HolderOf(name);
+        if (holder.inUse) out.held.append({com, holder.pid});
+        if (holder.denied) out.denied.append({com, holder.device, holder.group});
     }
     QList<int> ports;
     for (const PortFinding& p : std::as_const(out.ports)) {

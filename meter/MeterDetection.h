@@ -25,9 +25,22 @@ struct HeldPort {
 // when it is unknown.
 QString PortInUseText(const HeldPort& port);
 
+// A port this account may not open.
+struct DeniedPort {
+    int com = 0;
+    QString device; // the device behind it
+    QString group;  // the group that may open it, empty when unknown
+};
+
+// "COM5 (/dev/ttyUSB0) may not be opened by this account (permission
+// denied): add the account to the group dialout (sudo usermod -aG dialout
+// USER) and log in again."
+QString PortDeniedText(const DeniedPort& port);
+
 struct ScanOutcome {
     QList<PortFinding> ports; // ascending COM numbers
     QList<HeldPort> held;     // ports held by other programs, ascending
+    QList<DeniedPort> denied; // ports this account may not open, ascending
     int MeterCount() const;
     // The first port on which a meter answered; null when none did.
     const PortFinding* FirstMeter() const;

@@ -15,6 +15,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <grp.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -350,14 +352,25 @@ PortHolder QtSerialLayer::HolderOf(const QString& deviceName) {
     const unsigned com = ComNumberFromName(deviceName);
     const QString device = com == 0 ? QString() : DevicePath(com);
     if (device.isEmpty() || heldOpen(device)) return {};
-    if (const qint64 pid = LockingProcess(device)) return {true, pid};
+    if (const qint64 pid = LockingProcess(device)) return PortHolder::InUse(pid);
     // A program that keeps no lock file but holds the device exclusively.
     const int fd = OpenForProbe(device);
     if (fd >= 0) {
         ::close(fd);
         return {};
     }
-    return {errno == EBUSY, 0};
+    const int error = errno;
+    if (error == EACCES || error == EPERM) {
+        // The device behind the port's link, and the group that may open it.
+        QString path = QFileInfo(device).canonicalFilePath();
+        if (path.isEmpty()) path = device;
+        QString groupName;
+        struct stat st{};
+        if (::stat(path.toLocal8Bit().constData(), &st) == 0)
+            if (const group* g = ::getgrgid(st.st_gid)) groupName = QString::fromLocal8Bit(g->gr_name);
+        return PortHolder::Denied(path, groupName);
+    }
+    return error == EBUSY ? PortHolder::InUse(0) : PortHolder();
 }
 
 } // namespace vorda

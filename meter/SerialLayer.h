@@ -10,6 +10,24 @@ namespace vorda {
 struct PortHolder {
     bool inUse = false; // held by another program
     long long pid = 0;  // its process number, 0 when unknown
+    // This account may not open the device: its path and the group that may.
+    bool denied = false;
+    QString device;
+    QString group;
+
+    static PortHolder InUse(long long pid) {
+        PortHolder h;
+        h.inUse = true;
+        h.pid = pid;
+        return h;
+    }
+    static PortHolder Denied(const QString& device, const QString& group) {
+        PortHolder h;
+        h.denied = true;
+        h.device = device;
+        h.group = group;
+        return h;
+    }
 };
 
 // The probe's code for a device that is not there.

@@ -28,6 +28,13 @@ void SimSerialLayer::setBusy(int port, long long holderPid) {
     p.holderPid = holderPid;
 }
 
+void SimSerialLayer::setDenied(int port, const QString& group) {
+    Port& p = ports_[port];
+    p = Port();
+    p.kind = PortKind::Denied;
+    p.group = group;
+}
+
 void SimSerialLayer::setAbsent(int port) { ports_.remove(port); }
 
 SimSerialLayer::PortKind SimSerialLayer::kind(int port) const {
@@ -228,7 +235,8 @@ int SimSerialLayer::ProbeDevice(const QString& deviceName) {
     const int port = static_cast<int>(com - 1);
     switch (kind(port)) {
     case PortKind::Absent: return kProbeNotFound;
-    case PortKind::Busy: return kProbeAccessDenied;
+    case PortKind::Busy:
+    case PortKind::Denied: return kProbeAccessDenied;
     default: break;
     }
     // Opened exclusively through this layer: another open is refused.
@@ -239,8 +247,10 @@ PortHolder SimSerialLayer::HolderOf(const QString& deviceName) {
     const unsigned com = ComNumberFromName(deviceName);
     if (com == 0 || com > 0x7FFFFFFFu) return {};
     const int port = static_cast<int>(com - 1);
+    if (kind(port) == PortKind::Denied)
+        return PortHolder::Denied(QStringLiteral("/dev/ttySIM%1").arg(port), ports_[port].group);
     if (kind(port) != PortKind::Busy) return {};
-    return {true, ports_[port].holderPid};
+    return PortHolder::InUse(ports_[port].holderPid);
 }
 
 } // namespace vorda

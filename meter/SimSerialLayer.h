@@ -18,6 +18,7 @@ public:
         Absent, // no such device: probe error 2, cannot be opened
         Free,   // a device without a meter: opens, never answers
         Busy,   // held by another program: probe error 5, cannot be opened
+        Denied, // this account may not open it: probe error 5
         Meter,  // a simulated meter is attached
     };
 
@@ -29,6 +30,8 @@ public:
     void setFree(int port);
     // Held by another program, process holderPid (0: none named).
     void setBusy(int port, long long holderPid = 0);
+    // A device of group `group` this account may not open.
+    void setDenied(int port, const QString& group);
     void setAbsent(int port);
     PortKind kind(int port) const;
     bool isOpen(int port) const;
@@ -70,6 +73,7 @@ private:
         SimMeter* meter = nullptr;
         bool open = false;
         long long holderPid = 0; // of a busy port
+        QString group;           // of a denied port
         QByteArray rx;      // received, readable
         QByteArray late;    // sent by the meter, arriving lateMs after the command
         int lateMs = 0;

@@ -42,6 +42,8 @@ int TValuesReadWrite::FindComPorts() {
     ComPorts_.clear();
     PortsInUse_.clear();
     for (const HeldPort& port : scan.held) PortsInUse_ << PortInUseText(port);
+    PortsDenied_.clear();
+    for (const DeniedPort& port : scan.denied) PortsDenied_ << PortDeniedText(port);
     for (const PortFinding& port : scan.ports) {
         ComPorts_ << port.com;
         if (!port.meter) continue;
@@ -53,9 +55,12 @@ int TValuesReadWrite::FindComPorts() {
 }
 
 void TValuesReadWrite::ReportPortsInUse() {
-    if (PortsInUse_.isEmpty()) return;
-    ctx_.ui.ShowMessage(PortsInUse_.join(QStringLiteral("\n\r")) +
-                        QStringLiteral("\n\r\n\rA meter on a port in use cannot be found until that program closes the port."));
+    if (!PortsInUse_.isEmpty())
+        ctx_.ui.ShowMessage(PortsInUse_.join(QStringLiteral("\n\r")) +
+                            QStringLiteral("\n\r\n\rA meter on a port in use cannot be found until that program closes the port."));
+    if (!PortsDenied_.isEmpty())
+        ctx_.ui.ShowMessage(PortsDenied_.join(QStringLiteral("\n\r")) +
+                            QStringLiteral("\n\r\n\rA meter on such a port cannot be found until the account may open it."));
 }
 
 void TValuesReadWrite::AutoMeter() {

@@ -251,6 +251,8 @@ private:
     QList<int> PortsLeftOpen_;
     // The ports of the last scan that other programs hold, as texts.
     QStringList PortsInUse_;
+    // The ports of the last scan this account may not open, as texts.
+    QStringList PortsDenied_;
 
     // Screen.
     std::unique_ptr<ParameterScreen> screen_;

@@ -11,12 +11,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorda::test {
 namespace {
@@ -55,13 +60,16 @@ protected:
 
     // Starts vorda-cli on a fresh account with the simulator's port folder
     // (and the variables of extra on top).
-    void StartCli(QProcess& p, const QStringList& arguments, const QList<QPair<QString, QString>>& extra = {}) {
+    QProcessEnvironment CliEnvironment(const QList<QPair<QString, QString>>& extra = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"APPDATA", "PROGRAMDATA", "XDG_CONFIG_HOME"}) env.remove(QString::fromLatin1(name));
         env.insert("HOME", root.filePath("home"));
         env.insert("VORDA_PORT_DIR", sim.PortDir());
         for (const auto& [name, value] : extra) env.insert(name, value);
-        p.setProcessEnvironment(env);
+        return env;
+    }
+    void StartCli(QProcess& p, const QStringList& arguments, const QList<QPair<QString, QString>>& extra = {}) {
+        p.setProcessEnvironment(CliEnvironment(extra));
         p.setWorkingDirectory(root.path());
         p.start(Program(), arguments);
     }
@@ -513,6 +521,50 @@ TEST_F(CliPtyTest, ABrokenInstallationEndsWithTheWindowsFatalText) {
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
         EXPECT_EQ(QFile::exists(record), c.recordMade);
     }
+}
+
+// An account outside the device's group (here: nobody, and the simulator's
+// pseudo-terminal) is told which device it may not open and how to
+// be let in, by scan and by a command that needs the meter.
+TEST_F(CliPtyTest, APortThisAccountMayNotOpenIsNamedWithItsGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run vorda-cli as another account";
+    StartSim();
+    const QString home = root.filePath("home");
+    QDir().mkpath(home);
+    ASSERT_EQ(::chown(home.toLocal8Bit().constData(), 65534, 65534), 0);
+    for (const QString& dir : {root.path(), sim.PortDir()})
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                       QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const auto asNobody = [this](const QStringList& arguments) {
+        QProcess q;
+        q.setProcessEnvironment(CliEnvironment());
+        q.setWorkingDirectory(root.path());
+        q.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", Program()} + arguments);
+        CliRun run;
+        if (!q.waitForFinished(60000)) return run;
+        run.code = q.exitCode();
+        run.out = QString::fromLocal8Bit(q.readAllStandardOutput());
+        run.err = QString::fromLocal8Bit(q.readAllStandardError());
+        return run;
+    };
+    const CliRun scan = asNobody({"scan", "--json"});
+    ASSERT_EQ(scan.code, 0) << scan.err.toStdString();
+    const QJsonArray denied = scan.json().value("denied").toArray();
+    ASSERT_EQ(denied.size(), 1) << scan.out.toStdString();
+    EXPECT_EQ(denied.at(0).toObject().value("com").toInt(), 5);
+    const QString device = denied.at(0).toObject().value("device").toString();
+    EXPECT_TRUE(device.startsWith("/dev/pts/")) << device.toStdString();
+    // The group the device file belongs to (tty on most systems).
+    struct stat st {};
+    ASSERT_EQ(::stat(device.toLocal8Bit().constData(), &st), 0);
+    const QString group = QString::fromLocal8Bit(::getgrgid(st.st_gid)->gr_name);
+    EXPECT_EQ(denied.at(0).toObject().value("group").toString(), group);
+
+    const CliRun read = asNobody({"read", "--output", root.filePath("out.epf")});
+    EXPECT_EQ(read.code, 3); // no meter
+    EXPECT_TRUE(read.err.contains("COM5 (" + device + ") may not be opened by this account (permission denied): add the account to the group " + group))
+        << read.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("out.epf")));
 }
 
 } // namespace

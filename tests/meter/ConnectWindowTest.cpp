@@ -257,6 +257,22 @@ TEST_F(ConnectTest, ReconnectAfterDisconnectReadsTheNewMeter) {
 
 // A file dialog takes the working folder elsewhere; the meter's own map
 // still comes from the user directory, as for vorda-cli.
+// A port the account may not open is named with its device and the group
+// that may, so that "Meter not detected" is not all the technician learns.
+TEST_F(ConnectTest, PortsThisAccountMayNotOpenAreNamedWithTheirGroup) {
+    serial.setDenied(3, "dialout");
+    serial.setBusy(7);
+    ASSERT_TRUE(Create());
+    ui.answer(false);
+    Connect();
+    EXPECT_TRUE(end.terminated);
+    ASSERT_EQ(ui.texts().size(), 3);
+    EXPECT_EQ(ui.texts().at(1), "COM4 (/dev/ttySIM3) may not be opened by this account (permission denied): add the "
+                                "account to the group dialout (sudo usermod -aG dialout USER) and log in again.\n\r\n\r"
+                                "A meter on such a port cannot be found until the account may open it.");
+    EXPECT_EQ(ui.texts().at(2), kNotDetected);
+}
+
 TEST_F(ConnectTest, MetersMapComesFromTheUserDirectoryWhereverTheWorkingFolderIs) {
     AttachMeter(4, "ZUVMAP5.map", 5);
     ASSERT_TRUE(Create());

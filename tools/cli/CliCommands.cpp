@@ -173,6 +173,7 @@ FileValues LoadRows(MeterWork& w, const DataFileContent& content) {
 // programs hold: a meter may be behind one of them.
 QString WithHeldPorts(QString text, const ScanOutcome& scan) {
     for (const HeldPort& port : scan.held) text += QStringLiteral("; ") + PortInUseText(port);
+    for (const DeniedPort& port : scan.denied) text += QStringLiteral("; ") + PortDeniedText(port);
     return text;
 }
 
@@ -297,10 +298,20 @@ int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         out.Line(QStringLiteral("COM%1\tin use by another program").arg(p.com) +
                  (p.pid > 0 ? QStringLiteral(" (process %1)").arg(p.pid) : QString()));
     }
+    QJsonArray denied;
+    for (const DeniedPort& p : scan.denied) {
+        QJsonObject o;
+        o[QStringLiteral("com")] = p.com;
+        o[QStringLiteral("device")] = p.device;
+        if (!p.group.isEmpty()) o[QStringLiteral("group")] = p.group;
+        denied.append(o);
+        out.Line(QStringLiteral("COM%1\t").arg(p.com) + PortDeniedText(p));
+    }
     out.Result()[QStringLiteral("ports")] = ports;
     out.Result()[QStringLiteral("inUse")] = held;
+    out.Result()[QStringLiteral("denied")] = denied;
     out.Result()[QStringLiteral("meters")] = scan.MeterCount();
-    if (scan.ports.isEmpty() && scan.held.isEmpty()) out.Line(QStringLiteral("no COM port could be opened"));
+    if (scan.ports.isEmpty() && scan.held.isEmpty() && scan.denied.isEmpty()) out.Line(QStringLiteral("no COM port could be opened"));
     return out.Finish(kExitDone);
 }
 
