@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build, the tests and the demo need,
 # when any is missing. Sourced by the other scripts.
 vorda_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-                libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick)
+                libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
+                libqt6sql6-sqlite libqt6sql6-psql postgresql)
 vorda_install_deps() {
     local missing=()
     for p in "${vorda_packages[@]}"; do

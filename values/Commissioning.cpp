@@ -35,15 +35,17 @@ void CommissioningRecord::MeterWritten(const QString& map, const QList<DMap>& pa
         const QVector<bool> acks = written.acknowledged.value(i);
         if (acks.isEmpty()) continue; // not reached: the meter still holds what it held
         attempted = true;
-        const QVector<int> back = readBack ? readBack->bytes.value(i) : QVector<int>();
-        if (!back.isEmpty() && !back.contains(-1))
-            asLeft[i] = DecodeRegisters(params.at(i), back);
-        else if (!acks.contains(false))
-            asLeft[i] = values.value(i);
-        else
-            asLeft[i] = UnknownValue();
+        asLeft[i] = ValueAfterWrite(params.at(i), values.value(i), acks,
+                                    readBack ? readBack->bytes.value(i) : QVector<int>());
     }
     if (attempted) verificationBeforeWrite = true;
+}
+
+QString ValueAfterWrite(const DMap& param, const QString& sent, const QVector<bool>& acknowledged,
+                        const QVector<int>& readBack) {
+    if (!readBack.isEmpty() && !readBack.contains(-1)) return DecodeRegisters(param, readBack);
+    if (!acknowledged.isEmpty() && !acknowledged.contains(false)) return sent;
+    return CommissioningRecord::UnknownValue();
 }
 
 void CommissioningRecord::MeterVerified(const QStringList& differingNames) {

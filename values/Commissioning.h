@@ -74,6 +74,12 @@ struct CommissioningRecord {
     void VerificationBroken();
 };
 
+// What a written parameter holds as far as the program knows: what was read
+// back when every register came back, what was sent when the meter echoed
+// every register, else "unknown".
+QString ValueAfterWrite(const DMap& param, const QString& sent, const QVector<bool>& acknowledged,
+                        const QVector<int>& readBack);
+
 // What the report says of the program and the session.
 struct ReportHeader {
     QString version;

@@ -4,6 +4,8 @@
 #include "values/DataCheck.h"
 #include "values/MeterComparison.h"
 
+#include <QUuid>
+
 namespace vorda {
 
 void ParameterRow::ClearValue() {
@@ -105,7 +107,14 @@ FieldDesignResult MeterSession::DeriveDesign(int i) {
     return r;
 }
 
-void MeterSession::BeginConnection(int com, int mapNumber) { record_.Begin(com, map_.CurrentMapFile, mapNumber); }
+void MeterSession::BeginConnection(int com, int mapNumber) {
+    record_.Begin(com, map_.CurrentMapFile, mapNumber);
+    connection_ = MeterConnection{QUuid::createUuid().toString(QUuid::WithoutBraces),
+                                  QDateTime::currentDateTimeUtc(), com, mapNumber};
+    knownMap_.clear();
+    known_.clear();
+    resetPending_ = false;
+}
 
 void MeterSession::Show(int i, const QString& text) {
     rows_[i].shown = text;
@@ -163,14 +172,24 @@ ReadOutcome MeterSession::Read(MeterProtocol& protocol, MeterReport& report, int
     if (!read.handshakeOk) return read;
     for (int i = 0; i < read.bytes.size() && i < rows_.size(); ++i)
         if (read.complete.value(i)) rows_[i].exactRegisters = read.bytes.at(i);
-    if (!read.aborted && read.failures == 0 && read.meterValues.size() == map_.MapParamCount())
+    KnowRead(read);
+    if (!read.aborted && read.failures == 0 && read.meterValues.size() == map_.MapParamCount()) {
         record_.MeterRead(map_.CurrentMapFile, read.meterValues);
+        TellRead(read);
+    }
+    return read;
+}
+
+ReadOutcome MeterSession::ReadAll(MeterProtocol& protocol, MeterReport& report) {
+    ReadOutcome read = ReadParameters(protocol, map_.MapParams, report);
+    KnowRead(read);
+    if (read.Whole()) record_.MeterRead(map_.CurrentMapFile, read.meterValues);
     return read;
 }
 
 ReadOutcome MeterSession::ReadWhole(MeterProtocol& protocol, MeterReport& report) {
-    ReadOutcome read = ReadParameters(protocol, map_.MapParams, report);
-    if (read.Whole()) record_.MeterRead(map_.CurrentMapFile, read.meterValues);
+    ReadOutcome read = ReadAll(protocol, report);
+    if (read.Whole()) TellRead(read);
     return read;
 }
 
@@ -234,6 +253,8 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
     const QList<DMap>& params = map_.MapParams;
     const QVector<EEValue> values = EEValues();
     const QStringList meterValues = MeterValues();
+    IdentifyMeter(protocol);
+    MeterEvent event = NewEvent(MeterEventKind::Write, QString());
     r.written = WriteParameters(protocol, params, values, selected, report);
     if (!r.written.handshakeOk) return r;
     if (r.written.aborted) {
@@ -241,6 +262,9 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
         flags_.MeterInSync = false;
         record_.MeterWritten(map_.CurrentMapFile, params, meterValues, selected, r.written, nullptr);
         r.landings = WriteLandings(values, selected, r.written, nullptr);
+        KnowWrite(values, meterValues, selected, r.written, nullptr, &event);
+        event.outcome = QStringLiteral("aborted");
+        TellWrite(std::move(event));
         return r;
     }
     // "Written" means the meter holds it: everything sent is read back.
@@ -250,6 +274,13 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
     record_.MeterWritten(map_.CurrentMapFile, params, meterValues, selected, r.written, readWhole ? &r.back : nullptr);
     r.differing = NamesOf(params, r.back.mismatches);
     if (readWhole) record_.MeterVerified(r.differing);
+    KnowWrite(values, meterValues, selected, r.written, r.back.handshakeOk ? &r.back : nullptr, &event);
+    event.outcome = !r.written.Whole()           ? QStringLiteral("not written whole")
+                    : !readWhole                 ? QStringLiteral("not read back")
+                    : r.differing.isEmpty()      ? QStringLiteral("verified")
+                                                 : QStringLiteral("differences");
+    event.differing = r.differing;
+    TellWrite(std::move(event));
     if (r.written.failures > 0) r.landings = WriteLandings(values, selected, r.written, r.back.handshakeOk ? &r.back : nullptr);
     for (int i = 0; i < rows_.size() && i < r.written.acknowledged.size(); ++i) {
         // A parameter left out was neither written nor read back.
@@ -271,24 +302,36 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
 
 WriteOutcome MeterSession::WriteSelected(MeterProtocol& protocol, const ValuesCheck& check,
                                          const QVector<bool>& selected, MeterReport& report) {
+    IdentifyMeter(protocol);
+    MeterEvent event = NewEvent(MeterEventKind::Write, QString());
     const WriteOutcome written = WriteParameters(protocol, map_.MapParams, check.registers, selected, report);
     record_.MeterWritten(map_.CurrentMapFile, map_.MapParams, check.meterValues, selected, written, nullptr);
     if (!written.handshakeOk || written.aborted) {
         flags_.MeterInSync = false;
         record_.VerificationBroken();
     }
+    if (written.handshakeOk) {
+        KnowWrite(check.registers, check.meterValues, selected, written, nullptr, &event);
+        event.outcome = written.Whole() ? QStringLiteral("written") : written.aborted ? QStringLiteral("aborted")
+                                                                                   : QStringLiteral("not written whole");
+        TellWrite(std::move(event));
+    }
     return written;
 }
 
 VerifyResult MeterSession::Verify(MeterProtocol& protocol, MeterReport& report) {
     VerifyResult r;
-    r.read = ReadWhole(protocol, report);
+    r.read = ReadAll(protocol, report);
     if (!r.read.Whole()) {
         record_.VerificationBroken();
         return r;
     }
     r.differing = DifferingFromScreen(map_.MapParams, EEValues(), MeterValues(), r.read);
     record_.MeterVerified(r.differing);
+    MeterEvent event = NewEvent(MeterEventKind::Verify, r.differing.isEmpty() ? QStringLiteral("verified")
+                                                                              : QStringLiteral("differences"));
+    event.differing = r.differing;
+    Tell(std::move(event));
     flags_.MeterInSync = r.differing.isEmpty();
     for (ParameterRow& row : rows_)
         if (!row.shown.isEmpty() && !r.differing.contains(row.param.Parameter)) row.origin = ValueOrigin::Verified;
@@ -298,7 +341,7 @@ VerifyResult MeterSession::Verify(MeterProtocol& protocol, MeterReport& report) 
 VerifyResult MeterSession::VerifyWrite(MeterProtocol& protocol, MeterReport& report, const ValuesCheck& check,
                                        const QVector<bool>& selected, const ReadOutcome& before) {
     VerifyResult r;
-    r.read = ReadWhole(protocol, report);
+    r.read = ReadAll(protocol, report);
     if (!r.read.Whole()) {
         flags_.MeterInSync = false;
         record_.VerificationBroken();
@@ -306,6 +349,10 @@ VerifyResult MeterSession::VerifyWrite(MeterProtocol& protocol, MeterReport& rep
     }
     r.differing = DifferingAfterWrite(map_.MapParams, selected, check.registers, before.bytes, r.read.bytes);
     record_.MeterVerified(r.differing);
+    MeterEvent event = NewEvent(MeterEventKind::Verify, r.differing.isEmpty() ? QStringLiteral("verified")
+                                                                              : QStringLiteral("differences"));
+    event.differing = r.differing;
+    Tell(std::move(event));
     flags_.MeterInSync = true;
     return r;
 }

@@ -6,6 +6,7 @@
 #include "values/Commissioning.h"
 #include "values/MeterComparison.h"
 #include "values/MeterEngine.h"
+#include "values/MeterEvent.h"
 #include "values/ParameterRow.h"
 #include "values/ScreenState.h"
 
@@ -89,8 +90,31 @@ public:
     // multiplier that is no number throws UserError.
     FieldDesignResult DeriveDesign(int i);
     // A new connection on COM com to a meter with the map number mapNumber
-    // begins an empty record under the loaded map.
+    // begins an empty record under the loaded map; nothing of the meter's
+    // values is known.
     void BeginConnection(int com, int mapNumber);
+    const MeterConnection& Connection() const { return connection_; }
+
+    // ---- events ----
+    // The listener told of every whole read, write, verification, factory
+    // reset and calibration; none when null.
+    void SetEventSink(MeterEventSink* sink) { sink_ = sink; }
+    // The technician's reason for the next write, and the record it
+    // restores (empty for none); both are cleared by the write.
+    void SetWriteReason(const QString& reason) { reason_ = reason; }
+    void SetRestoreOf(const QString& record) { restoredFrom_ = record; }
+    // What the session knows the meter holds, by map index of the loaded map.
+    QVector<EventValue> Known() const;
+    // Reads the serial number when an event is to be told and it is not
+    // known yet, so that the event names the meter it happened to.
+    void IdentifyMeter(MeterProtocol& protocol);
+    // The meter was told to take its factory settings; the next whole read
+    // is told as the reset, with what it found. EndFactoryReset tells it
+    // with unknown values when no whole read came.
+    void BeginFactoryReset();
+    void EndFactoryReset();
+    // The mA output offset was calibrated and written.
+    void Calibrated(const MaCalibration& calibration);
 
     // ---- values into rows ----
     // Shows a meter value read or loaded, with the registers it came with.
@@ -161,6 +185,15 @@ signals:
 
 private:
     void Show(int i, const QString& text);
+    QVector<EventValue>& KnownOfMap();
+    void KnowRead(const ReadOutcome& read);
+    void KnowWrite(const QVector<EEValue>& values, const QStringList& meterValues, const QVector<bool>& selected,
+                   const WriteOutcome& written, const VerifyOutcome* back, MeterEvent* event);
+    void Tell(MeterEvent event);
+    MeterEvent NewEvent(MeterEventKind kind, const QString& outcome) const;
+    void TellRead(const ReadOutcome& read);
+    void TellWrite(MeterEvent event);
+    ReadOutcome ReadAll(MeterProtocol& protocol, MeterReport& report);
 
     LoadedMap& map_;
     ScreenFlags& flags_;
@@ -171,6 +204,13 @@ private:
     CheckVerdict verdict_ = CheckVerdict::NotChecked;
     CommissioningRecord record_;
     SessionFiles files_;
+    MeterEventSink* sink_ = nullptr;
+    MeterConnection connection_;
+    QString knownMap_;              // the map known_ belongs to
+    QVector<EventValue> known_;
+    QString reason_;
+    QString restoredFrom_;
+    bool resetPending_ = false;
 };
 
 } // namespace vorda
