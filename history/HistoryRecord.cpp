@@ -136,6 +136,28 @@ bool ValuesFromJson(const QString& text, QList<RecordValue>* values) {
     return true;
 }
 
+FileValues FileValuesOfRecord(const HistoryRecord& record, const QList<DMap>& params, bool* sameMap) {
+    DataFileContent content;
+    content.mapFileName = record.mapFile;
+    content.declaredCount = record.values.size();
+    for (int k = 0; k < record.values.size(); ++k) {
+        const RecordValue& v = record.values.at(k);
+        content.names << v.name;
+        content.formats << v.format;
+        content.values << v.value;
+        if (!v.registers.isEmpty()) content.registers.insert(k, v.registers);
+    }
+    *sameMap = record.mapHash == MapHash(params) && record.values.size() == params.size();
+    FileValues values = *sameMap ? FileValuesByPosition(content, params) : FileValuesByName(content, params);
+    for (int i = 0; i < values.meterValues.size(); ++i) {
+        if (values.meterValues.at(i) != CommissioningRecord::UnknownValue()) continue;
+        values.meterValues[i].clear();
+        if (i < values.given.size()) values.given[i] = false;
+        if (i < values.exactRegisters.size()) values.exactRegisters[i].clear();
+    }
+    return values;
+}
+
 QList<RecordDifference> DiffRecords(const HistoryRecord& first, const HistoryRecord& second) {
     QList<RecordDifference> out;
     auto find = [](const HistoryRecord& r, const QString& name) -> const RecordValue* {

@@ -1,6 +1,7 @@
 #pragma once
 // One record of the meter history: an event on one meter, who made it where
 // and with what, and every parameter's exact value at that moment.
+#include "values/DataFile.h"
 #include "values/MeterEvent.h"
 
 #include <QDateTime>
@@ -66,6 +67,11 @@ HistoryRecord RecordOfEvent(const MeterEvent& event, const RecordEnvironment& ma
 // not such an array.
 QString ValuesJson(const QList<RecordValue>& values);
 bool ValuesFromJson(const QString& text, QList<RecordValue>* values);
+
+// A record's values as a data file would give them for the map params: by
+// position when the record was made under these very parameters (*sameMap),
+// else by name and format. A value the record does not know is not given.
+FileValues FileValuesOfRecord(const HistoryRecord& record, const QList<DMap>& params, bool* sameMap);
 
 // A parameter whose value differs between two records, matched by name.
 struct RecordDifference {

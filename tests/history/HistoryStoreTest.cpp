@@ -1,0 +1,3 @@
+#include "history/MeterHistory.h"
+
+#include <gtest/gtest.h>
