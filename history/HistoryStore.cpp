@@ -166,6 +166,12 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         Close();
         return false;
     }
+    if (!postgres) {
+        // Writers append to a log instead of rewriting pages, so that two
+        // programs do not wait long for each other and a commit is one sync.
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
     if (!CreateSchema(error)) {
         Close();
         return false;
@@ -187,6 +193,7 @@ bool HistoryStore::CreateSchema(QString* error) {
         db.rollback();
         return false;
     };
+    if (postgres && !q.exec(QStringLiteral("SET LOCAL client_min_messages = warning"))) return fail(q);
     if (postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7305010)"))) return fail(q);
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS vorda_schema (version INTEGER NOT NULL)"))) return fail(q);
     if (!q.exec(QStringLiteral("SELECT MAX(version) FROM vorda_schema"))) return fail(q);
@@ -222,24 +229,25 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
         *error = QStringLiteral("the history is not open");
         return false;
     }
-    const bool postgres = location_.kind == HistoryLocation::Kind::Postgres;
     if (!db.transaction()) {
         *error = Failure(db.lastError().text());
         return false;
     }
     QSqlQuery q(db);
-    const QString insert = QStringLiteral("INSERT %1 INTO meter_records (%2, params) "
-                                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) %3")
-                               .arg(postgres ? QString() : QStringLiteral("OR IGNORE"), QLatin1String(kColumns),
-                                    postgres ? QStringLiteral("ON CONFLICT (uid) DO NOTHING") : QString());
-    q.prepare(insert);
+    // A record already stored under its uid is left as it is.
+    q.prepare(QStringLiteral("INSERT INTO meter_records (%1, params) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
+                  .arg(QLatin1String(kColumns)));
     for (const QVariant& v : {QVariant(r.uid), QVariant(r.at.toUTC().toString(Qt::ISODateWithMs)), QVariant(r.kind),
                               QVariant(r.meter), QVariant(r.serial), QVariant(r.mapNumber), QVariant(r.mapFile),
                               QVariant(r.mapHash), QVariant(r.made.account), QVariant(r.made.userName),
                               QVariant(r.made.host), QVariant(r.made.version), QVariant(r.comPort),
                               QVariant(r.connection), QVariant(r.reason), QVariant(r.outcome), QVariant(r.details),
-                              QVariant(ValuesJson(r.values))})
-        q.addBindValue(v.toString());
+                              QVariant(ValuesJson(r.values))}) {
+        // An empty text is stored as one, never as NULL.
+        const QString text = v.toString();
+        q.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
+    }
     // Map numbers are compared as numbers.
     q.bindValue(5, r.mapNumber);
     bool ok = q.exec();
