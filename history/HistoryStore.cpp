@@ -223,7 +223,14 @@ bool HistoryStore::CreateSchema(QString* error) {
     return true;
 }
 
-bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
+bool HistoryStore::Append(const HistoryRecord& record, QString* error, qint64* id) {
+    QVector<qint64> ids;
+    if (!AppendAll({record}, error, id ? &ids : nullptr)) return false;
+    if (id) *id = ids.value(0);
+    return true;
+}
+
+bool HistoryStore::AppendAll(const QList<HistoryRecord>& records, QString* error, QVector<qint64>* ids) {
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     if (!db.isOpen()) {
         *error = QStringLiteral("the history is not open");
@@ -234,31 +241,39 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
         return false;
     }
     QSqlQuery q(db);
+    QSqlQuery idQuery(db);
     // A record already stored under its uid is left as it is.
-    q.prepare(QStringLiteral("INSERT INTO meter_records (%1, params) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uid) DO NOTHING")
-                  .arg(QLatin1String(kColumns)));
-    for (const QVariant& v : {QVariant(r.uid), QVariant(r.at.toUTC().toString(Qt::ISODateWithMs)), QVariant(r.kind),
-                              QVariant(r.meter), QVariant(r.serial), QVariant(r.mapNumber), QVariant(r.mapFile),
-                              QVariant(r.mapHash), QVariant(r.made.account), QVariant(r.made.userName),
-                              QVariant(r.made.host), QVariant(r.made.version), QVariant(r.comPort),
-                              QVariant(r.connection), QVariant(r.reason), QVariant(r.outcome), QVariant(r.details),
-                              QVariant(ValuesJson(r.values))}) {
-        // An empty text is stored as one, never as NULL.
-        const QString text = v.toString();
-        q.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
-    }
-    // Map numbers are compared as numbers.
-    q.bindValue(5, r.mapNumber);
-    bool ok = q.exec();
-    QString failed = ok ? QString() : q.lastError().text();
-    if (ok && id) {
-        QSqlQuery idQuery(db);
-        idQuery.prepare(QStringLiteral("SELECT id FROM meter_records WHERE uid = ?"));
-        idQuery.addBindValue(r.uid);
+    bool ok = q.prepare(QStringLiteral("INSERT INTO meter_records (%1, params) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                       "ON CONFLICT (uid) DO NOTHING")
+                            .arg(QLatin1String(kColumns))) &&
+              idQuery.prepare(QStringLiteral("SELECT id FROM meter_records WHERE uid = ?"));
+    QString failed = ok ? QString() : q.lastError().text() + idQuery.lastError().text();
+    for (const HistoryRecord& r : records) {
+        if (!ok) break;
+        int k = 0;
+        for (const QVariant& v :
+             {QVariant(r.uid), QVariant(r.at.toUTC().toString(Qt::ISODateWithMs)), QVariant(r.kind), QVariant(r.meter),
+              QVariant(r.serial), QVariant(r.mapNumber), QVariant(r.mapFile), QVariant(r.mapHash),
+              QVariant(r.made.account), QVariant(r.made.userName), QVariant(r.made.host), QVariant(r.made.version),
+              QVariant(r.comPort), QVariant(r.connection), QVariant(r.reason), QVariant(r.outcome),
+              QVariant(r.details), QVariant(ValuesJson(r.values))}) {
+            // Map numbers are compared as numbers; an empty text is stored as
+            // one, never as NULL.
+            const QString text = v.toString();
+            q.bindValue(k, k == 5 ? QVariant(r.mapNumber) : QVariant(text.isNull() ? QString(QLatin1String("")) : text));
+            ++k;
+        }
+        ok = q.exec();
+        if (!ok) {
+            failed = q.lastError().text();
+            break;
+        }
+        if (!ids) continue;
+        idQuery.bindValue(0, r.uid);
         ok = idQuery.exec() && idQuery.next();
-        if (ok) *id = idQuery.value(0).toLongLong();
-        else failed = idQuery.lastError().text();
+        if (!ok) failed = idQuery.lastError().text();
+        else *ids << idQuery.value(0).toLongLong();
     }
     if (!ok) {
         *error = Failure(failed);

@@ -53,6 +53,8 @@ public:
     // Adds a record; one already stored under its uid is left as it is
     // (true). *id gets the record's number in this store.
     bool Append(const HistoryRecord& record, QString* error, qint64* id = nullptr);
+    // Adds records all in one transaction: all of them or none.
+    bool AppendAll(const QList<HistoryRecord>& records, QString* error, QVector<qint64>* ids = nullptr);
     // The records of one meter (all meters when it is empty), newest first,
     // without their values; at most limit (all when 0).
     std::optional<QList<HistoryRecord>> List(const QString& meter, int limit, QString* error);

@@ -56,12 +56,11 @@ bool MeterHistory::SendQueue(QString* error) {
         const auto waiting = queue->Oldest(200, error);
         if (!waiting) return false;
         if (waiting->isEmpty()) return true;
-        for (const HistoryRecord& r : *waiting) {
-            // The shared store keeps a record once, by its uid: one sent
-            // before a failed removal from the queue is not stored twice.
-            if (!primary_.Append(r, error)) return false;
+        // The shared store keeps a record once, by its uid: one sent
+        // before a failed removal from the queue is not stored twice.
+        if (!primary_.AppendAll(*waiting, error)) return false;
+        for (const HistoryRecord& r : *waiting)
             if (!queue->Remove(r.id, error)) return false;
-        }
     }
 }
 
