@@ -186,5 +186,66 @@ TEST_F(MeterSessionTest, AnAbortedWriteSaysWhatLandedAndLeavesTheMeterOutOfStep)
     EXPECT_EQ(rig->session.Record().asLeft.at(1), CommissioningRecord::UnknownValue());
 }
 
+class EventLog : public MeterEventSink {
+public:
+    void MeterEventHappened(const MeterEvent& e) override { events << e; }
+    QStringList Values(int k) const {
+        QStringList out;
+        for (const EventValue& v : events.at(k).values) out << v.value;
+        return out;
+    }
+    QVector<MeterEvent> events;
+};
+
+// Each event names the meter by the serial number it had before the event
+// (read first when a write comes before any read) and holds what the meter
+// holds after it, "unknown" where a register may or may not have landed.
+TEST_F(MeterSessionTest, EventsNameTheMeterAndHoldWhatItHoldsAfterThem) {
+    rig->map.MapParams << test::Param(7, 7, "Serial Number", "Int8", "1", 1, "4");
+    rig->session.ResetRows();
+    rig->meter.setReg(7, 42);
+    EventLog log;
+    rig->session.SetEventSink(&log);
+    const QStringList typed{"30", "WXYZ", "212", "42"};
+    for (int i = 0; i < typed.size(); ++i) rig->Type(i, typed.at(i));
+    ASSERT_TRUE(rig->Check().ok);
+    rig->session.SetWriteReason("new range");
+    ASSERT_TRUE(rig->session.Write(rig->protocol, rig->report).Verified());
+    ASSERT_EQ(log.events.size(), 1);
+    const MeterEvent& write = log.events.at(0);
+    EXPECT_EQ(write.kind, MeterEventKind::Write);
+    EXPECT_EQ(write.serial, "42");
+    EXPECT_EQ(write.outcome, "verified");
+    EXPECT_EQ(write.reason, "new range");
+    EXPECT_EQ(log.Values(0), (QStringList{"30", "WXYZ", "100", "42"}));
+    EXPECT_EQ(write.values.at(1).ack, WriteAck::All);
+    EXPECT_EQ(write.values.at(1).registers, (QVector<int>{'W', 'X', 'Y', 'Z'}));
+
+    rig->meter.setReg(7, 0); // a serial never set
+    rig->meter.setReg(6, 50);
+    ASSERT_TRUE(rig->session.Verify(rig->protocol, rig->report).Compared());
+    ASSERT_EQ(log.events.size(), 2);
+    EXPECT_EQ(log.events.at(1).kind, MeterEventKind::Verify);
+    EXPECT_EQ(log.events.at(1).differing, (QStringList{"Temp", "Serial Number"}));
+    EXPECT_EQ(log.Values(1), (QStringList{"30", "WXYZ", "50", "0"}));
+    EXPECT_TRUE(log.events.at(1).serial.isEmpty());
+
+    rig->meter.setReg(7, 42);
+    rig->Read();
+    ASSERT_TRUE(rig->Check().ok);
+    SimMeter::Faults faults;
+    faults.failRegisters = {3, 4, 5, 6};
+    rig->meter.setFaults(faults);
+    rig->session.Write(rig->protocol, rig->report);
+    ASSERT_EQ(log.events.size(), 4);
+    EXPECT_EQ(log.events.at(2).kind, MeterEventKind::Read);
+    const MeterEvent& aborted = log.events.at(3);
+    EXPECT_EQ(aborted.outcome, "aborted");
+    EXPECT_EQ(aborted.values.at(1).ack, WriteAck::Part);
+    EXPECT_EQ(log.Values(3), (QStringList{"30", CommissioningRecord::UnknownValue(),
+                                          CommissioningRecord::UnknownValue(), "42"}));
+    EXPECT_TRUE(rig->session.Known().at(1).registers.isEmpty());
+}
+
 } // namespace
 } // namespace vorda::test
