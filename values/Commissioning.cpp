@@ -4,9 +4,17 @@
 #include "base/TextFiles.h"
 
 #include <QDir>
+#include <cfenv>
+#include <cmath>
 #include <QFileInfo>
 
 namespace vorda {
+
+qint64 NewMaOffset(qint64 oldOffset, double measuredMa) {
+    // Halves go to the even neighbour, as the default rounding mode does.
+    std::fesetround(FE_TONEAREST);
+    return static_cast<qint64>(std::nearbyint(double(oldOffset) + (4.0 - measuredMa) * 2731.0));
+}
 
 void CommissioningRecord::Begin(int com, const QString& map, int number) {
     *this = CommissioningRecord{};

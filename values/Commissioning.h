@@ -23,6 +23,10 @@ struct MaCalibration {
     qint64 newOffset = 0;
 };
 
+// The new mA output offset that moves a measured output to 4 mA:
+// old + (4 - measured) x 2731, rounded to the nearest, halves to even.
+qint64 NewMaOffset(qint64 oldOffset, double measuredMa);
+
 // How the last verification of the meter ended.
 enum class Verification {
     None,         // nothing was verified during this connection

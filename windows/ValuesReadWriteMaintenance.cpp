@@ -6,8 +6,6 @@
 #include "units/NumberFormat.h"
 
 #include <QPushButton>
-#include <cfenv>
-#include <cmath>
 
 namespace vorda {
 
@@ -29,12 +27,6 @@ void TValuesReadWrite::RestoreDefaults1Click() {
     ShowFiles();
     ReadEEClick();
     ctx_.ui.ShowMessage(QStringLiteral("Meter now has Original Factory Settings"));
-}
-
-qint64 NewMaOffset(qint64 oldOffset, double measuredMa) {
-    // Halves go to the even neighbour, as the default rounding mode does.
-    std::fesetround(FE_TONEAREST);
-    return static_cast<qint64>(std::nearbyint(double(oldOffset) + (4.0 - measuredMa) * 2731.0));
 }
 
 void TValuesReadWrite::OfffsetCalcBtnClick() {

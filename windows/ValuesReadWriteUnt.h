@@ -54,10 +54,6 @@ struct MainWindowContext {
     DisplayUnitTables& units;
 };
 
-// The new mA output offset that moves a measured output to 4 mA:
-// old + (4 - measured) x 2731, rounded to the nearest, halves to even.
-qint64 NewMaOffset(qint64 oldOffset, double measuredMa);
-
 // The main window: connection, parameter screen, check, meter read and
 // write, data files, configuration and closing. Its files are the
 // ValuesReadWrite*.cpp of this folder; the meter work itself is plain code
