@@ -74,6 +74,11 @@ QString Details(const MeterEvent& event) {
         o[QStringLiteral("oldOffset")] = double(event.calibration->oldOffset);
         o[QStringLiteral("measuredMa")] = event.calibration->measuredMa;
         o[QStringLiteral("newOffset")] = double(event.calibration->newOffset);
+        if (event.calibration->measuredAfterMa) {
+            o[QStringLiteral("measuredAfterMa")] = *event.calibration->measuredAfterMa;
+            o[QStringLiteral("toleranceMa")] = event.calibration->toleranceMa;
+            o[QStringLiteral("withinTolerance")] = event.calibration->WithinTolerance();
+        }
     }
     return o.isEmpty() ? QString() : QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }

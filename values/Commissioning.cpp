@@ -81,10 +81,16 @@ QString ComName(const CommissioningRecord& record) { return QStringLiteral("COM%
 QString When(const ReportHeader& header) { return header.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
 QString CalibrationText(const MaCalibration& c) {
-    return QStringLiteral("old offset %1, measured %2 mA, new offset %3")
-        .arg(c.oldOffset)
-        .arg(QString::number(c.measuredMa, 'g', 10))
-        .arg(c.newOffset);
+    QString text = QStringLiteral("old offset %1, measured %2 mA, new offset %3")
+                       .arg(c.oldOffset)
+                       .arg(QString::number(c.measuredMa, 'g', 10))
+                       .arg(c.newOffset);
+    if (c.measuredAfterMa)
+        text += QStringLiteral(", as left %1 mA, %2 the tolerance of %3 mA")
+                    .arg(QString::number(*c.measuredAfterMa, 'g', 10),
+                         c.WithinTolerance() ? QStringLiteral("within") : QStringLiteral("outside"),
+                         QString::number(c.toleranceMa, 'g', 6));
+    return text;
 }
 
 } // namespace

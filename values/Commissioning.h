@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 
@@ -21,6 +22,11 @@ struct MaCalibration {
     qint64 oldOffset = 0;
     double measuredMa = 0.0;
     qint64 newOffset = 0;
+    // A station measures again after the write: the output as left, and
+    // whether it lies within its tolerance of 4 mA.
+    std::optional<double> measuredAfterMa;
+    double toleranceMa = 0.0;
+    bool WithinTolerance() const { return measuredAfterMa && std::abs(*measuredAfterMa - 4.0) <= toleranceMa + 1e-9; }
 };
 
 // The new mA output offset that moves a measured output to 4 mA:

@@ -101,6 +101,8 @@ const UnitRow* MeterSession::UnitOf(const DMap& param) const {
     return k < 0 ? nullptr : &units_.CurrentUnits.at(k);
 }
 
+QString MeterSession::MeterUnitName(const DMap& param) const { return units_.MeterUnitName(param.PType); }
+
 FieldDesignResult MeterSession::DeriveDesign(int i) {
     FieldDesignResult r = DeriveFieldDesign(rows_.at(i).param, units_.CurrentUnits, eval_, rounder_);
     if (r.ok) rows_[i].design = r.design;

@@ -86,6 +86,9 @@ public:
     // The current unit of a parameter's type; null (meter units) for a
     // parameter without a type or of a type the unit table does not have.
     const UnitRow* UnitOf(const DMap& param) const;
+    // The meter unit's name of a parameter's type, as reports show it; empty
+    // for a parameter without one.
+    QString MeterUnitName(const DMap& param) const;
     // Derives row i's field and keeps it when it could be derived. A
     // multiplier that is no number throws UserError.
     FieldDesignResult DeriveDesign(int i);
