@@ -259,5 +259,52 @@ TEST_F(SeriesStationTest, BadGoldenSetsAndForeignMetersAreRefusedBeforeAnyWrite)
     EXPECT_TRUE(d.reason.contains("Pipe Diameter")) << d.reason.toStdString();
 }
 
+TEST(StationProfileTest, AProfileComesBackAsSavedAndABadLineIsNamed) {
+    QTemporaryDir dir;
+    StationProfile p;
+    p.golden = dir.filePath("g.epf");
+    p.keep = {"Serial Number", "Meter Tag"};
+    p.maStep = false;
+    p.toleranceMa = 0.032;
+    p.reports = dir.filePath("out");
+    QString error;
+    ASSERT_TRUE(p.Save(dir.filePath("s.vst"), &error));
+    StationProfile back;
+    ASSERT_TRUE(StationProfile::Load(dir.filePath("s.vst"), &back, &error)) << error.toStdString();
+    EXPECT_EQ(back.golden, p.golden);
+    EXPECT_EQ(back.keep, p.keep);
+    EXPECT_FALSE(back.maStep);
+    EXPECT_DOUBLE_EQ(back.toleranceMa, 0.032);
+    EXPECT_DOUBLE_EQ(back.TolerancePercent(), 0.2);
+    EXPECT_EQ(back.reports, p.reports);
+
+    const struct {
+        const char* text;
+        const char* why;
+    } bad[] = {
+        {"golden=g.epf\r\n", "not a station profile"},
+        {"VORDA station profile 1\r\nkeep=Tag\r\n", "names no golden"},
+        {"VORDA station profile 1\r\ngolden=g.epf\r\ntolerance-ma=0,5\r\n", "line 3"},
+        {"VORDA station profile 1\r\ngolden=g.epf\r\nma-step=maybe\r\n", "yes or no"},
+        {"VORDA station profile 1\r\ngolden=g.epf\r\ncolour=red\r\n", "unknown key"},
+    };
+    for (const auto& c : bad) {
+        QFile f(dir.filePath("bad.vst"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.text);
+        f.close();
+        EXPECT_FALSE(StationProfile::Load(f.fileName(), &back, &error)) << c.text;
+        EXPECT_TRUE(error.contains(QLatin1String(c.why))) << error.toStdString();
+    }
+    // A relative golden file is taken beside the profile; percent is of 16 mA.
+    QFile f(dir.filePath("rel.vst"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("VORDA station profile 1\r\ngolden=sub/g.epf\r\ntolerance-percent=0.5\r\n");
+    f.close();
+    ASSERT_TRUE(StationProfile::Load(f.fileName(), &back, &error));
+    EXPECT_EQ(back.golden, dir.filePath("sub/g.epf"));
+    EXPECT_DOUBLE_EQ(back.toleranceMa, 0.08);
+}
+
 } // namespace
 } // namespace vorda::test
