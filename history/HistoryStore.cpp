@@ -132,6 +132,12 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName_);
+    // The connection is removed only once no handle to it is left.
+    auto fail = [&] {
+        db = QSqlDatabase();
+        Close();
+        return false;
+    };
     if (postgres) {
         const QUrl& url = location.url;
         db.setHostName(url.host());
@@ -149,13 +155,11 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         // A device or a pipe under that name would hang or be damaged.
         if (file.exists() && !file.isFile()) {
             *error = location.path + QStringLiteral(" is not a regular file");
-            Close();
-            return false;
+            return fail();
         }
         if (!QDir().mkpath(file.absolutePath())) {
             *error = QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath());
-            Close();
-            return false;
+            return fail();
         }
         db.setDatabaseName(location.path);
         // Another program writing at this moment is waited for, not failed.
@@ -163,13 +167,9 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
     }
     if (!db.open()) {
         *error = Failure(db.lastError().text());
-        Close();
-        return false;
+        return fail();
     }
-    if (!CreateSchema(error)) {
-        Close();
-        return false;
-    }
+    if (!CreateSchema(error)) return fail();
     return true;
 }
 
@@ -238,8 +238,11 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
                               QVariant(r.mapHash), QVariant(r.made.account), QVariant(r.made.userName),
                               QVariant(r.made.host), QVariant(r.made.version), QVariant(r.comPort),
                               QVariant(r.connection), QVariant(r.reason), QVariant(r.outcome), QVariant(r.details),
-                              QVariant(ValuesJson(r.values))})
-        q.addBindValue(v.toString());
+                              QVariant(ValuesJson(r.values))}) {
+        // An empty text is bound as '', not as NULL, which the columns refuse.
+        const QString text = v.toString();
+        q.addBindValue(text.isNull() ? QStringLiteral("") : text);
+    }
     // Map numbers are compared as numbers.
     q.bindValue(5, r.mapNumber);
     bool ok = q.exec();
@@ -250,7 +253,7 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
         idQuery.addBindValue(r.uid);
         ok = idQuery.exec() && idQuery.next();
         if (ok) *id = idQuery.value(0).toLongLong();
-        else failed = idQuery.lastError().text();
+        else failed = idQuery.lastError().isValid() ? idQuery.lastError().text() : QStringLiteral("the record was not stored");
     }
     if (!ok) {
         *error = Failure(failed);
