@@ -21,6 +21,9 @@ class CliHistory : public MeterEventSink {
 public:
     using Tell = std::function<void(const QString& line)>;
     CliHistory(const QString& userDir, const QString& address, Tell tell);
+    // The recorder tells through this object: it stays where it was made.
+    CliHistory(const CliHistory&) = delete;
+    CliHistory& operator=(const CliHistory&) = delete;
 
     void MeterEventHappened(const MeterEvent& event) override;
     // {"recorded": records stored, "problem": the line told, when one was}
