@@ -100,9 +100,12 @@ HistoryRecord RecordOfEvent(const MeterEvent& event, const RecordEnvironment& ma
     r.reason = event.reason;
     r.outcome = event.outcome;
     r.details = Details(event);
+    // Numbers are kept in the point form, as data files keep them, so that a
+    // record means the same whatever locale made it or reads it.
     for (int i = 0; i < event.params.size(); ++i) {
+        const DMap& p = event.params.at(i);
         const EventValue v = event.values.value(i, EventValue{CommissioningRecord::UnknownValue(), {}});
-        r.values << RecordValue{event.params.at(i).Parameter, event.params.at(i).Format, v.value, v.registers, v.ack};
+        r.values << RecordValue{p.Parameter, p.Format, ToPointForm(p, v.value), v.registers, v.ack};
     }
     return r;
 }

@@ -15,7 +15,7 @@ namespace vorda {
 struct RecordValue {
     QString name;
     QString format;
-    QString value;            // exact meter value, "unknown" when not known
+    QString value;            // exact meter value in the point form, "unknown" when not known
     QVector<int> registers;   // empty when not known
     WriteAck ack = WriteAck::NotSent;
     bool operator==(const RecordValue&) const = default;

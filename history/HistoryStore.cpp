@@ -132,6 +132,12 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         return false;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName_);
+    // The connection is removed only once no handle to it is left.
+    auto fail = [&] {
+        db = QSqlDatabase();
+        Close();
+        return false;
+    };
     if (postgres) {
         const QUrl& url = location.url;
         db.setHostName(url.host());
@@ -149,13 +155,11 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         // A device or a pipe under that name would hang or be damaged.
         if (file.exists() && !file.isFile()) {
             *error = location.path + QStringLiteral(" is not a regular file");
-            Close();
-            return false;
+            return fail();
         }
         if (!QDir().mkpath(file.absolutePath())) {
             *error = QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath());
-            Close();
-            return false;
+            return fail();
         }
         db.setDatabaseName(location.path);
         // Another program writing at this moment is waited for, not failed.
@@ -163,8 +167,7 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
     }
     if (!db.open()) {
         *error = Failure(db.lastError().text());
-        Close();
-        return false;
+        return fail();
     }
     if (!postgres) {
         // Writers append to a log instead of rewriting pages, so that two
@@ -172,10 +175,7 @@ bool HistoryStore::Open(const HistoryLocation& location, QString* error) {
         QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
-    if (!CreateSchema(error)) {
-        Close();
-        return false;
-    }
+    if (!CreateSchema(error)) return fail();
     return true;
 }
 
@@ -272,7 +272,7 @@ bool HistoryStore::AppendAll(const QList<HistoryRecord>& records, QString* error
         if (!ids) continue;
         idQuery.bindValue(0, r.uid);
         ok = idQuery.exec() && idQuery.next();
-        if (!ok) failed = idQuery.lastError().text();
+        if (!ok) failed = idQuery.lastError().isValid() && !idQuery.lastError().text().isEmpty() ? idQuery.lastError().text() : QStringLiteral("the record was not stored");
         else *ids << idQuery.value(0).toLongLong();
     }
     if (!ok) {

@@ -1,5 +1,8 @@
 #include "CliCommands.h"
 
+#include "CliHistory.h"
+#include "CliWork.h"
+
 #include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "meter/MeterDetection.h"
@@ -19,134 +22,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <cstdio>
 
 namespace vorda {
 namespace {
-
-// Messages are written with "\n\r" line breaks; a line on a terminal holds one.
-QString OneLine(const QString& text) { return QString(text).replace(QStringLiteral("\n\r"), QStringLiteral(" ")); }
-
-void PrintErr(const QString& text) {
-    std::fprintf(stderr, "vorda-cli: %s\n", OneLine(text).toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-// Everything a command tells the user: results on standard output (or one
-// JSON document at the end), problems on standard error as they happen,
-// progress on standard error while it is a terminal.
-class CliOutput : public MeterReport {
-public:
-    CliOutput(const CliRequest& request, bool progress) : json_(request.json), progress_(progress) {
-        result_[QStringLiteral("command")] = request.command;
-    }
-
-    // The activities of the exchanges to come, one for each handshake: the
-    // progress line names the one under way.
-    void Expect(const QStringList& activities) { activities_ = activities; }
-
-    void Problem(const QString& text) {
-        EndProgress();
-        PrintErr(text);
-        problems_.append(OneLine(text));
-    }
-    void Line(const QString& text) {
-        if (json_) return;
-        EndProgress();
-        std::printf("%s\n", text.toLocal8Bit().constData());
-        std::fflush(stdout);
-    }
-    QJsonObject& Result() { return result_; }
-
-    int Finish(int code) {
-        EndProgress();
-        if (json_) {
-            result_[QStringLiteral("exitCode")] = code;
-            result_[QStringLiteral("problems")] = problems_;
-            std::printf("%s", QJsonDocument(result_).toJson(QJsonDocument::Indented).constData());
-            std::fflush(stdout);
-        }
-        return code;
-    }
-    // A problem that ends the command.
-    int Fail(int code, const QString& text) {
-        Problem(text);
-        return Finish(code);
-    }
-
-    void Started() override {
-        if (!activities_.isEmpty()) activity_ = activities_.takeFirst();
-    }
-    void Progress(int done, int total) override {
-        if (!progress_ || total <= 0) return;
-        // Repainted at a human rate, and always at the end.
-        if (done < total && shown_ && timer_.elapsed() < 50) return;
-        timer_.start();
-        shown_ = true;
-        std::fprintf(stderr, "\r%s %d/%d registers", activity_.toLocal8Bit().constData(), done, total);
-        std::fflush(stderr);
-    }
-    void RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) override {
-        Problem(RegisterFailureText(direction, param, offset) + QStringLiteral(" (register ") +
-                QString::number(param.Startreg + offset) + QStringLiteral(")"));
-    }
-    void TooManyFailures(MeterDirection direction) override { Problem(TooManyFailuresText(direction)); }
-    void InvalidValue(int, const DMap& param, const QString& reason) override { Problem(InvalidMessage(param, reason)); }
-
-private:
-    void EndProgress() {
-        if (!shown_) return;
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-        shown_ = false;
-    }
-
-    bool json_;
-    bool progress_;
-    bool shown_ = false;
-    QElapsedTimer timer_;
-    QString activity_;
-    QStringList activities_;
-    QJsonObject result_;
-    QJsonArray problems_;
-};
-
-// The meter line of a command and what it knows about the meter's values:
-// the map in use and the session holding one row per parameter.
-struct MeterWork {
-    explicit MeterWork(const CliContext& cx) : session(map, flags, cx.units, cx.eval, cx.rounder) {}
-
-    // The map of the rows, one empty row per parameter.
-    void UseMap(const MeterMap& meterMap) {
-        map.MapParams = meterMap.params;
-        map.MapHeaders = meterMap.headers;
-        map.CurrentMapFile = meterMap.fileName;
-        map.MapLoaded = true;
-        session.ResetRows();
-    }
-    const QList<DMap>& Params() const { return map.MapParams; }
-    // Lets the meter's port go.
-    void Close() {
-        if (protocol && com > 0) protocol->DisconnectPort(com - 1);
-    }
-
-    LoadedMap map;
-    ScreenFlags flags;
-    MeterSession session;
-    MeterLinkState link;
-    std::unique_ptr<MeterProtocol> protocol;
-    int com = 0;
-};
-
-// The display form of a row's value: its text in the current unit of its
-// type, numbers in the point form, and the unit's name.
-QString DisplayText(const MeterSession& session, const ParameterRow& row) {
-    QString shown = ToPointForm(row.param, row.shown);
-    const UnitRow* unit = session.UnitOf(row.param);
-    if (unit && !unit->Units.isEmpty()) shown += QLatin1Char(' ') + unit->Units;
-    return shown;
-}
 
 // Values in JSON carry their numbers in the point form, whatever the locale.
 QJsonObject ParameterJson(const MeterSession& session, const ParameterRow& row) {
@@ -154,7 +35,8 @@ QJsonObject ParameterJson(const MeterSession& session, const ParameterRow& row) 
     o[QStringLiteral("name")] = row.param.Parameter;
     o[QStringLiteral("format")] = row.param.Format;
     o[QStringLiteral("value")] = ToPointForm(row.param, row.meterValue);
-    o[QStringLiteral("display")] = DisplayText(session, row);
+    // The display form: the text in the current unit of its type.
+    o[QStringLiteral("display")] = WithUnit(session, row.param, row.shown);
     return o;
 }
 
@@ -395,6 +277,15 @@ int TellWrite(CliOutput& out, const MeterWork& w, const QVector<EEValue>& values
     return out.Finish(kExitDone);
 }
 
+// Writes the selected parameters of the rows' last check, reads them back,
+// lets the meter go and tells the outcome.
+int WriteVerifyAndTell(CliOutput& out, MeterWork& w, const ValuesCheck& check, const QVector<bool>& selected) {
+    out.Expect({QStringLiteral("writing"), QStringLiteral("verifying")});
+    const WriteResult r = w.session.Write(*w.protocol, out, selected);
+    w.Close();
+    return TellWrite(out, w, check.registers, selected, r.written, r.readBackTried ? &r.back : nullptr);
+}
+
 int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     const QString path = rq.operands.value(0);
     // The file is read before the meter is touched.
@@ -418,16 +309,14 @@ int Write(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         }
         selected = ChangedParameters(check.registers, read.bytes, w.Params());
     }
+    w.session.SetWriteReason(rq.reason);
     if (rq.noVerify) {
         out.Expect({QStringLiteral("writing")});
         const WriteOutcome written = w.session.WriteSelected(*w.protocol, check, selected, out);
         w.Close();
         return TellWrite(out, w, check.registers, selected, written, nullptr);
     }
-    out.Expect({QStringLiteral("writing"), QStringLiteral("verifying")});
-    const WriteResult r = w.session.Write(*w.protocol, out, selected);
-    w.Close();
-    return TellWrite(out, w, check.registers, selected, r.written, r.readBackTried ? &r.back : nullptr);
+    return WriteVerifyAndTell(out, w, check, selected);
 }
 
 int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
@@ -467,6 +356,92 @@ int Diff(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     }
     out.Result()[QStringLiteral("differences")] = differences;
     return out.Finish(differences.isEmpty() ? kExitDone : kExitDifferences);
+}
+
+// The identity of the connected meter by what the session knows of it.
+QString ConnectedMeter(const MeterSession& session, const QList<DMap>& params) {
+    const int i = SerialNumberIndex(params);
+    const QString serial = i < 0 ? QString() : UsableSerial(session.Known().value(i));
+    return MeterIdentity(serial, session.Connection().mapNumber, session.Connection());
+}
+
+// Refuses a record made on another meter than the connected one; kExitDone
+// when it is this meter's.
+int RefuseOtherMeter(CliOutput& out, const HistoryRecord& record, const QString& connected) {
+    const QString nothing = QStringLiteral(": nothing was written");
+    if (IsUnidentified(record.meter))
+        return out.Fail(kExitDifferences, QStringLiteral("Record %1 is of a meter without a serial number (%2); no "
+                                                         "meter can be shown to be that one")
+                                              .arg(record.id).arg(record.meter) + nothing);
+    if (IsUnidentified(connected))
+        return out.Fail(kExitDifferences, QStringLiteral("This meter has no serial number; it cannot be shown to be "
+                                                         "meter %1 of record %2")
+                                              .arg(record.meter).arg(record.id) + nothing);
+    if (connected != record.meter)
+        return out.Fail(kExitDifferences, QStringLiteral("Record %1 is of meter %2, this is meter %3")
+                                              .arg(record.id).arg(record.meter, connected) + nothing);
+    return kExitDone;
+}
+
+// Brings the connected meter back to a record's values: the parameters
+// whose registers differ from the record's are written and read back.
+int Restore(const CliRequest& rq, CliContext& cx, CliOutput& out, CliHistory& history) {
+    HistoryRecord record;
+    // The record is read before the meter is touched.
+    if (const int code = FetchRecord(history, rq.records.value(0), out, &record)) return code;
+    out.Result()[QStringLiteral("record")] = record.id;
+    out.Result()[QStringLiteral("recordMeter")] = record.meter;
+    MeterWork w(cx);
+    if (const int code = OpenMeter(rq, cx, out, &w)) return code;
+    const int mapNumber = w.session.Connection().mapNumber;
+    if (record.mapNumber != mapNumber) {
+        w.Close();
+        return out.Fail(kExitDifferences, QStringLiteral("Record %1 is of a meter with map %2, this meter has map %3: "
+                                                         "nothing was written")
+                                              .arg(record.id).arg(record.mapNumber).arg(mapNumber));
+    }
+    ReadOutcome read;
+    if (const int code = ReadWhole(out, w, &read)) {
+        w.Close();
+        return code;
+    }
+    const QString connected = ConnectedMeter(w.session, w.Params());
+    out.Result()[QStringLiteral("meter")] = connected;
+    if (const int code = RefuseOtherMeter(out, record, connected)) {
+        w.Close();
+        return code;
+    }
+    bool sameMap = false;
+    const FileValues values = FileValuesOfRecord(record, w.Params(), &sameMap);
+    if (!sameMap)
+        out.Problem(QStringLiteral("Warning: record %1 was made under another version of %2; its values are taken by "
+                                   "name and format")
+                        .arg(record.id).arg(w.map.CurrentMapFile));
+    // A parameter the record does not know keeps what the meter holds.
+    for (int i = 0; i < w.session.RowCount(); ++i) {
+        if (values.given.value(i))
+            w.session.ShowValue(i, values.meterValues.at(i), values.exactRegisters.value(i), ValueOrigin::Loaded);
+        else
+            w.session.ShowValue(i, read.meterValues.value(i), read.bytes.value(i), ValueOrigin::Read);
+    }
+    const ValuesCheck check = w.session.Check(out, w.session.RowCount());
+    if (!check.ok) {
+        w.Close();
+        if (!check.error.isEmpty()) out.Problem(check.error);
+        return out.Fail(kExitDifferences,
+                        QStringLiteral("Record %1 holds values the data check refuses: nothing was written").arg(record.id));
+    }
+    const QVector<bool> selected = ChangedParameters(check.registers, read.bytes, w.Params());
+    if (!selected.contains(true)) {
+        w.Close();
+        out.Result()[QStringLiteral("written")] = QJsonArray();
+        out.Result()[QStringLiteral("registersWritten")] = 0;
+        out.Line(QStringLiteral("nothing to write: the meter holds the values of record %1").arg(record.id));
+        return out.Finish(kExitDone);
+    }
+    w.session.SetWriteReason(rq.reason);
+    w.session.SetRestoreOf(QString::number(record.id));
+    return WriteVerifyAndTell(out, w, check, selected);
 }
 
 int Check(const CliRequest& rq, CliContext& cx, CliOutput& out) {
@@ -509,13 +484,25 @@ QString CliHelpText() {
         "                                     the map number each meter reports, and the ports that\n"
         "                                     another program holds (with its process number)\n"
         "  read [--com N] -o FILE.epf         read every parameter into a data file (exact meter values)\n"
-        "  write FILE.epf [--com N] [--only-changed] [--no-verify] [--force-map]\n"
+        "  write FILE.epf [--com N] [--only-changed] [--no-verify] [--force-map] [--reason TEXT]\n"
         "                                     check the file's values, write them, read them back\n"
         "  diff FILE.epf [--com N] [--force-map]\n"
         "                                     each parameter whose meter value differs from the file's\n"
         "  check MAP FILE.epf [--force-map]   the data check of a file against a map, without a meter;\n"
         "                                     MAP is a map number (ZUVMap<n>.Map in the user directory)\n"
         "                                     or a map file\n"
+        "  history [--meter ID] [--limit N]   the meter history's records, newest first, one a line:\n"
+        "                                     record number, time (UTC), kind, meter, outcome, port,\n"
+        "                                     user, reason\n"
+        "  history show REC                   one record's facts and every value it holds (name,\n"
+        "                                     meter value, registers, and for a write its echo)\n"
+        "  history diff REC1 REC2             each parameter whose value differs between two records\n"
+        "                                     (in display units when both were made under the map the\n"
+        "                                     user directory holds now, else in meter values)\n"
+        "  restore REC [--com N] [--reason TEXT]\n"
+        "                                     write back the values of record REC where the meter\n"
+        "                                     differs (the record must be of this very meter), then\n"
+        "                                     read them back\n"
         "\n"
         "Options:\n"
         "  --com N          use COM N only (default: the one meter found)\n"
@@ -523,6 +510,10 @@ QString CliHelpText() {
         "  --only-changed   read the meter first and write only parameters whose registers differ\n"
         "  --no-verify      do not read the written registers back\n"
         "  --force-map      take a data file made for another map, its values by position\n"
+        "  --reason TEXT    why the meter is written, kept with the write's record (may be empty)\n"
+        "  --meter ID       the records of one meter: \"<map number>:<serial number>\" as history\n"
+        "                   lists it (default: every meter)\n"
+        "  --limit N        at most N records (default: all)\n"
         "  --json           one JSON document on standard output\n"
         "  -h, --help       this text\n"
         "  --version        the program's version\n"
@@ -530,13 +521,21 @@ QString CliHelpText() {
         "Progress goes to standard error while it is a terminal; every problem is one line there.\n"
         "The environment variable VORDA_PORT_DIR names a folder whose entries COM1, COM2, ... are the ports.\n"
         "\n"
+        "Every whole read, write and verification is recorded in the meter history: the SQLite file or\n"
+        "postgresql:// URL that VORDA_HISTORY names, else the first line of VORDAHistory.txt in the user\n"
+        "directory, else VORDAHistory.sqlite there. A record that cannot be stored is told in one line\n"
+        "on standard error (\"Meter history: ...\"); the command and its exit code are not changed.\n"
+        "\n"
         "Exit codes:\n"
         "  0  done\n"
-        "  1  differences, invalid data, a verification mismatch, or a file made for another map\n"
+        "  1  differences, invalid data, a verification mismatch, a file made for another map, or a\n"
+        "     record of another meter (restore)\n"
         "  2  wrong usage\n"
         "  3  no meter, or several meters\n"
         "  4  the meter stopped answering\n"
-        "  5  a file could not be read or written (data file, map, start-up files)\n");
+        "  5  a file could not be read or written (data file, map, start-up files), or the meter\n"
+        "     history could not be read\n"
+        "  6  the meter history holds no record of that number\n");
 }
 
 QString CliVersionText() { return QStringLiteral("vorda-cli ") + QLatin1String(kVersionText) + QLatin1Char('\n'); }
@@ -551,6 +550,44 @@ QString UnknownArgument(const QStringList& arguments, const QString& name) {
             return a;
     }
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The rest of a history or restore command line: its view and record
+// numbers, and the options that belong to it.
+bool ParseRecordCommand(bool reasonGiven, QStringList positional, CliRequest* rq, QString* error) {
+    auto fail = [error](const QString& text) {
+        *error = text;
+        return false;
+    };
+    const bool history = rq->command == QLatin1String("history");
+    int records = 1;
+    if (history) {
+        rq->subcommand = positional.isEmpty() ? QString() : positional.takeFirst();
+        if (rq->subcommand.isEmpty()) records = 0;
+        else if (rq->subcommand == QLatin1String("show")) records = 1;
+        else if (rq->subcommand == QLatin1String("diff")) records = 2;
+        else return fail(QStringLiteral("unknown history view %1: history, history show REC or history diff REC1 REC2")
+                             .arg(rq->subcommand));
+    }
+    const QString named = history ? (QStringLiteral("history ") + rq->subcommand).trimmed() : rq->command;
+    if (positional.size() != records)
+        return fail(QStringLiteral("%1 takes %2 record number(s), %3 given (see --help)")
+                        .arg(named).arg(records).arg(positional.size()));
+    for (const QString& p : positional) {
+        bool ok = false;
+        const qint64 id = p.toLongLong(&ok);
+        if (!ok || id < 1) return fail(QStringLiteral("'%1' is no record number (vorda-cli history lists them)").arg(p));
+        rq->records << id;
+    }
+    if (history && rq->com > 0) return fail(QStringLiteral("history uses no meter; --com does not apply"));
+    if (history && reasonGiven) return fail(QStringLiteral("--reason belongs to write and restore only"));
+    if (!(history && rq->subcommand.isEmpty()) && (!rq->meter.isEmpty() || rq->limit > 0))
+        return fail(QStringLiteral("--meter and --limit belong to the history list only"));
+    if (!rq->output.isEmpty()) return fail(QStringLiteral("-o belongs to read only"));
+    if (rq->onlyChanged || rq->noVerify)
+        return fail(QStringLiteral("--only-changed and --no-verify belong to write only"));
+    if (rq->forceMap) return fail(QStringLiteral("--force-map belongs to write, diff and check only"));
+    return true;
 }
 } // namespace
 
@@ -569,8 +606,11 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
     const QCommandLineOption com(QStringLiteral("com"), QString(), QStringLiteral("N"));
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption reason(QStringLiteral("reason"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption meter(QStringLiteral("meter"), QString(), QStringLiteral("ID"));
+    const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output});
+    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output, reason, meter, limit});
     const bool parsed = parser.parse(QStringList{QStringLiteral("vorda-cli")} + arguments);
     // Asked for, the help and the version are the answer whatever else the
     // line holds.
@@ -591,6 +631,9 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
         if (last == QLatin1String("--com")) return fail(QStringLiteral("--com needs a COM number"));
         if (last == QLatin1String("-o") || last == QLatin1String("--output"))
             return fail(QStringLiteral("-o needs a file name"));
+        if (last == QLatin1String("--reason")) return fail(QStringLiteral("--reason needs a text (\"\" for none)"));
+        if (last == QLatin1String("--meter")) return fail(QStringLiteral("--meter needs a meter as history lists it"));
+        if (last == QLatin1String("--limit")) return fail(QStringLiteral("--limit needs a count of records"));
         return fail(parser.errorText() + QStringLiteral(" (see --help)"));
     }
     rq->json = parser.isSet(json);
@@ -609,10 +652,25 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
         if (v.isEmpty()) return fail(QStringLiteral("-o needs a file name"));
         rq->output = Absolute(v);
     }
+    rq->reason = parser.value(reason);
+    rq->meter = parser.value(meter);
+    if (parser.isSet(meter) && rq->meter.trimmed().isEmpty())
+        return fail(QStringLiteral("--meter needs a meter as history lists it"));
+    if (parser.isSet(limit)) {
+        const QString v = parser.value(limit);
+        bool ok = false;
+        rq->limit = v.toInt(&ok);
+        if (!ok || rq->limit < 1) return fail(QStringLiteral("--limit needs a count of records from 1 up, not '%1'").arg(v));
+    }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) return fail(QStringLiteral("no command given (see --help)"));
     rq->command = positional.takeFirst();
     const QString& c = rq->command;
+    if (c == QLatin1String("history") || c == QLatin1String("restore"))
+        return ParseRecordCommand(parser.isSet(reason), positional, rq, error);
+    if (parser.isSet(meter) || parser.isSet(limit)) return fail(QStringLiteral("--meter and --limit belong to history only"));
+    if (parser.isSet(reason) && c != QLatin1String("write"))
+        return fail(QStringLiteral("--reason belongs to write and restore only"));
     int operands = 0;
     if (c == QLatin1String("scan") || c == QLatin1String("read")) operands = 0;
     else if (c == QLatin1String("write") || c == QLatin1String("diff")) operands = 1;
@@ -638,11 +696,19 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
 
 int RunCliCommand(const CliRequest& rq, CliContext& cx) {
     CliOutput out(rq, cx.progress);
-    if (rq.command == QLatin1String("scan")) return Scan(rq, cx, out);
-    if (rq.command == QLatin1String("read")) return Read(rq, cx, out);
-    if (rq.command == QLatin1String("write")) return Write(rq, cx, out);
-    if (rq.command == QLatin1String("diff")) return Diff(rq, cx, out);
-    return Check(rq, cx, out);
+    CliHistory history(cx.userDir, cx.historyAddress, [&out](const QString& line) { out.Notice(line); });
+    const QString& c = rq.command;
+    if (c == QLatin1String("history")) return RunHistoryCommand(rq, cx, out, history);
+    if (c == QLatin1String("scan")) return Scan(rq, cx, out);
+    if (c == QLatin1String("check")) return Check(rq, cx, out);
+    // The meter commands record what they do.
+    cx.events = &history;
+    const auto detach = qScopeGuard([&cx] { cx.events = nullptr; });
+    out.ReportHistory(&history);
+    if (c == QLatin1String("read")) return Read(rq, cx, out);
+    if (c == QLatin1String("write")) return Write(rq, cx, out);
+    if (c == QLatin1String("restore")) return Restore(rq, cx, out, history);
+    return Diff(rq, cx, out);
 }
 
 } // namespace vorda

@@ -10,6 +10,7 @@ class SerialLayer;
 class UserInteraction;
 class EquationEvaluator;
 class SigFigRounder;
+class MeterEventSink;
 
 // Exit codes, as --help and README.md list them.
 enum CliExit : int {
@@ -18,19 +19,25 @@ enum CliExit : int {
     kExitUsage = 2,
     kExitMeterCount = 3,  // no meter, or several
     kExitMeterSilent = 4, // the meter stopped answering
-    kExitFile = 5,        // a file could not be read or written
+    kExitFile = 5,        // a file could not be read or written, or the meter history opened
+    kExitNoRecord = 6,    // the meter history holds no record of that number
 };
 
 // A command line as parsed.
 struct CliRequest {
-    QString command;      // scan, read, write, diff, check
+    QString command;      // scan, read, write, diff, check, history, restore
+    QString subcommand;   // history: empty (the list), show or diff
     QStringList operands; // files and maps, paths already absolute
+    QList<qint64> records; // the record numbers of history show and diff, and restore
     int com = 0;          // --com N, 0 when not given
     QString output;       // -o FILE, absolute
     bool json = false;
     bool onlyChanged = false;
     bool noVerify = false;
     bool forceMap = false;
+    QString reason;       // --reason TEXT: why the meter is written (write, restore)
+    QString meter;        // --meter ID: the meter whose records are listed, all when empty
+    int limit = 0;        // --limit N: at most N records listed, all when 0
 };
 
 // What a command line asks for besides a command.
@@ -54,6 +61,8 @@ struct CliContext {
     QString userDir;              // where the meter's maps are looked up
     DisplayUnitTables units;      // display data and current display units
     bool progress = false;        // standard error is a terminal
+    QString historyAddress;       // VORDA_HISTORY: where the meter history lives, when set
+    MeterEventSink* events = nullptr; // hears the meter session's events; set by RunCliCommand
 };
 
 // Runs a parsed command; the exit code.

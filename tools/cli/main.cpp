@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
     });
     SigFigRounder rounder(state.SigFigCount, ui);
     EquationEvaluator eval(rounder, ui);
-    CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1};
+    CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1,
+                       qEnvironmentVariable("VORDA_HISTORY")};
     try {
         return RunCliCommand(request, context);
     } catch (const Interrupted& stop) {
