@@ -91,6 +91,10 @@ bool SeriesStation::Prepare(const QString& mapDir, QString* error) {
                      .arg(map.params.size());
         return false;
     }
+    if (profile_.keepProposed) {
+        profile_.keep = ProposedKeep(map.params);
+        profile_.keepProposed = false;
+    }
     const FileValues values = FileValuesByPosition(golden_, map.params);
     RefusalsReport refusals;
     const QVector<bool> kept = KeptParameters(map.params, profile_.keep);

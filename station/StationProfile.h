@@ -13,6 +13,9 @@ struct StationProfile {
     static QString FormatLine() { return QStringLiteral("VORDA station profile 1"); }
     QString golden;          // the golden data file, absolute
     QStringList keep;        // parameters each meter keeps, never copied
+    // No list was chosen: the golden map's proposal (ProposedKeep) is kept.
+    // A saved profile always holds its list.
+    bool keepProposed = false;
     bool maStep = true;      // the mA output calibration runs
     double toleranceMa = 0.016; // |as left - 4 mA| that passes
     QString reports;         // report folder, absolute

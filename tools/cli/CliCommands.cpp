@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 
 #include "CliHistory.h"
+#include "CliStation.h"
 #include "CliWork.h"
 
 #include "base/TextFiles.h"
@@ -503,6 +504,13 @@ QString CliHelpText() {
         "                                     write back the values of record REC where the meter\n"
         "                                     differs (the record must be of this very meter), then\n"
         "                                     read them back\n"
+        "  station [PROFILE] [--golden FILE.epf] [--keep NAME,NAME...] [--no-ma] [--ma-source CMD]\n"
+        "          [--reports DIR] [--count N] [--com N]\n"
+        "                                     commission meter after meter from one golden set: wait\n"
+        "                                     for each new meter, write what differs and is not kept,\n"
+        "                                     read back, calibrate the mA output, save its report;\n"
+        "                                     one line per meter (serial, PASS/FAIL, reason), the tally\n"
+        "                                     at the end; exit 0 only when every meter passed\n"
         "\n"
         "Options:\n"
         "  --com N          use COM N only (default: the one meter found)\n"
@@ -511,6 +519,14 @@ QString CliHelpText() {
         "  --no-verify      do not read the written registers back\n"
         "  --force-map      take a data file made for another map, its values by position\n"
         "  --reason TEXT    why the meter is written, kept with the write's record (may be empty)\n"
+        "  --golden FILE    station: the golden data file (over the profile's)\n"
+        "  --keep NAMES     station: the parameters each meter keeps, comma-separated (read-only\n"
+        "                   parameters are always kept)\n"
+        "  --no-ma          station: no mA output calibration\n"
+        "  --ma-source CMD  station: a shell command that prints the measured mA output (VORDA_MA_STEP\n"
+        "                   is \"as found\" or \"as left\")\n"
+        "  --reports DIR    station: the report folder (default: \"Station Reports\" in the user directory)\n"
+        "  --count N        station: end after N meters (default: until SIGINT or SIGTERM)\n"
         "  --meter ID       the records of one meter: \"<map number>:<serial number>\" as history\n"
         "                   lists it (default: every meter)\n"
         "  --limit N        at most N records (default: all)\n"
@@ -609,8 +625,15 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
     const QCommandLineOption reason(QStringLiteral("reason"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption meter(QStringLiteral("meter"), QString(), QStringLiteral("ID"));
     const QCommandLineOption limit(QStringLiteral("limit"), QString(), QStringLiteral("N"));
+    const QCommandLineOption golden(QStringLiteral("golden"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption keep(QStringLiteral("keep"), QString(), QStringLiteral("NAMES"));
+    const QCommandLineOption noMa(QStringLiteral("no-ma"));
+    const QCommandLineOption maSource(QStringLiteral("ma-source"), QString(), QStringLiteral("CMD"));
+    const QCommandLineOption reports(QStringLiteral("reports"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output, reason, meter, limit});
+    parser.addOptions({help, version, json, onlyChanged, noVerify, forceMap, com, output, reason, meter, limit, golden,
+                       keep, noMa, maSource, reports, count});
     const bool parsed = parser.parse(QStringList{QStringLiteral("vorda-cli")} + arguments);
     // Asked for, the help and the version are the answer whatever else the
     // line holds.
@@ -666,6 +689,33 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest* rq, CliAnswer* 
     if (positional.isEmpty()) return fail(QStringLiteral("no command given (see --help)"));
     rq->command = positional.takeFirst();
     const QString& c = rq->command;
+    const bool stationOption = parser.isSet(golden) || parser.isSet(keep) || parser.isSet(noMa) ||
+                               parser.isSet(maSource) || parser.isSet(reports) || parser.isSet(count);
+    if (c == QLatin1String("station")) {
+        if (positional.size() > 1) return fail(QStringLiteral("station takes one profile at most (see --help)"));
+        if (parser.isSet(reason) || parser.isSet(meter) || parser.isSet(limit) || rq->onlyChanged || rq->noVerify ||
+            rq->forceMap || !rq->output.isEmpty())
+            return fail(QStringLiteral("station takes --golden, --keep, --no-ma, --ma-source, --reports, --count, "
+                                       "--com and --json (see --help)"));
+        if (!positional.isEmpty()) rq->operands << Absolute(positional.first());
+        if (parser.isSet(golden)) rq->golden = Absolute(parser.value(golden));
+        if (parser.isSet(reports)) rq->reports = Absolute(parser.value(reports));
+        rq->keepGiven = parser.isSet(keep);
+        for (const QString& name : parser.value(keep).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            rq->keep << name.trimmed();
+        rq->noMa = parser.isSet(noMa);
+        rq->maSource = parser.value(maSource);
+        if (parser.isSet(count)) {
+            bool ok = false;
+            rq->count = parser.value(count).toInt(&ok);
+            if (!ok || rq->count < 1)
+                return fail(QStringLiteral("--count needs a count of meters from 1 up, not '%1'").arg(parser.value(count)));
+        }
+        if (rq->operands.isEmpty() && rq->golden.isEmpty())
+            return fail(QStringLiteral("station needs a profile or --golden FILE.epf (see --help)"));
+        return true;
+    }
+    if (stationOption) return fail(QStringLiteral("--golden, --keep, --no-ma, --ma-source, --reports and --count belong to station only"));
     if (c == QLatin1String("history") || c == QLatin1String("restore"))
         return ParseRecordCommand(parser.isSet(reason), positional, rq, error);
     if (parser.isSet(meter) || parser.isSet(limit)) return fail(QStringLiteral("--meter and --limit belong to history only"));
@@ -708,6 +758,7 @@ int RunCliCommand(const CliRequest& rq, CliContext& cx) {
     if (c == QLatin1String("read")) return Read(rq, cx, out);
     if (c == QLatin1String("write")) return Write(rq, cx, out);
     if (c == QLatin1String("restore")) return Restore(rq, cx, out, history);
+    if (c == QLatin1String("station")) return RunStation(rq, cx, out);
     return Diff(rq, cx, out);
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vorda {
 class SerialLayer;
 class UserInteraction;
@@ -25,7 +27,7 @@ enum CliExit : int {
 
 // A command line as parsed.
 struct CliRequest {
-    QString command;      // scan, read, write, diff, check, history, restore
+    QString command;      // scan, read, write, diff, check, history, restore, station
     QString subcommand;   // history: empty (the list), show or diff
     QStringList operands; // files and maps, paths already absolute
     QList<qint64> records; // the record numbers of history show and diff, and restore
@@ -38,6 +40,14 @@ struct CliRequest {
     QString reason;       // --reason TEXT: why the meter is written (write, restore)
     QString meter;        // --meter ID: the meter whose records are listed, all when empty
     int limit = 0;        // --limit N: at most N records listed, all when 0
+    // station
+    QString golden;       // --golden FILE.epf, absolute
+    QStringList keep;     // --keep NAME,NAME...
+    bool keepGiven = false;
+    bool noMa = false;    // --no-ma
+    QString maSource;     // --ma-source CMD
+    QString reports;      // --reports DIR, absolute
+    int count = 0;        // --count N: meters to commission, 0 for no end
 };
 
 // What a command line asks for besides a command.
@@ -63,6 +73,9 @@ struct CliContext {
     bool progress = false;        // standard error is a terminal
     QString historyAddress;       // VORDA_HISTORY: where the meter history lives, when set
     MeterEventSink* events = nullptr; // hears the meter session's events; set by RunCliCommand
+    // Waits ms between a station's looks for a meter; false when the program
+    // is to end (a signal). Sleeps when not set.
+    std::function<bool(int ms)> pause;
 };
 
 // Runs a parsed command; the exit code.

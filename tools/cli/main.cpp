@@ -12,6 +12,7 @@
 #include "units/SigFigs.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstdio>
 #include <unistd.h>
@@ -119,6 +120,14 @@ int main(int argc, char** argv) {
     EquationEvaluator eval(rounder, ui);
     CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1,
                        qEnvironmentVariable("VORDA_HISTORY")};
+    // A station waiting for its next meter ends on a signal with its tally.
+    context.pause = [&quitSignals](int ms) {
+        for (int waited = 0; waited < ms; waited += kWaitHookIntervalMs) {
+            if (quitSignals.Pending()) return false;
+            QThread::msleep(kWaitHookIntervalMs);
+        }
+        return quitSignals.Pending() == 0;
+    };
     try {
         return RunCliCommand(request, context);
     } catch (const Interrupted& stop) {
