@@ -239,7 +239,9 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
                               QVariant(r.made.host), QVariant(r.made.version), QVariant(r.comPort),
                               QVariant(r.connection), QVariant(r.reason), QVariant(r.outcome), QVariant(r.details),
                               QVariant(ValuesJson(r.values))})
-        q.addBindValue(v.toString());
+        // An empty text is bound as one, not as NULL, which the NOT NULL
+        // columns would refuse (and INSERT OR IGNORE drop without a word).
+        q.addBindValue(v.toString().isNull() ? QString(QLatin1String("")) : v.toString());
     // Map numbers are compared as numbers.
     q.bindValue(5, r.mapNumber);
     bool ok = q.exec();
@@ -250,7 +252,8 @@ bool HistoryStore::Append(const HistoryRecord& r, QString* error, qint64* id) {
         idQuery.addBindValue(r.uid);
         ok = idQuery.exec() && idQuery.next();
         if (ok) *id = idQuery.value(0).toLongLong();
-        else failed = idQuery.lastError().text();
+        else failed = idQuery.lastError().text().isEmpty() ? QStringLiteral("the record was not stored")
+                                                           : idQuery.lastError().text();
     }
     if (!ok) {
         *error = Failure(failed);
