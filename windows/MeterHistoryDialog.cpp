@@ -30,6 +30,8 @@ QTableWidget* MakeGrid(QWidget* parent, const QString& name, const QString& acce
     grid->setTabKeyNavigation(false);
     grid->setWordWrap(false);
     grid->verticalHeader()->hide();
+    // Columns fit their texts; the last takes the room left.
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
 }
@@ -103,6 +105,10 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
                         {QStringLiteral("Parameter"), QStringLiteral("Units"), QStringLiteral("Older"),
                          QStringLiteral("Newer")});
     DiffGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The two values share the room left.
+    DiffGrid->horizontalHeader()->setStretchLastSection(false);
+    DiffGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    DiffGrid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
     DiffLbl->setBuddy(DiffGrid);
     bottomLayout->addWidget(DiffLbl);
     bottomLayout->addWidget(DiffGrid, 1);
@@ -173,11 +179,10 @@ void TMeterHistory::ShowMeter(const QString& meter) {
             const HistoryListRow& row = rows_.at(r);
             SetRow(RecordsGrid, r, {row.time, row.kind, row.outcome, row.port, row.user, row.host, row.reason});
         }
-        RecordsGrid->resizeColumnsToContents();
         RecordsLbl->setText(meter.isEmpty() ? QStringLiteral("&Records: the history holds no meter yet")
                             : rows_.isEmpty()
                                 ? QStringLiteral("&Records: none of meter ") + meter
-                                : QStringLiteral("&Records of meter %1, newest first: %2")
+                                : QStringLiteral("&Records of meter %1, newest first (%2):")
                                       .arg(meter, Count(rows_.size(), QStringLiteral("1"), QString())));
     }
     RecordsLbl->setAccessibleName(RecordsLbl->text().remove(QLatin1Char('&')));
@@ -229,7 +234,6 @@ void TMeterHistory::ShowDiff(qint64 a, qint64 b) {
         const HistoryDiffRow& row = diff.rows.at(r);
         SetRow(DiffGrid, r, {row.parameter, row.unit, row.older, row.newer});
     }
-    DiffGrid->resizeColumnsToContents();
     QString text = diff.rows.isEmpty() ? QStringLiteral("&Differences: none, the records hold the same values")
                                        : QStringLiteral("&Differences: ") +
                                              Count(diff.rows.size(), QStringLiteral("1 parameter differs"),

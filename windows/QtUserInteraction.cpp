@@ -155,7 +155,6 @@ public:
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         ok_ = buttons->button(QDialogButtonBox::Ok);
         ok_->setObjectName(QStringLiteral("WriteConfirmationOk"));
-        ok_->setAutoDefault(false);
         QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
         cancel->setObjectName(QStringLiteral("WriteConfirmationCancel"));
         cancel->setDefault(true);
@@ -163,9 +162,10 @@ public:
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         layout->addWidget(icon, 0, 0, 1, 1);
         layout->addWidget(message, 0, 1, 1, 1);
-        layout->addWidget(caption, 1, 1);
-        layout->addWidget(reason_, 2, 1);
-        layout->addWidget(buttons, 3, 0, 1, 2);
+        layout->setRowMinimumHeight(1, fontMetrics().height() / 2);
+        layout->addWidget(caption, 2, 1);
+        layout->addWidget(reason_, 3, 1);
+        layout->addWidget(buttons, 4, 0, 1, 2);
         layout->setColumnStretch(1, 1);
         layout->setSizeConstraint(QLayout::SetFixedSize);
         reason_->setFocus();

@@ -6,9 +6,11 @@
 #include "base/TextFiles.h"
 #include "history/HistoryStore.h"
 #include "windows/MeterHistoryDialog.h"
+#include "windows/QtUserInteraction.h"
 #include "windows/SetDisplayUnitsUnt.h"
 #include "values/DataFile.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -327,6 +329,54 @@ TEST_F(HistoryWindowTest, TheReportTakesAsLeftFromTheHistoryAfterAResetNobodyRea
     // Nothing is known of the meter since the reset, whatever was read before.
     EXPECT_TRUE(csv.contains(QString(R"("Pipe Diameter","mm","%1","unknown","yes")").arg(found.at(kPipe))))
         << csv.join('\n').toStdString();
+}
+
+} // namespace
+} // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+// The confirmation of a write on Qt's widgets, answered from the keyboard:
+// Enter in the reason box goes on to OK, Enter on OK writes; Escape cancels
+// and gives no reason.
+TEST(WriteConfirmationTest, EnterAfterTheReasonMovesToOkAndOkGivesTheReason) {
+    EnsureApplication();
+    struct Case {
+        const char* typed;
+        bool cancel;
+        bool ok;
+        QString reason;
+    };
+    for (const Case& c : {Case{"  flow tube replaced ", false, true, "flow tube replaced"}, Case{"", false, true, ""},
+                          Case{"not wanted", true, false, ""}}) {
+        SCOPED_TRACE(c.typed);
+        QtUserInteraction qt;
+        QTimer timer;
+        timer.setSingleShot(true);
+        bool stillOpenAfterEnter = false;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            auto* reason = dialog->findChild<QLineEdit*>("ReasonEdt");
+            auto* ok = dialog->findChild<QPushButton*>("WriteConfirmationOk");
+            ASSERT_TRUE(reason && ok);
+            QTest::keyClicks(reason, c.typed);
+            if (c.cancel) {
+                QTest::keyClick(reason, Qt::Key_Escape);
+                return;
+            }
+            QTest::keyClick(reason, Qt::Key_Return);
+            stillOpenAfterEnter = dialog->isVisible();
+            QTest::keyClick(ok, Qt::Key_Return);
+            if (dialog->isVisible()) static_cast<QDialog*>(dialog)->reject();
+        });
+        timer.start(0);
+        QString reason = "left over";
+        EXPECT_EQ(qt.ConfirmWrite("About to write new values to Meter\n\r\n\r            Are you sure?", &reason), c.ok);
+        EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(stillOpenAfterEnter, !c.cancel);
+    }
 }
 
 } // namespace
