@@ -4,6 +4,7 @@
 #include "tests/support/ProgramFixture.h"
 
 #include "base/TextFiles.h"
+#include "history/HistoryReview.h"
 #include "history/HistoryStore.h"
 #include "windows/MeterHistoryDialog.h"
 #include "windows/QtUserInteraction.h"
@@ -64,7 +65,7 @@ protected:
     }
     // Opens Meter History and acts on the dialog while it is open; the
     // dialog is closed after, unless the action did.
-    void WithHistory(const std::function<void(TMeterHistory&)>& act) {
+    void WithHistory(const std::function<void(TMeterHistory&)>& act, bool byKeyboard = false) {
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, [this, act] {
@@ -73,8 +74,16 @@ protected:
             act(*dialog);
             if (dialog->isVisible()) dialog->reject();
         });
+        if (!byKeyboard) {
+            timer.start(0);
+            Trigger("MeterHistory");
+            return;
+        }
+        mw()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(mw()));
         timer.start(0);
-        Trigger("MeterHistory");
+        QTest::keyClick(mw(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_FALSE(timer.isActive()) << "the dialog did not open";
     }
     static QTableWidget* Grid(TMeterHistory& d, const char* name) { return d.findChild<QTableWidget*>(name); }
     static QStringList Column(QTableWidget* grid, int column) {
@@ -184,7 +193,7 @@ TEST_F(HistoryWindowTest, TheListIsNewestFirstAndTwoRecordsDifferInDisplayUnits)
         QTest::keyClick(meter->lineEdit(), Qt::Key_Return);
         EXPECT_EQ(records->rowCount(), 0);
         EXPECT_TRUE(d.isVisible()); // Enter presses no button
-    });
+    }, /*byKeyboard=*/true);
 }
 
 TEST_F(HistoryWindowTest, ARestoreBringsTheMeterBackToARecordAndIsRecordedAsOne) {
@@ -258,6 +267,7 @@ TEST_P(UnwritableHistoryTest, EachCommandTellsItOnceAndTheMeterWorkGoesOn) {
         paths.historyEnv = blocker + "/history.sqlite";
     }
     Connect();
+    const QStringList found = mw()->MeterValues();
     auto problems = [this] {
         QStringList out;
         for (const QString& t : ui.texts("message"))
@@ -298,8 +308,14 @@ TEST_P(UnwritableHistoryTest, EachCommandTellsItOnceAndTheMeterWorkGoesOn) {
     EXPECT_EQ(problems().size(), 1);
     EXPECT_EQ(mw()->MeterValues().at(kPipe), values.at(kPipe));
 
-    // The history cannot be shown either; the report falls back on the
-    // session's own record.
+    // The report falls back on the session's own record.
+    ui.choosePath(program->startup.UserDir + "report.pdf");
+    Trigger("CommissioningReport");
+    QStringList csv;
+    ASSERT_TRUE(ReadTextLines(program->startup.UserDir + "report.csv", &csv, &error)) << error.toStdString();
+    EXPECT_TRUE(csv.join('\n').contains(QString(R"("Pipe Diameter","mm","%1","%2","yes")").arg(found.at(kPipe), values.at(kPipe))))
+        << csv.join('\n').toStdString();
+    // The history cannot be shown either.
     ui.clear();
     Trigger("MeterHistory");
     ASSERT_EQ(ui.texts("message").size(), 1);
@@ -377,6 +393,83 @@ TEST(WriteConfirmationTest, EnterAfterTheReasonMovesToOkAndOkGivesTheReason) {
         EXPECT_EQ(reason, c.reason);
         EXPECT_EQ(stillOpenAfterEnter, !c.cancel);
     }
+}
+
+} // namespace
+} // namespace vorda::test
+
+namespace vorda::test {
+namespace {
+
+HistoryRecord Made(const QString& kind, int minute, const QList<DMap>& params, const QStringList& values) {
+    HistoryRecord r;
+    r.kind = kind;
+    r.at = QDateTime(QDate(2026, 3, 1), QTime(9, minute), Qt::UTC);
+    r.mapHash = MapHash(params);
+    for (int i = 0; i < values.size(); ++i) r.values << RecordValue{params.at(i).Parameter, params.at(i).Format, values.at(i), {}};
+    return r;
+}
+
+TEST(HistoryReviewTest, DifferencesShowInDisplayUnitsOnlyUnderTheMapOnScreen) {
+    DMap pipe;
+    pipe.Parameter = "Pipe Diameter";
+    pipe.Format = "Int16";
+    pipe.PType = "Length";
+    DMap tag = pipe;
+    tag.Parameter = "Tag";
+    tag.Format = "ASCII";
+    tag.PType.clear();
+    const QList<DMap> params{pipe, tag};
+    // Inches of whole millimetres, rounded to one place: 1 mm apart may not show.
+    const ComparisonDisplay display{[](const DMap& p, const QString& v) {
+                                        return p.PType.isEmpty() ? v : QString::number(v.toDouble() / 25.4, 'f', 1);
+                                    },
+                                    [](const DMap& p) { return p.PType.isEmpty() ? QString() : QString("in"); }};
+    const HistoryRecord older = Made("read", 1, params, {"254", "A"});
+    struct Case {
+        const char* name;
+        HistoryRecord newer;
+        QList<QStringList> rows; // parameter, unit, older, newer
+        bool displayUnits;
+    };
+    HistoryRecord otherMap = Made("write", 2, params, {"508", "A"});
+    otherMap.mapHash = "another";
+    HistoryRecord fewer = Made("write", 2, {pipe}, {"508"});
+    const Case cases[] = {
+        {"same map", Made("write", 2, params, {"508", "B"}), {{"Pipe Diameter", "in", "10.0", "20.0"}, {"Tag", "", "A", "B"}}, true},
+        {"hidden by rounding", Made("write", 2, params, {"255", "A"}), {{"Pipe Diameter", "", "254", "255"}}, true},
+        {"unknown", Made("write", 2, params, {"unknown", "A"}), {{"Pipe Diameter", "in", "10.0", "unknown"}}, true},
+        {"another map", otherMap, {{"Pipe Diameter", "", "254", "508"}}, false},
+        {"a parameter less", fewer, {{"Pipe Diameter", "", "254", "508"}, {"Tag", "", "A", "(none)"}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The order the records are picked in does not matter.
+        const HistoryDiff diff = DiffInDisplayUnits(c.newer, older, params, display);
+        QList<QStringList> rows;
+        for (const HistoryDiffRow& r : diff.rows) rows << QStringList{r.parameter, r.unit, r.older, r.newer};
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(diff.displayUnits, c.displayUnits);
+        EXPECT_EQ(diff.note.isEmpty(), c.displayUnits);
+        EXPECT_EQ(diff.olderTime, older.at.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"));
+    }
+}
+
+TEST(HistoryReviewTest, TheReportRecordKeepsTheSessionsAsFoundWhenNoReadWasRecorded) {
+    DMap p;
+    p.Parameter = "Damping";
+    p.Format = "Int8";
+    CommissioningRecord session;
+    session.Begin(1, "ZUVMap5.Map", 5);
+    session.MeterRead("ZUVMap5.Map", {"3"});
+    const CommissioningRecord record =
+        RecordFromHistory(session, {Made("write", 1, {p}, {"4"}), Made("factory-reset", 2, {p}, {"unknown"})}, {p});
+    EXPECT_EQ(record.asFound, QStringList{"3"});
+    EXPECT_EQ(record.asLeft, QStringList{"unknown"});
+    const CommissioningRecord read =
+        RecordFromHistory(session, {Made("read", 1, {p}, {"7"}), Made("write", 2, {p}, {"8"})}, {p});
+    EXPECT_EQ(read.asFound, QStringList{"7"});
+    EXPECT_EQ(read.asLeft, QStringList{"8"});
 }
 
 } // namespace
