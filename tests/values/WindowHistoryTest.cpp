@@ -455,22 +455,5 @@ TEST(HistoryReviewTest, DifferencesShowInDisplayUnitsOnlyUnderTheMapOnScreen) {
     }
 }
 
-TEST(HistoryReviewTest, TheReportRecordKeepsTheSessionsAsFoundWhenNoReadWasRecorded) {
-    DMap p;
-    p.Parameter = "Damping";
-    p.Format = "Int8";
-    CommissioningRecord session;
-    session.Begin(1, "ZUVMap5.Map", 5);
-    session.MeterRead("ZUVMap5.Map", {"3"});
-    const CommissioningRecord record =
-        RecordFromHistory(session, {Made("write", 1, {p}, {"4"}), Made("factory-reset", 2, {p}, {"unknown"})}, {p});
-    EXPECT_EQ(record.asFound, QStringList{"3"});
-    EXPECT_EQ(record.asLeft, QStringList{"unknown"});
-    const CommissioningRecord read =
-        RecordFromHistory(session, {Made("read", 1, {p}, {"7"}), Made("write", 2, {p}, {"8"})}, {p});
-    EXPECT_EQ(read.asFound, QStringList{"7"});
-    EXPECT_EQ(read.asLeft, QStringList{"8"});
-}
-
 } // namespace
 } // namespace vorda::test
