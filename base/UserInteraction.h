@@ -30,6 +30,13 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // OK / Cancel; true for OK.
     virtual bool Confirm(const QString& text) = 0;
+    // The confirmation of a meter write, with a one-line box for the
+    // technician's reason (empty is allowed); *reason gets its text. Front
+    // ends without such a box ask Confirm and give no reason.
+    virtual bool ConfirmWrite(const QString& text, QString* reason) {
+        if (reason) reason->clear();
+        return Confirm(text);
+    }
     // Yes / No; true for Yes.
     virtual bool AskYesNo(const QString& text) = 0;
     // File dialogs: the chosen path, or an empty text when cancelled.

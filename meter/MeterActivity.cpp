@@ -51,6 +51,8 @@ bool InCommandDialog(QObject* watched) {
 MeterActivity::MeterActivity(SerialLayer& serial) : serial_(serial) {}
 
 MeterActivity::~MeterActivity() {
+    // Whoever set the hooks may be going too.
+    commandEnds_ = nullptr;
     if (depth_ > 0) {
         depth_ = 1;
         End();
@@ -67,9 +69,11 @@ void MeterActivity::Begin() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     qApp->installEventFilter(this);
     serial_.SetWaitHook([this] { KeepAlive(); });
+    if (commandBegins_) commandBegins_();
 }
 
 void MeterActivity::End() {
+    if (depth_ == 1 && commandEnds_) commandEnds_();
     if (--depth_ > 0) return;
     serial_.SetWaitHook({});
     qApp->removeEventFilter(this);

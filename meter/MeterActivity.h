@@ -42,6 +42,12 @@ public:
     bool Running() const { return depth_ > 0; }
     // Called just before the windows paint: shows the progress so far.
     void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
+    // Called as the outermost command begins, and as it ends (before the
+    // busy cursor goes, however the command ends; the end must not throw).
+    void SetCommandHooks(std::function<void()> begin, std::function<void()> end) {
+        commandBegins_ = std::move(begin);
+        commandEnds_ = std::move(end);
+    }
     // Lets the windows paint when kIntervalMs have passed since they last
     // did (or always with force); the first call of a command always does.
     void KeepAlive(bool force = false);
@@ -55,6 +61,8 @@ private:
 
     SerialLayer& serial_;
     std::function<void()> refresh_;
+    std::function<void()> commandBegins_;
+    std::function<void()> commandEnds_;
     int depth_ = 0;
     bool inKeepAlive_ = false;
     QElapsedTimer sinceLast_;

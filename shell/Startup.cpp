@@ -67,6 +67,7 @@ PlatformPaths PlatformPaths::FromEnvironment(const QString& applicationDir) {
     const QString xdg = env.value(QStringLiteral("XDG_CONFIG_HOME"));
     p.configHome = xdg.isEmpty() ? p.home + QStringLiteral("/.config") : xdg;
     p.userName = env.value(QStringLiteral("USERNAME"), env.value(QStringLiteral("USER")));
+    p.historyEnv = env.value(QStringLiteral("VORDA_HISTORY"));
     return p;
 }
 

@@ -24,6 +24,7 @@ struct PlatformPaths {
     QString configHome;      // ${XDG_CONFIG_HOME:-$HOME/.config}
     QString home;            // $HOME
     QString userName;        // $USERNAME, else $USER
+    QString historyEnv;      // $VORDA_HISTORY: where the meter history is kept
     QString oldInstallDir = QStringLiteral("/opt/ZUVMeters/VORDA");
 
     static PlatformPaths FromEnvironment(const QString& applicationDir);

@@ -12,6 +12,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStyle>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,6 +126,70 @@ private:
     bool settling_ = true;
 };
 
+// The confirmation of a meter write with the box for the reason. As in the
+// other confirmations, Cancel is the default; Enter in the reason box moves
+// on to OK instead of cancelling what was just explained.
+class WriteConfirmation : public QDialog {
+public:
+    WriteConfirmation(QWidget* parent, const QString& text) : QDialog(parent) {
+        setObjectName(QStringLiteral("WriteConfirmation"));
+        setWindowTitle(kTitle);
+        auto* layout = new QGridLayout(this);
+        auto* icon = new QLabel(this);
+        const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(side, side));
+        icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+        auto* message = new QLabel(text, this);
+        message->setObjectName(QStringLiteral("WriteConfirmationText"));
+        message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* caption = new QLabel(QStringLiteral("&Reason (optional):"), this);
+        caption->setObjectName(QStringLiteral("ReasonCaption"));
+        reason_ = new QLineEdit(this);
+        reason_->setObjectName(QStringLiteral("ReasonEdt"));
+        reason_->setAccessibleName(QStringLiteral("Reason (optional)"));
+        reason_->setAccessibleDescription(QStringLiteral("Why the meter is written; kept with the write in the meter history"));
+        reason_->setMaxLength(500);
+        reason_->setMinimumWidth(reason_->fontMetrics().averageCharWidth() * 40);
+        reason_->installEventFilter(this);
+        caption->setBuddy(reason_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        ok_ = buttons->button(QDialogButtonBox::Ok);
+        ok_->setObjectName(QStringLiteral("WriteConfirmationOk"));
+        QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+        cancel->setObjectName(QStringLiteral("WriteConfirmationCancel"));
+        cancel->setDefault(true);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        layout->addWidget(icon, 0, 0, 1, 1);
+        layout->addWidget(message, 0, 1, 1, 1);
+        layout->setRowMinimumHeight(1, fontMetrics().height() / 2);
+        layout->addWidget(caption, 2, 1);
+        layout->addWidget(reason_, 3, 1);
+        layout->addWidget(buttons, 4, 0, 1, 2);
+        layout->setColumnStretch(1, 1);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        reason_->setFocus();
+    }
+
+    QString Reason() const { return reason_->text().trimmed(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == reason_ && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                ok_->setFocus();
+                return true;
+            }
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+private:
+    QLineEdit* reason_ = nullptr;
+    QPushButton* ok_ = nullptr;
+};
+
 // A message or question in the middle of a long command shows the normal
 // cursor, not the busy one, for as long as it is open.
 class NormalCursor {
@@ -171,6 +239,14 @@ bool QtUserInteraction::Confirm(const QString& text) {
     const NormalCursor cursor;
     return QMessageBox::question(parent_, kTitle, ForDisplay(text), QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool QtUserInteraction::ConfirmWrite(const QString& text, QString* reason) {
+    const NormalCursor cursor;
+    WriteConfirmation dialog(parent_, ForDisplay(text));
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    if (reason) *reason = ok ? dialog.Reason() : QString();
+    return ok;
 }
 
 bool QtUserInteraction::AskYesNo(const QString& text) {

@@ -14,6 +14,7 @@ public:
     void ShowMessage(const QString& text) override;
     void ShowError(const QString& text) override;
     bool Confirm(const QString& text) override;
+    bool ConfirmWrite(const QString& text, QString* reason) override;
     bool AskYesNo(const QString& text) override;
     QString OpenFileName(const QString& startDir, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& startDir, const QString& filter,

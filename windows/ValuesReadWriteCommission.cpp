@@ -78,12 +78,25 @@ void TValuesReadWrite::CompareDataClick() {
     }
     CompareFile file;
     if (!LoadCompareFile(&file)) return;
-    // The meter work begins once the file is read.
+    CompareAndWriteTicked(file);
+}
+
+void TValuesReadWrite::CompareAndWriteTicked(const CompareFile& file) {
+    // The meter work begins once the values to compare with are known.
     const MeterActivity::Scope busy(*activity_);
     ReadOutcome before;
     if (!ReadWholeMeter(&before)) {
         if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
         return;
+    }
+    // A record is restored only into the meter it was made of.
+    if (!file.meterIdentity.isEmpty()) {
+        const QString connected = ConnectedIdentity();
+        if (connected != file.meterIdentity) {
+            ctx_.ui.ShowMessage(QStringLiteral("The record is of meter %1, but the meter connected is %2: nothing was written")
+                                    .arg(file.meterIdentity, connected));
+            return;
+        }
     }
     const FileComparison comparison =
         session_->CompareWithFile(before, file.values, file.sameMap, ctx_.startup.MakerAccess);
@@ -93,9 +106,18 @@ void TValuesReadWrite::CompareDataClick() {
     // The screen shows the meter's values after the write: unsaved edits
     // there are asked about in the same confirmation.
     const bool unsaved = ctx_.flags.DataOnScreen && ctx_.flags.DataEdited && !ctx_.flags.MeterInSync;
-    if (!ctx_.ui.Confirm(unsaved ? QStringLiteral("About to write new values to Meter\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")
-                                 : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
+    QString reason;
+    if (!ctx_.ui.ConfirmWrite(unsaved ? QStringLiteral("About to write new values to Meter\n\rCurrent data has not been saved, and will be overwritten.\n\r\n\r            Are you sure?")
+                                      : QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?"),
+                              &reason))
         return;
+    // Both belong to this write only, also when nothing could be sent.
+    const auto forget = qScopeGuard([this] {
+        session_->SetWriteReason(QString());
+        session_->SetRestoreOf(QString());
+    });
+    session_->SetWriteReason(reason);
+    session_->SetRestoreOf(file.restoreOf);
     WriteTicked(plan, check, before, file.name);
 }
 

@@ -6,6 +6,7 @@
 #include "units/NumberFormat.h"
 
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace vorda {
 
@@ -25,11 +26,19 @@ void TValuesReadWrite::RestoreDefaults1Click() {
     }
     session_->Files().lastWriteData = QStringLiteral("Factory Default Settings");
     ShowFiles();
-    ReadEEClick();
+    // The reset is recorded with what the read after it finds, or with
+    // unknown values when that read does not complete.
+    session_->BeginFactoryReset();
+    {
+        const auto resetEnd = qScopeGuard([this] { session_->EndFactoryReset(); });
+        ReadEEClick();
+    }
     ctx_.ui.ShowMessage(QStringLiteral("Meter now has Original Factory Settings"));
 }
 
 void TValuesReadWrite::OfffsetCalcBtnClick() {
+    // One command with its write, so that its records are told as one.
+    const MeterActivity::Scope busy(*activity_);
     OldOffsetText = OldOffsetEdt->text();
     const int oldOffset = ToInt(OldOffsetText);
     if (MetermAEdt->text().isEmpty()) {
@@ -40,7 +49,7 @@ void TValuesReadWrite::OfffsetCalcBtnClick() {
     const qint64 newOffset = NewMaOffset(oldOffset, measured);
     if (CalcField) CalcField->setText(QString::number(newOffset));
     MetermAEdt->clear();
-    if (WriteEEClick()) session_->Record().maCalibration = MaCalibration{oldOffset, measured, newOffset};
+    if (WriteEEClick()) session_->Calibrated(MaCalibration{oldOffset, measured, newOffset});
 }
 
 } // namespace vorda

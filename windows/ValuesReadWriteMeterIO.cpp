@@ -95,11 +95,17 @@ bool TValuesReadWrite::WriteEEClick() {
         ctx_.ui.ShowMessage(QStringLiteral("Please correct Data errors"));
         return false;
     }
+    QString reason;
     if (!ctx_.startup.OffsetCalMode &&
-        !ctx_.ui.Confirm(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?")))
+        !ctx_.ui.ConfirmWrite(QStringLiteral("About to write new values to Meter\n\r\n\r            Are you sure?"), &reason))
         return false;
-    // The progress bar goes however the command ends.
-    const auto progressEnd = qScopeGuard([this] { ShowProgress(0, 0); });
+    // The progress bar goes however the command ends; the reason belongs to
+    // this write only, also when nothing could be sent.
+    const auto progressEnd = qScopeGuard([this] {
+        ShowProgress(0, 0);
+        session_->SetWriteReason(QString());
+    });
+    session_->SetWriteReason(reason);
     const QList<DMap>& params = ctx_.map.MapParams;
     WindowMeterReport report(*this);
     const WriteResult result = session_->Write(core_->Protocol(), report);

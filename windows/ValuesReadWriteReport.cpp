@@ -45,12 +45,15 @@ void TValuesReadWrite::CommissioningReportClick() {
     QVector<bool> shown;
     for (const DMap& p : std::as_const(ctx_.map.MapParams))
         shown << (ctx_.startup.MakerAccess || p.Access != QLatin1String("C"));
-    const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, session_->Record(), shown,
+    // As found and as left as the history of this connection holds them,
+    // so that the report agrees with what the history and vorda-cli show.
+    const CommissioningRecord record = ReportRecord();
+    const QList<ReportRow> rows = ReportRows(ctx_.map.MapParams, record, shown,
                                              [this](const DMap& p) { return ctx_.units.MeterUnitName(p.PType); });
     const ReportHeader header{QString::fromLatin1(kVersionText), QDateTime::currentDateTime(),
                               ReportUserName(ctx_.paths.userName)};
     QString error;
-    if (!SaveCommissioningReport(path, header, session_->Record(), rows, &error)) throw UserError(error);
+    if (!SaveCommissioningReport(path, header, record, rows, &error)) throw UserError(error);
     ctx_.ui.ShowMessage(QStringLiteral("Commissioning report saved as\n\r") + path + QStringLiteral("\n\rand ") +
                         ReportCsvPath(path));
 }

@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
+#include "shell/ProgramHistory.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
 #include "units/Equations.h"
@@ -25,6 +26,7 @@
 #include <QWheelEvent>
 
 #include <exception>
+#include <utility>
 
 namespace vorda {
 
@@ -57,6 +59,20 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     activity_ = std::make_unique<MeterActivity>(ctx_.serial);
     activity_->SetRefresh([this] { RefreshProgress(); });
     session_ = std::make_unique<MeterSession>(ctx_.map, ctx_.flags, ctx_.units, *evaluator_, *rounder_);
+    if (ctx_.history) {
+        session_->SetEventSink(ctx_.history);
+        // A record that could not be stored is told once per command, after
+        // the command's own messages.
+        activity_->SetCommandHooks(
+            [this] {
+                historyProblem_.clear();
+                ctx_.history->BeginCommand();
+            },
+            [this] {
+                const QString line = std::exchange(historyProblem_, QString());
+                if (!line.isEmpty() && !ctx_.end.Terminated()) ctx_.ui.ShowMessage(line);
+            });
+    }
     // The boxes show what the session puts into its rows.
     connect(session_.get(), &MeterSession::RowShown, this, [this](int i) {
         if (i < screen_->Count()) SetBoxText(i, session_->Row(i).shown);
@@ -245,6 +261,11 @@ void TValuesReadWrite::BuildMenus() {
     Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
     RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
+    EEPROM1->addSeparator();
+    MeterHistoryItem = add(EEPROM1, QStringLiteral("MeterHistory"), QStringLiteral("Meter &History..."),
+                           QStringLiteral("The recorded reads, writes and checks of the connected meter or of any meter"),
+                           [this] { MeterHistoryClick(); });
+    MeterHistoryItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
     EEPROM1->setToolTipsVisible(true);
     // The commissioning commands are reached from the keyboard without the
     // menus too.

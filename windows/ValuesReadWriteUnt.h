@@ -30,6 +30,7 @@ class QProgressBar;
 
 namespace vorda {
 class ProgramEnd;
+class ProgramHistory;
 class SerialLayer;
 class SigFigRounder;
 class EquationEvaluator;
@@ -52,6 +53,8 @@ struct MainWindowContext {
     LoadedMap& map;
     ScreenFlags& flags;
     DisplayUnitTables& units;
+    // The meter history of the run; none when null.
+    ProgramHistory* history = nullptr;
 };
 
 // The main window: connection, parameter screen, check, meter read and
@@ -125,6 +128,16 @@ public:
     void VerifyMeterClick();
     // The record of this connection for the commissioning report.
     const CommissioningRecord& Record() const { return session_->Record(); }
+
+    // ---- Meter history (ValuesReadWriteHistory) ----
+    // Lists the records of the connected meter, or of any meter.
+    void MeterHistoryClick();
+    // Brings the connected meter back to the values of a history record,
+    // through the comparison and Write Ticked.
+    void RestoreHistoryRecord(qint64 id);
+    // A record could not be stored: told once the command has ended, or at
+    // once outside a command.
+    void TellHistoryProblem(const QString& line);
 
     // ---- Creation, settings files and closing (ValuesReadWriteShell) ----
     void ReadConfigFile();
@@ -218,8 +231,18 @@ private:
         QString name;
         bool sameMap = false;
         FileValues values;
+        QString restoreOf;      // the history record restored, if any
+        QString meterIdentity;  // the meter it must be written to, if any
     };
     bool LoadCompareFile(CompareFile* file);
+    // The meter read whole and compared with the file; the ticked rows
+    // written, read back and verified.
+    void CompareAndWriteTicked(const CompareFile& file);
+    // The identity of the connected meter after a whole read.
+    QString ConnectedIdentity() const;
+    // The commissioning record of this connection, from the history when it
+    // holds every event of the connection.
+    CommissioningRecord ReportRecord() const;
     bool ChooseTickedWrite(const FileComparison& comparison, const ReadOutcome& before, const FileValues& file,
                            TickedWrite* plan, ValuesCheck* check);
     void WriteTicked(const TickedWrite& plan, const ValuesCheck& check, const ReadOutcome& before,
@@ -238,6 +261,7 @@ private:
     TPICCoreForm* core_ = nullptr;
     std::unique_ptr<MeterActivity> activity_;
     std::unique_ptr<MeterSession> session_;
+    QString historyProblem_; // to be told when the command ends
     int progressDone_ = 0;
     int progressTotal_ = 0;
 
@@ -299,6 +323,7 @@ private:
     QAction* CompareData = nullptr;
     QAction* VerifyMeter = nullptr;
     QAction* CommissioningReport = nullptr;
+    QAction* MeterHistoryItem = nullptr;
 
     QList<UnitRow> SavedUnits_;
 };

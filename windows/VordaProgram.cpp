@@ -1,6 +1,7 @@
 #include "windows/VordaProgram.h"
 
 #include "shell/ConfigFiles.h"
+#include "shell/ProgramHistory.h"
 #include "windows/ValuesReadWriteUnt.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
@@ -20,8 +21,15 @@ VordaProgram::VordaProgram(UserInteraction& ui, ProgramEnd& end, SerialLayer& se
 VordaProgram::~VordaProgram() = default;
 
 void VordaProgram::Create() {
+    // Nothing is opened until the first meter event; a line that could not
+    // be recorded goes to the main window, which tells it after the command.
+    history_ = std::make_unique<ProgramHistory>(
+        [this] { return startup.UserDir; }, paths_.historyEnv, RecordEnvironment::Current(),
+        [this](const QString& line) {
+            if (main_) main_->TellHistoryProblem(line);
+        });
     main_ = std::make_unique<TValuesReadWrite>(
-        MainWindowContext{ui_, end_, serial_, paths_, arguments_, startup, link, map, flags, units});
+        MainWindowContext{ui_, end_, serial_, paths_, arguments_, startup, link, map, flags, units, history_.get()});
     main_->FormCreate();
 
     TDisplayUnitsFrm::Hooks hooks;

@@ -12,6 +12,7 @@ class QWidget;
 namespace vorda {
 
 class ProgramEnd;
+class ProgramHistory;
 class SerialLayer;
 class TDisplayUnitsFrm;
 class TMapMaker;
@@ -48,6 +49,8 @@ public:
     TMapMaker* mapMaker() const { return mapMaker_.get(); }
     TPICRWForm* registerBrowser() const { return picrw_.get(); }
     TPICCoreForm* core() const { return core_.get(); }
+    // The meter history every event of the session goes into.
+    ProgramHistory* history() const { return history_.get(); }
 
 private:
     UserInteraction& ui_;
@@ -55,6 +58,8 @@ private:
     SerialLayer& serial_;
     PlatformPaths paths_;
     QStringList arguments_;
+    // Outlives the main window, whose session tells it of every event.
+    std::unique_ptr<ProgramHistory> history_;
     std::unique_ptr<TPICCoreForm> core_;
     std::unique_ptr<TPICRWForm> picrw_;
     std::unique_ptr<TMapMaker> mapMaker_;

@@ -29,6 +29,12 @@ public:
         if (onQuestion) onQuestion();
         return a;
     }
+    // Recorded as a confirmation; the reason is the next scripted one.
+    bool ConfirmWrite(const QString& text, QString* reason) override {
+        if (reason) *reason = reasons.empty() ? QString() : reasons.front();
+        if (!reasons.empty()) reasons.pop_front();
+        return Confirm(text);
+    }
     bool AskYesNo(const QString& text) override {
         record("yesno", text);
         const bool a = nextAnswer();
@@ -81,6 +87,8 @@ public:
         chooseRows([](const QList<WriteChoiceRow>&, QVector<bool>*) { return true; });
     }
     void answer(bool ok) { answers.push_back(ok); }
+    // The reason typed into the next write's confirmation.
+    void giveReason(const QString& reason) { reasons.push_back(reason); }
     void choosePath(const QString& path) { paths.push_back(path); }
     // The user types path into the folder chooser's name field.
     void typeFolder(const QString& path) {
@@ -105,6 +113,7 @@ public:
 
     std::vector<Shown> shown;
     std::deque<bool> answers;
+    std::deque<QString> reasons;
     std::deque<QString> paths;
     QStringList typedFolders; // paths that typeFolder scripted
     QString lastStartDir;
