@@ -258,7 +258,12 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
     IdentifyMeter(protocol);
     MeterEvent event = NewEvent(MeterEventKind::Write, QString());
     r.written = WriteParameters(protocol, params, values, selected, report);
-    if (!r.written.handshakeOk) return r;
+    if (!r.written.handshakeOk) {
+        // Nothing reached the meter: the reason belonged to this write only.
+        reason_.clear();
+        restoredFrom_.clear();
+        return r;
+    }
     if (r.written.aborted) {
         // The meter may now hold part of the write.
         flags_.MeterInSync = false;
@@ -317,6 +322,9 @@ WriteOutcome MeterSession::WriteSelected(MeterProtocol& protocol, const ValuesCh
         event.outcome = written.Whole() ? QStringLiteral("written") : written.aborted ? QStringLiteral("aborted")
                                                                                    : QStringLiteral("not written whole");
         TellWrite(std::move(event));
+    } else {
+        reason_.clear();
+        restoredFrom_.clear();
     }
     return written;
 }

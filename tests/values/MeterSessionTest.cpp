@@ -245,6 +245,19 @@ TEST_F(MeterSessionTest, EventsNameTheMeterAndHoldWhatItHoldsAfterThem) {
     EXPECT_EQ(log.Values(3), (QStringList{"30", CommissioningRecord::UnknownValue(),
                                           CommissioningRecord::UnknownValue(), "42"}));
     EXPECT_TRUE(rig->session.Known().at(1).registers.isEmpty());
+
+    // A reason given for a write that never reached the meter is not kept
+    // for the next one.
+    rig->session.SetWriteReason("never sent");
+    SimMeter::Faults silent;
+    silent.silent = true;
+    rig->meter.setFaults(silent);
+    rig->session.Write(rig->protocol, rig->report);
+    ASSERT_EQ(log.events.size(), 4);
+    rig->meter.setFaults({});
+    rig->session.Write(rig->protocol, rig->report);
+    ASSERT_EQ(log.events.size(), 5);
+    EXPECT_TRUE(log.events.at(4).reason.isEmpty());
 }
 
 } // namespace
