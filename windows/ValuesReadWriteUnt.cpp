@@ -245,6 +245,11 @@ void TValuesReadWrite::BuildMenus() {
     Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
     EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
     RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
+    EEPROM1->addSeparator();
+    SeriesCommissioning = add(EEPROM1, QStringLiteral("SeriesCommissioning"), QStringLiteral("&Series Commissioning..."),
+                              QStringLiteral("Commission one meter after another from a golden data file"),
+                              [this] { SeriesCommissioningClick(); });
+    SeriesCommissioning->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     EEPROM1->setToolTipsVisible(true);
     // The commissioning commands are reached from the keyboard without the
     // menus too.
