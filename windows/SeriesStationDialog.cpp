@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -131,7 +132,10 @@ void SeriesStationDialog::BuildControls() {
     bottom->addWidget(Closebtn);
     top->addLayout(bottom);
     const int em = fontMetrics().averageCharWidth();
-    resize(130 * em, 44 * fontMetrics().height());
+    // Sized by the font, and never beyond the screen (large scale factors).
+    QSize wanted(130 * em, 44 * fontMetrics().height());
+    if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() * 0.9);
+    resize(wanted);
 }
 
 QWidget* SeriesStationDialog::BuildProfileBox() {
@@ -263,6 +267,7 @@ QWidget* SeriesStationDialog::BuildStationBox() {
     MaEdt = new QLineEdit(MaPnl);
     MaEdt->setObjectName(QStringLiteral("MaEdt"));
     MaEdt->setAccessibleName(QStringLiteral("Measured mA output current"));
+    MaEdt->setMinimumWidth(MaEdt->fontMetrics().horizontalAdvance(QStringLiteral("00.0000")) * 2);
     MaPromptlbl->setBuddy(MaEdt);
     MaOkbtn = MakeButton(QStringLiteral("MaOk"), QStringLiteral("OK"), QStringLiteral("Take the measured current"), MaPnl);
     MaCancelbtn = MakeButton(QStringLiteral("MaCancel"), QStringLiteral("Cancel"),
@@ -582,6 +587,7 @@ void SeriesStationDialog::ReleaseMeter(const ConnectOutcome& connect) {
 
 std::optional<double> SeriesStationDialog::AskMa(const QString& step) {
     MaPromptlbl->setText(QStringLiteral("Measured output current, %1 (mA):").arg(step));
+    ProgressBar->setValue(0);
     MaEdt->clear();
     MaPnl->show();
     MaOkbtn->setDefault(true);
