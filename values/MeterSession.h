@@ -102,6 +102,7 @@ public:
     // The listener told of every whole read, write, verification, factory
     // reset and calibration; none when null.
     void SetEventSink(MeterEventSink* sink) { sink_ = sink; }
+    MeterEventSink* EventSink() const { return sink_; }
     // The technician's reason for the next write, and the record it
     // restores (empty for none); both are cleared by the write.
     void SetWriteReason(const QString& reason) { reason_ = reason; }

@@ -266,6 +266,10 @@ void TValuesReadWrite::BuildMenus() {
                            QStringLiteral("The recorded reads, writes and checks of the connected meter or of any meter"),
                            [this] { MeterHistoryClick(); });
     MeterHistoryItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    SeriesCommissioning = add(EEPROM1, QStringLiteral("SeriesCommissioning"), QStringLiteral("&Series Commissioning..."),
+                              QStringLiteral("Commission one meter after another from a golden data file"),
+                              [this] { SeriesCommissioningClick(); });
+    SeriesCommissioning->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     EEPROM1->setToolTipsVisible(true);
     // The commissioning commands are reached from the keyboard without the
     // menus too.

@@ -37,6 +37,7 @@ class EquationEvaluator;
 class TDisplayUnitsFrm;
 class TMapMaker;
 class TPICRWForm;
+class SeriesStationDialog;
 class UserInteraction;
 struct PlatformPaths;
 struct ReadOutcome;
@@ -124,6 +125,8 @@ public:
     // ---- Commissioning (ValuesReadWriteCommission) ----
     // Compares the meter with a data file and writes the ticked parameters.
     void CompareDataClick();
+    // Opens the series-commissioning station (ValuesReadWriteStation).
+    void SeriesCommissioningClick();
     // Compares the meter with the values on the screen.
     void VerifyMeterClick();
     // The record of this connection for the commissioning report.
@@ -324,6 +327,8 @@ private:
     QAction* VerifyMeter = nullptr;
     QAction* CommissioningReport = nullptr;
     QAction* MeterHistoryItem = nullptr;
+    QAction* SeriesCommissioning = nullptr;
+    QPointer<SeriesStationDialog> station_;
 
     QList<UnitRow> SavedUnits_;
 };

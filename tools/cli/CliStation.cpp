@@ -7,6 +7,7 @@
 #include "base/Version.h"
 #include "history/HistoryRecord.h"
 #include "meter/MeterDetection.h"
+#include "station/StationLookout.h"
 #include "station/StationWatch.h"
 
 #include <QDir>
@@ -35,22 +36,6 @@ int SettleProfile(const CliRequest& rq, const CliContext& cx, CliOutput& out, St
     if (profile->maStep && rq.maSource.isEmpty())
         return out.Fail(kExitUsage, QStringLiteral("the mA step needs --ma-source CMD (or --no-ma)"));
     return kExitDone;
-}
-
-// The meter's serial number as read alone, to tell a new meter from the
-// last one; empty when it has none or it cannot be read.
-QString SerialOf(MeterWork& w) {
-    const int at = SerialNumberIndex(w.Params());
-    if (at < 0) return {};
-    class Quiet : public MeterReport {
-    public:
-        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-        void TooManyFailures(MeterDirection) override {}
-        void InvalidValue(int, const DMap&, const QString&) override {}
-    } quiet;
-    const ReadOutcome read = ReadParameters(*w.protocol, {w.Params().at(at)}, quiet);
-    if (!read.Whole()) return {};
-    return UsableSerial(EventValue{read.meterValues.value(0), {}});
 }
 
 QJsonObject VerdictJson(const StationVerdict& v) {
@@ -139,7 +124,7 @@ int RunStation(const CliRequest& rq, CliContext& cx, CliOutput& out) {
             continue;
         }
         w.UseMap(map);
-        if (!rule.IsNew(SerialOf(w))) {
+        if (!rule.IsNew(ReadSerialAlone(*w.protocol, w.Params()))) {
             w.Close();
             waiting.Say(QStringLiteral("the last meter is still attached: attach the next one"));
             if (!pause(1000)) break;
