@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -121,10 +123,25 @@ SeriesStationDialog::~SeriesStationDialog() = default;
 
 void SeriesStationDialog::BuildControls() {
     auto* top = new QVBoxLayout(this);
-    auto* halves = new QHBoxLayout;
+    auto* inner = new QWidget(this);
+    auto* halves = new QBoxLayout(QBoxLayout::LeftToRight, inner);
+    halves->setContentsMargins(0, 0, 0, 0);
     halves->addWidget(BuildProfileBox(), 2);
     halves->addWidget(BuildStationBox(), 3);
-    top->addLayout(halves, 1);
+    // On a screen too narrow for the halves side by side (a large scale
+    // factor), the profile stands above the station, the two scrolled.
+    const QScreen* s = screen();
+    if (s && halves->minimumSize().width() > s->availableGeometry().width() * 9 / 10) {
+        halves->setDirection(QBoxLayout::TopToBottom);
+        auto* scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("StationScroll"));
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(inner);
+        top->addWidget(scroll, 1);
+    } else {
+        top->addWidget(inner, 1);
+    }
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     Closebtn = MakeButton(QStringLiteral("Closebtn"), QStringLiteral("C&lose"), QStringLiteral("Close the station"), this);
@@ -134,7 +151,7 @@ void SeriesStationDialog::BuildControls() {
     const int em = fontMetrics().averageCharWidth();
     // Sized by the font, and never beyond the screen (large scale factors).
     QSize wanted(130 * em, 44 * fontMetrics().height());
-    if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() * 0.9);
+    if (s) wanted = wanted.boundedTo(s->availableGeometry().size() * 0.9);
     resize(wanted);
 }
 
