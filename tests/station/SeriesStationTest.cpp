@@ -2,6 +2,7 @@
 // set written only where a meter differs and never over what it keeps, the
 // mA step against its tolerance, and what the station refuses.
 #include "station/SeriesStation.h"
+#include "station/StationWatch.h"
 
 #include "meter/MeterProtocol.h"
 #include "meter/SimMeter.h"
@@ -304,6 +305,34 @@ TEST(StationProfileTest, AProfileComesBackAsSavedAndABadLineIsNamed) {
     ASSERT_TRUE(StationProfile::Load(f.fileName(), &back, &error));
     EXPECT_EQ(back.golden, dir.filePath("sub/g.epf"));
     EXPECT_DOUBLE_EQ(back.toleranceMa, 0.08);
+}
+
+// The unattended station's mA source: the first number a command prints,
+// told which step it measures; anything else is no measurement.
+TEST(MaFromCommandTest, TheFirstNumberPrintedIsTheCurrent) {
+    const struct {
+        const char* command;
+        std::optional<double> value;
+        const char* why;
+    } cases[] = {
+        {"echo 'I = 4.012 mA'", 4.012, ""},
+        {"test \"$VORDA_MA_STEP\" = 'as left' && echo 3.99", 3.99, ""},
+        {"echo 4.2; exit 3", std::nullopt, "exit code 3"},
+        {"echo no reading", std::nullopt, "no number"},
+        {"sleep 5", std::nullopt, "did not end"},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_EQ(MaFromCommand(QLatin1String(c.command), "as left", 1000, &error), c.value) << c.command;
+        EXPECT_TRUE(error.contains(QLatin1String(c.why))) << error.toStdString();
+    }
+    NewMeterRule rule;
+    EXPECT_TRUE(rule.IsNew("1"));
+    rule.Commissioned("1");
+    EXPECT_FALSE(rule.IsNew("1"));
+    EXPECT_TRUE(rule.IsNew("2"));
+    rule.NoMeterAttached();
+    EXPECT_TRUE(rule.IsNew("1")) << "plugged in again after it was unplugged";
 }
 
 } // namespace
