@@ -43,12 +43,7 @@ LookDecision StationLookout::Judge(const AttachedMeter& meter, const StationTall
 QString ReadSerialAlone(MeterProtocol& protocol, const QList<DMap>& params) {
     const int at = SerialNumberIndex(params);
     if (at < 0) return {};
-    class Quiet : public MeterReport {
-    public:
-        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-        void TooManyFailures(MeterDirection) override {}
-        void InvalidValue(int, const DMap&, const QString&) override {}
-    } quiet;
+    SilentReport quiet;
     const ReadOutcome read = ReadParameters(protocol, {params.at(at)}, quiet);
     if (!read.Whole()) return {};
     return UsableSerial(EventValue{read.meterValues.value(0), {}});

@@ -55,6 +55,15 @@ public:
     virtual void InvalidValue(int /*index*/, const DMap& param, const QString& reason) = 0;
 };
 
+// A report that tells nothing: for exchanges whose failures the caller
+// judges from the outcome alone.
+class SilentReport : public MeterReport {
+public:
+    void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
+    void TooManyFailures(MeterDirection) override {}
+    void InvalidValue(int, const DMap&, const QString&) override {}
+};
+
 // ----- the meter's own map ---------------------------------------------
 
 // "ZUVMap" + n + ".Map"; 255 (map number not set in the meter) gives 0.

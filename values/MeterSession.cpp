@@ -374,12 +374,7 @@ FileValues MeterSession::ValuesOfFile(const DataFileContent& content, bool sameM
 FileComparison MeterSession::CompareWithFile(const ReadOutcome& before, const FileValues& file, bool sameMap,
                                              bool makerAccess) const {
     // The file's refused values show in their rows, not as messages.
-    class Silent : public MeterReport {
-    public:
-        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-        void TooManyFailures(MeterDirection) override {}
-        void InvalidValue(int, const DMap&, const QString&) override {}
-    } silent;
+    SilentReport silent;
     const ValuesCheck fileCheck =
         CheckMeterValues(map_.MapParams, file.meterValues, eval_, rounder_, silent, file.exactRegisters);
     const ComparisonDisplay display{

@@ -127,12 +127,7 @@ void MeterSession::IdentifyMeter(MeterProtocol& protocol) {
     if (!sink_ || connection_.com <= 0) return;
     const int i = SerialNumberIndex(map_.MapParams);
     if (i < 0 || KnownOfMap().at(i).Known()) return;
-    class Silent : public MeterReport {
-    public:
-        void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-        void TooManyFailures(MeterDirection) override {}
-        void InvalidValue(int, const DMap&, const QString&) override {}
-    } silent;
+    SilentReport silent;
     const ReadOutcome read = ReadParameters(protocol, {map_.MapParams.at(i)}, silent);
     if (read.handshakeOk && read.complete.value(0))
         known_[i] = EventValue{read.meterValues.value(0), read.bytes.value(0)};

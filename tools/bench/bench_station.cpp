@@ -5,7 +5,7 @@
 // sets that differ in the pipe diameter take turns, so that every meter
 // gets a write. Prints figures; asserts nothing.
 //   build/bench/bench_station
-#include "base/UserInteraction.h"
+#include "BenchSupport.h"
 #include "history/MeterHistory.h"
 #include "meter/MeterDetection.h"
 #include "meter/MeterProtocol.h"
@@ -31,24 +31,7 @@ namespace {
 constexpr double kWireExchangeMs = 3.44; // 6 bytes of 11 bits at 19200 baud
 constexpr int kMeterCom = 5;
 
-class Quiet : public UserInteraction {
-public:
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    bool Confirm(const QString&) override { return true; }
-    bool AskYesNo(const QString&) override { return true; }
-    QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseFolder(const QString&, const QString&) override { return {}; }
-    bool OpenWithDesktop(const QString&) override { return true; }
-};
 
-class Silent : public MeterReport {
-public:
-    void RegisterFailed(MeterDirection, int, const DMap&, int) override {}
-    void TooManyFailures(MeterDirection) override {}
-    void InvalidValue(int, const DMap&, const QString&) override {}
-};
 
 void BM_StationMeterMap5Paced(benchmark::State& state) {
     QTemporaryDir root;
@@ -63,11 +46,11 @@ void BM_StationMeterMap5Paced(benchmark::State& state) {
     sim.waitForStarted(5000);
     while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {}
 
-    Quiet ui;
+    bench::SilentInteraction ui;
     SigFigRounder rounder(5, ui);
     EquationEvaluator eval(rounder, ui);
     QtSerialLayer serial;
-    Silent report;
+    SilentReport report;
     const MeterMap map = LoadMapFile(root.path(), QStringLiteral("ZUVMAP5.map"));
     LoadedMap loaded;
     loaded.MapParams = map.params;
