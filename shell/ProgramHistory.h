@@ -32,6 +32,10 @@ public:
     HistoryStore* Reader(QString* error);
     // The events of one connection told so far, stored or not.
     qint64 EventsOf(const QString& connection) const { return events_.value(connection); }
+    // The records stored in this run.
+    qint64 Recorded() const { return recorder_ ? recorder_->Made().size() : 0; }
+    // The history's place as messages show it; empty while it is not settled.
+    QString Shown() const { return history_ ? history_->Location().Shown() : QString(); }
     // The number of the last record stored, 0 before the first.
     qint64 LastId() const { return recorder_ ? recorder_->LastId() : 0; }
 

@@ -10,25 +10,14 @@
 
 namespace vorda {
 
-CliHistory::CliHistory(const QString& userDir, const QString& address, Tell tell) : tell_(std::move(tell)) {
-    HistoryLocation location;
-    if (!ResolveHistoryLocation(userDir, address, &location, &locationError_)) return;
-    history_ = std::make_unique<MeterHistory>(location, HistoryQueuePath(userDir));
-    recorder_ = std::make_unique<HistoryRecorder>(*history_, RecordEnvironment::Current(),
-                                                  [this](const QString& line) { Told(line); });
-}
+// One run is one command: the history of the run's user directory tells
+// its first failure once.
+CliHistory::CliHistory(const QString& userDir, const QString& address, Tell tell)
+    : tell_(std::move(tell)),
+      program_([userDir] { return userDir; }, address, RecordEnvironment::Current(),
+               [this](const QString& line) { Told(line); }) {}
 
-void CliHistory::MeterEventHappened(const MeterEvent& event) {
-    if (recorder_) {
-        recorder_->MeterEventHappened(event);
-        return;
-    }
-    // No place to record in: the first event says why.
-    if (!problem_.isEmpty()) return;
-    HistoryWrite failed;
-    failed.problem = locationError_;
-    Told(HistoryProblemLine(MeterEventKindName(event.kind), failed));
-}
+void CliHistory::MeterEventHappened(const MeterEvent& event) { program_.MeterEventHappened(event); }
 
 void CliHistory::Told(const QString& line) {
     problem_ = line;
@@ -37,21 +26,18 @@ void CliHistory::Told(const QString& line) {
 
 QJsonObject CliHistory::Json() const {
     QJsonObject o;
-    o[QStringLiteral("recorded")] = recorder_ ? int(recorder_->Made().size()) : 0;
+    o[QStringLiteral("recorded")] = int(program_.Recorded());
     if (!problem_.isEmpty()) o[QStringLiteral("problem")] = problem_;
     return o;
 }
 
 HistoryStore* CliHistory::Reader(QString* error) {
-    if (!history_) {
-        *error = locationError_;
-        return nullptr;
-    }
     QString why;
-    HistoryStore* store = history_->Reader(&why);
-    if (!store)
-        *error = QStringLiteral("The meter history %1 cannot be opened: %2").arg(history_->Location().Shown(), why);
-    return store;
+    HistoryStore* store = program_.Reader(&why);
+    if (store) return store;
+    const QString shown = program_.Shown();
+    *error = shown.isEmpty() ? why : QStringLiteral("The meter history %1 cannot be opened: %2").arg(shown, why);
+    return nullptr;
 }
 
 int FetchRecord(CliHistory& history, qint64 id, CliOutput& out, HistoryRecord* record) {

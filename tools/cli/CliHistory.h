@@ -4,6 +4,7 @@
 #include "CliCommands.h"
 
 #include "history/MeterHistory.h"
+#include "shell/ProgramHistory.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -35,10 +36,8 @@ private:
     void Told(const QString& line);
 
     Tell tell_;
-    QString locationError_;                     // the place could not be settled
-    std::unique_ptr<MeterHistory> history_;
-    std::unique_ptr<HistoryRecorder> recorder_;
     QString problem_;
+    ProgramHistory program_;
 };
 
 // Reads record id whole; kExitDone, else the failure, reported: kExitFile
