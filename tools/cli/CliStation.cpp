@@ -8,6 +8,7 @@
 #include "history/HistoryRecord.h"
 #include "meter/MeterDetection.h"
 #include "station/StationLookout.h"
+#include "station/StationLookout.h"
 #include "station/StationWatch.h"
 
 #include <QDir>
@@ -96,37 +97,33 @@ int RunStation(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         if (!value) out.Problem(QStringLiteral("mA output %1: %2").arg(step, why));
         return value;
     };
-    NewMeterRule rule;
+    StationLookout lookout;
     WaitingLine waiting(out);
     QJsonArray meters;
     int done = 0;
     while (rq.count == 0 || done < rq.count) {
         MeterWork w(cx);
         w.protocol = std::make_unique<MeterProtocol>(cx.serial, w.link);
-        const ConnectOutcome c = ConnectOneMeter(*w.protocol, rq.com);
-        if (c.status != ConnectStatus::Connected || c.mapNumber < 0) {
-            if (c.status == ConnectStatus::NoMeter) rule.NoMeterAttached();
-            if (c.status == ConnectStatus::SeveralMeters)
-                waiting.Say(QStringLiteral("%1 meters are attached: attach one only").arg(c.scan.MeterCount()));
-            else
-                waiting.Say(QStringLiteral("waiting for a meter"));
-            if (c.status == ConnectStatus::Connected) w.protocol->DisconnectPort(c.com - 1);
-            if (!pause(1000)) break;
-            continue;
+        AttachedMeter attached;
+        attached.connect = ConnectOneMeter(*w.protocol, rq.com);
+        const ConnectOutcome& c = attached.connect;
+        if (c.status == ConnectStatus::Connected) w.com = c.com;
+        if (c.status == ConnectStatus::Connected && c.mapNumber >= 0) {
+            const MeterMap map = LoadMeterMap(cx.userDir, c.mapNumber);
+            attached.mapOk = map.ok;
+            attached.mapFile = map.fileName.isEmpty() ? MeterMapFileName(c.mapNumber) : map.fileName;
+            attached.mapError = map.error;
+            if (map.ok) {
+                w.UseMap(map);
+                attached.serial = ReadSerialAlone(*w.protocol, w.Params());
+            }
         }
-        w.com = c.com;
-        const MeterMap map = LoadMeterMap(cx.userDir, c.mapNumber);
-        if (!map.ok) {
+        // Unattended, a meter done earlier in the shift and attached again
+        // is commissioned again: nobody is there to be asked.
+        const LookDecision look = lookout.Judge(attached, station.Tally(), false);
+        if (look.step == LookStep::Wait) {
             w.Close();
-            waiting.Say(QStringLiteral("the attached meter's map %1 cannot be used: %2")
-                            .arg(MeterMapFileName(c.mapNumber), map.error));
-            if (!pause(1000)) break;
-            continue;
-        }
-        w.UseMap(map);
-        if (!rule.IsNew(ReadSerialAlone(*w.protocol, w.Params()))) {
-            w.Close();
-            waiting.Say(QStringLiteral("the last meter is still attached: attach the next one"));
+            waiting.Say(look.status);
             if (!pause(1000)) break;
             continue;
         }
@@ -137,7 +134,7 @@ int RunStation(const CliRequest& rq, CliContext& cx, CliOutput& out) {
                                   RecordEnvironment::Current().userName};
         const StationVerdict v = station.Commission(w.session, *w.protocol, out, ma, header);
         w.Close();
-        rule.Commissioned(v.serial == QLatin1String("unidentified") ? QString() : v.serial);
+        lookout.Handled(attached.serial);
         ++done;
         meters.append(VerdictJson(v));
         out.Line(v.serial + QLatin1Char('\t') + (v.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL")) +
