@@ -12,7 +12,14 @@ MeterProtocol::MeterProtocol(SerialLayer& serial, MeterLinkState& link) : serial
     link_.ReceiveTimeout = 500;
 }
 
+int MeterProtocol::noted(int port, int result) {
+    if (result == kSioGone && port == link_.ComPortNumber) link_.DeviceLost = true;
+    return result;
+}
+
 bool MeterProtocol::ConnectToPort(int TempPort) {
+    // A port opened again has a device again (or fails to open).
+    link_.DeviceLost = false;
     if (serial_.SioReset(TempPort, 1024, 1024) < 0) return false;
     if (serial_.SioBaud(TempPort, kBaudCode19200) < 0) return false;
     if (serial_.SioParms(TempPort, kParityNone, kTwoStopBits, kEightDataBits) < 0) return false;
@@ -25,15 +32,15 @@ bool MeterProtocol::DisconnectPort(int TempPort) {
 
 void MeterProtocol::sendByte(int port, int Sent) {
     const unsigned char b = static_cast<unsigned char>(Sent & 0xFF);
-    serial_.SioReset(port, 1, 1);
-    serial_.SioPuts(port, &b, 1);
+    noted(port, serial_.SioReset(port, 1, 1));
+    noted(port, serial_.SioPuts(port, &b, 1));
     if (serial_.SioTxQue(port) > 1) serial_.SioEvent(port, 4);
 }
 
 int MeterProtocol::getChar(int Sent) {
     const int port = link_.ComPortNumber;
     sendByte(port, Sent);
-    if (serial_.SioRxWait(port, 1, link_.ReceiveTimeout) < 0) return kGetCharTimeout;
+    if (noted(port, serial_.SioRxWait(port, 1, link_.ReceiveTimeout)) < 0) return kGetCharTimeout;
     return serial_.SioGetc(port);
 }
 
@@ -69,11 +76,14 @@ int MeterProtocol::GetSetRegister(int FnCode, int RegisterNumber, int Value) {
     const unsigned char c[3] = {static_cast<unsigned char>(FnCode & 0xFF),
                                 static_cast<unsigned char>(RegisterNumber),
                                 static_cast<unsigned char>(Value & 0xFF)};
-    serial_.SioReset(port, 3, 3);
+    // A device that is gone is not asked again: every further exchange
+    // would fail the same way.
+    if (link_.DeviceLost) return -1;
+    noted(port, serial_.SioReset(port, 3, 3));
     serial_.SioTxClear(port);
-    serial_.SioPuts(port, c, 3);
+    noted(port, serial_.SioPuts(port, c, 3));
     if (serial_.SioTxQue(port) > 1) serial_.SioEvent(port, 4);
-    if (serial_.SioRxWait(port, 3, link_.ReceiveTimeout) < 0) return -1;
+    if (noted(port, serial_.SioRxWait(port, 3, link_.ReceiveTimeout)) < 0) return -1;
     int reply[3];
     int stored = 0;
     while (stored < 3) {

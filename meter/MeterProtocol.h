@@ -11,6 +11,9 @@ struct MeterLinkState {
     qint32 ComPortNumber = 0;    // library port of the meter: COM number - 1
     qint32 ReceiveTimeout = 500; // reply wait of one exchange, ms
     bool MeterConnected = false;
+    // The meter's device went away during an exchange (cable or adapter
+    // pulled): no exchange can succeed until the port is opened again.
+    bool DeviceLost = false;
 };
 
 inline constexpr int kHandshakeSent = 0x55;
@@ -41,12 +44,17 @@ public:
     int GetSetRegister(int FnCode, int RegisterNumber, int Value);
     // getChar(0x55) == 0x56.
     bool Handshake() { return getChar(kHandshakeSent) == kHandshakeReply; }
+    // The meter's port hung up in an exchange since it was last opened.
+    bool DeviceLost() const { return link_.DeviceLost; }
 
     MeterLinkState& Link() { return link_; }
     SerialLayer& Serial() { return serial_; }
 
 private:
     void sendByte(int port, int Sent);
+    // Passes a layer's result on, noting a device that went away on the
+    // meter's port.
+    int noted(int port, int result);
 
     SerialLayer& serial_;
     MeterLinkState& link_;

@@ -14,7 +14,9 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <grp.h>
 #include <signal.h>
@@ -87,6 +89,32 @@ void Poll(QSerialPort& port) {
     }
 }
 
+// The device hung up or failed (cable or adapter pulled): it cannot answer
+// until it is opened again. The serial library notices only when it reads,
+// so the device's own hang-up is asked for as well.
+bool Gone(const QSerialPort& port) {
+    if (port.error() == QSerialPort::ResourceError) return true;
+    pollfd hangUp{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&hangUp, 1, 0) > 0 && (hangUp.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+} // namespace
+
+bool RequestLowLatency(int fd) {
+    // USB serial adapters hold a short reply back until their latency timer
+    // runs out (often 16 ms) unless the port asks for low latency; their
+    // drivers then pass every byte on at once. Devices without the setting
+    // (pseudo-terminals, most on-board ports) refuse the call and work as
+    // they are.
+    serial_struct info{};
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0) return false;
+    if (info.flags & ASYNC_LOW_LATENCY) return true;
+    info.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
+}
+
+namespace {
+
 } // namespace
 
 QStringList SystemSerialDevices() {
@@ -135,10 +163,25 @@ QString QtSerialLayer::DevicePath(unsigned comNr) {
     return entry.exists() ? entry.canonicalFilePath() : QString();
 }
 
-bool QtSerialLayer::heldOpen(const QString& devicePath) const {
-    for (auto it = devices_.begin(); it != devices_.end(); ++it)
-        if (it.value() == devicePath && openPort(it.key())) return true;
+bool QtSerialLayer::heldOpen(const QString& devicePath) {
+    for (auto it = devices_.begin(); it != devices_.end(); ++it) {
+        QSerialPort* p = it.value() == devicePath ? openPort(it.key()) : nullptr;
+        if (!p) continue;
+        // A port whose device hung up holds nothing: it is closed, with its
+        // lock file, so that the device can be found again when it is back.
+        if (Gone(*p)) {
+            p->close();
+            continue;
+        }
+        return true;
+    }
     return false;
+}
+
+int QtSerialLayer::closedCode(int port) const {
+    // A port this layer opened and did not let go was closed under it: the
+    // serial library closes a port whose device hung up.
+    return ports_.contains(port) ? kSioGone : kSioBadPort;
 }
 
 QSerialPort* QtSerialLayer::openPort(int port) const {
@@ -152,10 +195,14 @@ int QtSerialLayer::SioReset(int port, int, int) {
         // Whatever is still queued in either direction belongs to an earlier
         // exchange.
         Poll(*p);
-        p->clear(QSerialPort::AllDirections);
-        p->readAll();
-        p->clearError();
-        return 0;
+        if (!Gone(*p)) {
+            p->clear(QSerialPort::AllDirections);
+            p->readAll();
+            p->clearError();
+            return 0;
+        }
+        // The device hung up: it is opened afresh, in case it is back.
+        p->close();
     }
     const QString device = DevicePath(static_cast<unsigned>(port) + 1);
     if (device.isEmpty()) return kSioBadPort;
@@ -167,6 +214,7 @@ int QtSerialLayer::SioReset(int port, int, int) {
         return kSioError;
     }
     ApplyLineDefaults(*p);
+    RequestLowLatency(static_cast<int>(p->handle()));
     p->clear(QSerialPort::AllDirections);
     delete ports_.take(port);
     ports_.insert(port, p);
@@ -176,7 +224,7 @@ int QtSerialLayer::SioReset(int port, int, int) {
 
 int QtSerialLayer::SioBaud(int port, int baudCode) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     // The serial library's speed codes.
     static constexpr qint32 kRates[] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     if (baudCode < 0 || baudCode >= static_cast<int>(std::size(kRates))) return kSioError;
@@ -185,7 +233,7 @@ int QtSerialLayer::SioBaud(int port, int baudCode) {
 
 int QtSerialLayer::SioParms(int port, int parity, int stopBits, int dataBits) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     QSerialPort::Parity par;
     switch (parity) {
     case 0: par = QSerialPort::NoParity; break;
@@ -212,7 +260,7 @@ int QtSerialLayer::SioParms(int port, int parity, int stopBits, int dataBits) {
 int QtSerialLayer::SioDone(int port) {
     QSerialPort* p = ports_.take(port);
     devices_.remove(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     const bool wasOpen = p->isOpen();
     p->close();
     delete p;
@@ -221,25 +269,26 @@ int QtSerialLayer::SioDone(int port) {
 
 int QtSerialLayer::SioPuts(int port, const unsigned char* bytes, int count) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     if (count <= 0) return 0;
     const qint64 n = p->write(reinterpret_cast<const char*>(bytes), count);
-    if (n < 0) return kSioError;
+    if (n < 0) return Gone(*p) ? kSioGone : kSioError;
     // Hand the bytes to the device now: without an event loop nothing else
     // would.
     p->flush();
+    if (Gone(*p)) return kSioGone;
     return static_cast<int>(n);
 }
 
 int QtSerialLayer::SioTxQue(int port) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     return static_cast<int>(p->bytesToWrite());
 }
 
 int QtSerialLayer::SioEvent(int port, int mask) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     if (mask & 4) {
         const QDeadlineTimer deadline(kWriteWaitMs);
         while (p->bytesToWrite() > 0) {
@@ -252,7 +301,7 @@ int QtSerialLayer::SioEvent(int port, int mask) {
 
 int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     Poll(*p);
     const QDeadlineTimer deadline(std::max(0, timeoutMs));
     QDeadlineTimer nextHook(0);
@@ -262,15 +311,14 @@ int QtSerialLayer::SioRxWait(int port, int count, int timeoutMs) {
         if (nextHook.hasExpired()) {
             WhileWaiting();
             nextHook.setRemainingTime(kWaitHookIntervalMs);
-            if (!(p = openPort(port))) return kSioBadPort;
+            if (!(p = openPort(port))) return closedCode(port);
             continue;
         }
         const qint64 left = deadline.remainingTime();
         if (left <= 0) return kSioTimeout;
         // A device that went away (unplugged, simulator ended) fails at once
         // instead of spinning until the time-out.
-        if (!p->waitForReadyRead(WaitSlice(left, nextHook)) && p->error() == QSerialPort::ResourceError)
-            return kSioTimeout;
+        if (!p->waitForReadyRead(WaitSlice(left, nextHook)) && Gone(*p)) return kSioGone;
     }
     return static_cast<int>(p->bytesAvailable());
 }
@@ -288,7 +336,7 @@ QList<int> QtSerialLayer::SioRxWaitAny(const QList<int>& ports, int count, int t
             Poll(*p);
             if (p->bytesAvailable() >= count)
                 ready << port;
-            else if (p->error() == QSerialPort::ResourceError)
+            else if (Gone(*p))
                 gone << port;
             else
                 waiting.push_back(pollfd{static_cast<int>(p->handle()), POLLIN, 0});
@@ -308,7 +356,7 @@ QList<int> QtSerialLayer::SioRxWaitAny(const QList<int>& ports, int count, int t
 
 int QtSerialLayer::SioGetc(int port) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     if (p->bytesAvailable() == 0) Poll(*p);
     char c = 0;
     if (!p->getChar(&c)) return kSioNoData;
@@ -317,7 +365,7 @@ int QtSerialLayer::SioGetc(int port) {
 
 int QtSerialLayer::SioTxClear(int port) {
     QSerialPort* p = openPort(port);
-    if (!p) return kSioBadPort;
+    if (!p) return closedCode(port);
     return p->clear(QSerialPort::Output) ? 0 : kSioError;
 }
 

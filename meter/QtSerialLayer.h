@@ -45,14 +45,21 @@ public:
 
 private:
     QSerialPort* openPort(int port) const;
+    // The failure code for a port that is not open.
+    int closedCode(int port) const;
     void refreshSystemDevices();
-    bool heldOpen(const QString& devicePath) const;
+    bool heldOpen(const QString& devicePath);
 
     QHash<int, QSerialPort*> ports_;        // open ports by library number
     QHash<int, QString> devices_;           // their device paths
     QStringList systemDevices_;             // COM1 first
     bool systemDevicesListed_ = false;
 };
+
+// Asks the serial device fd for low latency (a USB adapter then passes on
+// every byte at once instead of holding short replies back); false where
+// the device has no such setting or refuses it.
+bool RequestLowLatency(int fd);
 
 // The system's serial devices in COM order: /dev/ttyS*, then /dev/ttyUSB*,
 // then /dev/ttyACM*, each group by its number.

@@ -98,5 +98,6 @@ inline constexpr int kSioNoData = -1;     // SioGetc: nothing received
 inline constexpr int kSioBadPort = -4;    // port not open / unknown
 inline constexpr int kSioTimeout = -9;    // SioRxWait: not enough bytes in time
 inline constexpr int kSioError = -10;     // any other failure
+inline constexpr int kSioGone = -11;      // the device went away (unplugged, hung up)
 
 } // namespace vorda

@@ -28,9 +28,13 @@ int SelectedRegisters(const QVector<EEValue>& values, const QVector<bool>& selec
 // reports them, and says when the limit ends the command.
 class FailureCounter {
 public:
-    FailureCounter(MeterDirection direction, MeterReport& report) : direction_(direction), report_(report) {}
-    // Reports a failed register; false when the command must end now.
+    FailureCounter(MeterDirection direction, MeterReport& report, const MeterProtocol& protocol)
+        : direction_(direction), report_(report), protocol_(protocol) {}
+    // Reports a failed register; false when the command must end now: at
+    // the failure after the limit, or at once when the meter's device went
+    // away, which no further exchange could mend.
     bool Fail(int index, const DMap& param, int offset) {
+        if (protocol_.DeviceLost()) return false;
         report_.RegisterFailed(direction_, index, param, offset);
         if (++count_ > kFailureLimit) {
             report_.TooManyFailures(direction_);
@@ -43,6 +47,7 @@ public:
 private:
     MeterDirection direction_;
     MeterReport& report_;
+    const MeterProtocol& protocol_;
     int count_ = 0;
 };
 
@@ -66,6 +71,12 @@ QString TooManyFailuresText(MeterDirection direction) {
     return direction == MeterDirection::Read
                ? QStringLiteral("Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!")
                : QStringLiteral("Too many write failures - connection lost?\n\rNew meter attached?  Save data and restart everything!");
+}
+
+QString DisconnectedText(int comNumber) {
+    return QStringLiteral("Meter disconnected: COM%1 went away (cable or adapter unplugged?).\n\r"
+                          "The meter is not connected now; connect again once it is plugged back in.")
+        .arg(comNumber);
 }
 
 QString ConnectionFailureText() { return QStringLiteral("Meter connection failure\n\rSave data and restart everything!"); }
@@ -107,13 +118,16 @@ MeterMap LoadMeterMap(const QString& dir, int mapNumber) {
 
 ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, MeterReport& report) {
     ReadOutcome out;
-    if (!protocol.Handshake()) return out;
+    if (!protocol.Handshake()) {
+        out.disconnected = protocol.DeviceLost();
+        return out;
+    }
     out.handshakeOk = true;
     report.Started();
     int total = 0;
     for (const DMap& p : params) total += RegisterCount(p);
     int done = 0;
-    FailureCounter failures(MeterDirection::Read, report);
+    FailureCounter failures(MeterDirection::Read, report, protocol);
     for (int i = 0; i < params.size(); ++i) {
         const DMap& p = params.at(i);
         const int count = RegisterCount(p);
@@ -126,6 +140,7 @@ ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, M
             } else if (!failures.Fail(i, p, k)) {
                 out.failures = failures.Count();
                 out.aborted = true;
+                out.disconnected = protocol.DeviceLost();
                 return out;
             }
         }
@@ -143,11 +158,14 @@ ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, M
 WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
                              const QVector<bool>& selected, MeterReport& report) {
     WriteOutcome out;
-    if (!protocol.Handshake()) return out;
+    if (!protocol.Handshake()) {
+        out.disconnected = protocol.DeviceLost();
+        return out;
+    }
     out.handshakeOk = true;
     report.Started();
     const int total = SelectedRegisters(values, selected);
-    FailureCounter failures(MeterDirection::Write, report);
+    FailureCounter failures(MeterDirection::Write, report, protocol);
     out.acknowledged.resize(values.size());
     for (int i = 0; i < values.size() && i < params.size(); ++i) {
         if (!Selected(selected, i)) continue;
@@ -164,6 +182,7 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
             if (result < 0 && !failures.Fail(i, params.at(i), k)) {
                 out.failures = failures.Count();
                 out.aborted = true;
+                out.disconnected = protocol.DeviceLost();
                 return out;
             }
         }
@@ -176,12 +195,15 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
 VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& params, const QVector<EEValue>& values,
                                const QVector<bool>& selected, MeterReport& report) {
     VerifyOutcome out;
-    if (!protocol.Handshake()) return out;
+    if (!protocol.Handshake()) {
+        out.disconnected = protocol.DeviceLost();
+        return out;
+    }
     out.handshakeOk = true;
     report.Started();
     const int total = SelectedRegisters(values, selected);
     int done = 0;
-    FailureCounter failures(MeterDirection::Read, report);
+    FailureCounter failures(MeterDirection::Read, report, protocol);
     out.bytes.resize(values.size());
     for (int i = 0; i < values.size() && i < params.size(); ++i) {
         if (!Selected(selected, i)) continue;
@@ -195,6 +217,7 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
                 if (!failures.Fail(i, params.at(i), k)) {
                     out.failures = failures.Count();
                     out.aborted = true;
+                    out.disconnected = protocol.DeviceLost();
                     return out;
                 }
             } else if (result != (v.Values.value(k) & 0xFF)) {

@@ -29,6 +29,8 @@ QString RegisterFailureText(MeterDirection direction, const DMap& param, int off
 QString TooManyFailuresText(MeterDirection direction);
 // "Meter connection failure\n\rSave data and restart everything!"
 QString ConnectionFailureText();
+// What a command says when the meter's device went away during it.
+QString DisconnectedText(int comNumber);
 
 // Told by the engine while it works; every call comes at the moment the
 // event happens. The defaults ignore what a front end does not show.
@@ -91,7 +93,8 @@ inline constexpr int kFailureLimit = 3; // a command ends at the failure after t
 
 struct ReadOutcome {
     bool handshakeOk = false;
-    bool aborted = false;            // ended by the failure limit
+    bool aborted = false;            // ended by the failure limit or a lost device
+    bool disconnected = false;       // the meter's device went away
     int failures = 0;
     QVector<QVector<int>> bytes;     // per parameter read, -1 for a failed register
     QStringList meterValues;         // per parameter read, DecodeRead of its bytes
@@ -108,6 +111,7 @@ ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, M
 struct WriteOutcome {
     bool handshakeOk = false;
     bool aborted = false;
+    bool disconnected = false; // the meter's device went away
     int failures = 0;
     int registersSent = 0;          // exchanges attempted
     int registersAcknowledged = 0;  // exchanges the meter echoed
@@ -135,6 +139,7 @@ struct RegisterMismatch {
 struct VerifyOutcome {
     bool handshakeOk = false;
     bool aborted = false;
+    bool disconnected = false; // the meter's device went away
     int failures = 0;
     QList<RegisterMismatch> mismatches;
     // Per parameter of values: the bytes read back, -1 for a failed read

@@ -132,6 +132,17 @@ void TValuesReadWrite::EEPROMConnected(bool status) {
     if (mapMaker_) mapMaker_->ShowConnected(status);
 }
 
+void TValuesReadWrite::MeterLost() {
+    if (!core_ || !ctx_.link.DeviceLost || !ctx_.link.MeterConnected) return;
+    // The meter counts as not connected and its port is let go, so that
+    // Connect finds it again, under whatever device name it comes back. The
+    // screen keeps its values, to be saved or written later.
+    const int com = ctx_.link.ComPortNumber + 1;
+    EEPROMConnected(false);
+    core_->DisconnectPort(ctx_.link.ComPortNumber);
+    if (!std::exchange(lossTold_, false)) ctx_.ui.ShowMessage(DisconnectedText(com));
+}
+
 void TValuesReadWrite::EEPROMResetClick() {
     EEPROMConnected(false);
     core_->DisconnectPort(ctx_.link.ComPortNumber);

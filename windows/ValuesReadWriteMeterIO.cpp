@@ -73,6 +73,8 @@ void TValuesReadWrite::ReadEEClick() {
     // last check is read all the same.
     WindowMeterReport report(*this);
     const ReadOutcome read = session_->Read(core_->Protocol(), report, n);
+    // A device that went away is told as the command ends.
+    if (read.disconnected) return;
     if (!read.handshakeOk) {
         ctx_.ui.ShowMessage(ConnectionFailureText());
         return;
@@ -109,13 +111,17 @@ bool TValuesReadWrite::WriteEEClick() {
     const QList<DMap>& params = ctx_.map.MapParams;
     WindowMeterReport report(*this);
     const WriteResult result = session_->Write(core_->Protocol(), report);
+    if (result.written.disconnected && !result.written.handshakeOk) return false;
     if (!result.written.handshakeOk) {
         ctx_.ui.ShowMessage(ConnectionFailureText());
         return false;
     }
     // The meter may now hold part of the write: say which part.
     if (result.written.aborted) {
-        ctx_.ui.ShowMessage(WriteLandingText(params, result.landings));
+        const QString landing = WriteLandingText(params, result.landings);
+        lossTold_ = result.written.disconnected;
+        ctx_.ui.ShowMessage(lossTold_ ? DisconnectedText(ctx_.link.ComPortNumber + 1) + QStringLiteral("\n\r\n\r") + landing
+                                      : landing);
         return false;
     }
     Progress->setText(QString());

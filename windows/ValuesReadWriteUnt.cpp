@@ -59,20 +59,20 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     activity_ = std::make_unique<MeterActivity>(ctx_.serial);
     activity_->SetRefresh([this] { RefreshProgress(); });
     session_ = std::make_unique<MeterSession>(ctx_.map, ctx_.flags, ctx_.units, *evaluator_, *rounder_);
-    if (ctx_.history) {
-        session_->SetEventSink(ctx_.history);
-        // A record that could not be stored is told once per command, after
-        // the command's own messages.
-        activity_->SetCommandHooks(
-            [this] {
-                historyProblem_.clear();
-                ctx_.history->BeginCommand();
-            },
-            [this] {
-                const QString line = std::exchange(historyProblem_, QString());
-                if (!line.isEmpty() && !ctx_.end.Terminated()) ctx_.ui.ShowMessage(line);
-            });
-    }
+    if (ctx_.history) session_->SetEventSink(ctx_.history);
+    // A record that could not be stored is told once per command, after the
+    // command's own messages; so is a meter whose device went away.
+    activity_->SetCommandHooks(
+        [this] {
+            historyProblem_.clear();
+            if (ctx_.history) ctx_.history->BeginCommand();
+        },
+        [this] {
+            if (ctx_.end.Terminated()) return;
+            MeterLost();
+            const QString line = std::exchange(historyProblem_, QString());
+            if (!line.isEmpty()) ctx_.ui.ShowMessage(line);
+        });
     // The boxes show what the session puts into its rows.
     connect(session_.get(), &MeterSession::RowShown, this, [this](int i) {
         if (i < screen_->Count()) SetBoxText(i, session_->Row(i).shown);

@@ -87,6 +87,9 @@ public:
     void mAConnectbtnClick();
     void EEPROMConnected(bool status);
     void EEPROMResetClick();
+    // The meter's device went away during the command just ended: tells it
+    // (unless the command did) and counts the meter as not connected.
+    void MeterLost();
     void NewMeterbtnClick();
     void RestoreDefaults1Click();
     void OfffsetCalcBtnClick();
@@ -265,6 +268,7 @@ private:
     std::unique_ptr<MeterActivity> activity_;
     std::unique_ptr<MeterSession> session_;
     QString historyProblem_; // to be told when the command ends
+    bool lossTold_ = false;  // the command told the user its meter went away
     int progressDone_ = 0;
     int progressTotal_ = 0;
 

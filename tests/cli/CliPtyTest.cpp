@@ -320,6 +320,39 @@ TEST_F(CliPtyTest, AMeterThatStopsAnsweringEndsWithCodeFourAndNoFile) {
     EXPECT_EQ(writes.last(), QStringLiteral("%1 %2").arg(limits.Startreg + 3).arg(image.at(limits.Startreg + 3)));
 }
 
+// A cable pulled in the middle of a command: the command ends at the
+// hang-up, without register failures or time-outs, and a write says what the
+// meter received.
+TEST_F(CliPtyTest, ALineThatHangsUpEndsTheCommandAtOnceSayingWhatTheMeterReceived) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    ASSERT_EQ(Cli({"read", "-o", "meter.epf"}).code, 0);
+    StopSim();
+
+    const int cut = IndexOf("Flow Full Scale");
+    ASSERT_GT(params.at(cut).EndReg, params.at(cut).Startreg);
+    int answered = 1; // the first register of the parameter cut
+    for (int i = 0; i < cut; ++i) answered += params.at(i).EndReg - params.at(i).Startreg + 1;
+
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--hang-up-after", "3"}));
+    const CliRun read = Cli({"read", "-o", "again.epf"});
+    StopSim();
+    EXPECT_EQ(read.code, 4);
+    EXPECT_TRUE(read.err.contains("Meter disconnected: COM5 went away")) << read.err.toStdString();
+    EXPECT_FALSE(read.err.contains("failure")) << read.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("again.epf")));
+
+    ASSERT_NO_FATAL_FAILURE(StartSim({"--hang-up-after-writes", QString::number(answered)}));
+    const CliRun write = Cli({"write", "meter.epf"});
+    const QStringList writes = StopSim();
+    EXPECT_EQ(write.code, 4);
+    EXPECT_EQ(writes.size(), answered);
+    EXPECT_TRUE(write.err.contains("Meter disconnected: COM5 went away")) << write.err.toStdString();
+    EXPECT_FALSE(write.err.contains("failure")) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("written whole: " + params.at(0).Parameter)) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("written partly: " + params.at(cut).Parameter)) << write.err.toStdString();
+    EXPECT_TRUE(write.err.contains("not written: " + params.at(cut + 1).Parameter)) << write.err.toStdString();
+}
+
 TEST_F(CliPtyTest, OptionValuesFollowASpaceOrAnEqualsSignAndTheVersionIsTold) {
     const CliRun version = Cli({"--version"});
     EXPECT_EQ(version.code, 0);

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include <QLabel>
+#include <QMenu>
 
 namespace vorda::test {
 namespace {
@@ -81,6 +82,43 @@ TEST_F(ConnectPtyTest, FailingRegistersAreReportedAndTheFourthEndsTheRead) {
                                        "Meter read failure: value 1 in parameter Flow Full Scale",
                                        "Too many read failures - connection lost?\n\rNew meter attached?  Save data and restart everything!"}));
     EXPECT_TRUE(Box(6)->text().isEmpty()); // nothing after the end of the read
+}
+
+// A cable pulled during a write: one message says the meter went away and
+// what it received, the meter counts as not connected, the screen keeps its
+// values, and Connect finds the meter again under another port name.
+TEST_F(ConnectPtyTest, AHangUpDuringAWriteIsToldOnceAndConnectFindsTheMeterElsewhere) {
+    const QList<DMap> params = ReadMapFileContent(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), "ZUVMAP5.map").params;
+    ASSERT_GT(params.size(), 2);
+    ASSERT_GT(params[1].EndReg, params[1].Startreg);
+    const int writes = params[0].EndReg - params[0].Startreg + 2; // into the second parameter
+    Start({"--hang-up-after-writes", QString::number(writes)});
+    ASSERT_TRUE(program->link.MeterConnected);
+    Box(4)->setText("250");
+    Find<QPushButton>("CheckData")->click();
+    ui.clear();
+    Trigger("WriteEE");
+    ASSERT_EQ(ui.texts("message").size(), 1) << ui.texts().join("|").toStdString();
+    const QString told = ui.texts("message").first();
+    EXPECT_TRUE(told.startsWith("Meter disconnected: COM5 went away")) << told.toStdString();
+    EXPECT_TRUE(told.contains("written whole: " + params[0].Parameter + "\n\r")) << told.toStdString();
+    EXPECT_TRUE(told.contains("written partly: " + params[1].Parameter + "\n\r")) << told.toStdString();
+    EXPECT_FALSE(program->link.MeterConnected);
+    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (not connected)");
+    EXPECT_TRUE(Find<QPushButton>("TestConnbtn")->isEnabled());
+    EXPECT_EQ(Box(4)->text(), "250");
+
+    // The adapter comes back as another device.
+    SimProcess again(root.path() + "/again", sim->PortDir());
+    ASSERT_NO_FATAL_FAILURE(again.Start(image, 7));
+    ui.clear();
+    Find<QPushButton>("TestConnbtn")->click();
+    EXPECT_TRUE(program->link.MeterConnected) << ui.texts().join("|").toStdString();
+    EXPECT_EQ(program->link.ComPortNumber, 6);
+    EXPECT_TRUE(ui.texts("message").filter("disconnected").isEmpty());
+    ui.clear();
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message").last(), "Meter read successfully");
 }
 
 } // namespace

@@ -97,7 +97,8 @@ int OpenMeter(const CliRequest& rq, CliContext& cx, CliOutput& out, MeterWork* w
 }
 
 // kExitDone when a read of the meter was whole, else the failure, reported.
-int WholeOrFail(CliOutput& out, const ReadOutcome& read) {
+int WholeOrFail(CliOutput& out, const MeterWork& w, const ReadOutcome& read) {
+    if (read.disconnected) return out.Fail(kExitMeterSilent, DisconnectedText(w.com));
     if (!read.handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
     if (!read.Whole())
         return out.Fail(kExitMeterSilent, QStringLiteral("The meter could not be read whole (failed registers: %1)")
@@ -110,7 +111,7 @@ int WholeOrFail(CliOutput& out, const ReadOutcome& read) {
 int ReadWhole(CliOutput& out, MeterWork& w, ReadOutcome* read) {
     out.Expect({QStringLiteral("reading")});
     *read = w.session.ReadWhole(*w.protocol, out);
-    return WholeOrFail(out, *read);
+    return WholeOrFail(out, w, *read);
 }
 
 // Reads a whole data file; a file that cannot be opened or ends early is
@@ -204,7 +205,7 @@ int Read(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     out.Expect({QStringLiteral("reading")});
     const ReadOutcome read = w.session.Read(*w.protocol, out, w.session.RowCount());
     w.Close();
-    if (const int code = WholeOrFail(out, read)) return code;
+    if (const int code = WholeOrFail(out, w, read)) return code;
     // What the meter holds is saved as it is; values the check refuses are
     // named, so that a file that cannot be written back is not taken for a
     // good one.
@@ -241,19 +242,17 @@ int TellWrite(CliOutput& out, const MeterWork& w, const QVector<EEValue>& values
         return registers;
     };
     const QString notWhole = QStringLiteral("The meter was not written whole (failed registers: %1)").arg(written.failures);
-    if (!written.handshakeOk) {
+    if (!written.handshakeOk || written.aborted) {
         tellLanded(nullptr);
-        return out.Fail(kExitMeterSilent, ConnectionFailureText());
-    }
-    if (written.aborted) {
-        tellLanded(nullptr);
-        return out.Fail(kExitMeterSilent, notWhole);
+        if (written.disconnected) return out.Fail(kExitMeterSilent, DisconnectedText(w.com));
+        return out.Fail(kExitMeterSilent, written.handshakeOk ? notWhole : ConnectionFailureText());
     }
     const int registers = tellLanded(readBack && readBack->handshakeOk ? readBack : nullptr);
     if (!written.Whole()) return out.Fail(kExitMeterSilent, notWhole);
     out.Line(QStringLiteral("written: %1 parameters, %2 registers")
                  .arg(out.Result()[QStringLiteral("written")].toArray().size()).arg(registers));
     if (!readBack) return out.Finish(kExitDone);
+    if (readBack->disconnected) return out.Fail(kExitMeterSilent, DisconnectedText(w.com));
     if (!readBack->handshakeOk) return out.Fail(kExitMeterSilent, ConnectionFailureText());
     // Every mismatch found is named, also when the read-back broke off.
     QJsonArray mismatches;

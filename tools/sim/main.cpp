@@ -2,7 +2,8 @@
 // program talks to it over a real serial device exactly as to hardware.
 //
 //   vorda-sim --port-dir DIR --com N (--map FILE [--map-number N] | --registers FILE)
-//             [--paced] [--dump FILE] [--write-log FILE] [fault options]
+//             [--paced] [--adapter-latency MS] [--hang-up-after[-writes] N] [--dump FILE]
+//             [--write-log FILE] [fault options]
 //
 // Prints "ready <device>" once it listens (the link DIR/COMn, or the
 // pseudo-terminal itself without --port-dir) and serves until SIGTERM/SIGINT.
@@ -132,6 +133,14 @@ int MapNumberFromName(const QString& path) {
     return ok ? n : -1;
 }
 
+// Register commands the meter has answered (writes only, or all).
+int RegisterCommands(const SimMeter& meter, bool writesOnly) {
+    int n = 0;
+    for (const SimMeter::Command& c : meter.commandLog())
+        n += c.bytes.size() == 3 && !c.reply.isEmpty() && (!writesOnly || c.bytes.at(0) == 0);
+    return n;
+}
+
 int IntOption(const QCommandLineParser& p, const QString& name, int low, int high) {
     bool ok = false;
     const int v = p.value(name).toInt(&ok);
@@ -182,6 +191,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("fail-register"), QStringLiteral("No reply for this register (repeatable)."), QStringLiteral("r")},
         {QStringLiteral("ignore-writes"), QStringLiteral("Echo writes to this register but keep its value (repeatable)."), QStringLiteral("r")},
         {QStringLiteral("lose-write-reply"), QStringLiteral("Store writes to this register but send no echo (repeatable)."), QStringLiteral("r")},
+        {QStringLiteral("hang-up-after"), QStringLiteral("Hang up the line after answering this many register commands, as a pulled cable does, and end."), QStringLiteral("n")},
+        {QStringLiteral("hang-up-after-writes"), QStringLiteral("The same, counting register writes only."), QStringLiteral("n")},
+        {QStringLiteral("adapter-latency"), QStringLiteral("Hold every reply until this many ms after its first byte, as a USB adapter's latency timer does."), QStringLiteral("ms")},
         {QStringLiteral("write-log"), QStringLiteral("Write one line \"register value\" per register write received to this file at exit."), QStringLiteral("file")},
     });
     parser.process(app);
@@ -226,10 +238,15 @@ int main(int argc, char** argv) {
     faults.loseWriteReplies = RegisterOptions(parser, QStringLiteral("lose-write-reply"));
     meter.setFaults(faults);
     const bool paced = parser.isSet(QStringLiteral("paced"));
+    const bool hangUpCountsWrites = parser.isSet(QStringLiteral("hang-up-after-writes"));
+    const QString hangUpOption = hangUpCountsWrites ? QStringLiteral("hang-up-after-writes") : QStringLiteral("hang-up-after");
+    const int hangUpAfter = parser.isSet(hangUpOption) ? IntOption(parser, hangUpOption, 0, 1000000) : -1;
+    const int adapterLatencyMs =
+        parser.isSet(QStringLiteral("adapter-latency")) ? IntOption(parser, QStringLiteral("adapter-latency"), 0, 1000) : 0;
     // A paced reply is due at an exact time: the kernel's default slack of
     // 50 microseconds on every wake-up would make the line slower than the
     // baud rate it stands for.
-    if (paced) ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (paced || adapterLatencyMs > 0) ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     const QString dumpPath = parser.value(QStringLiteral("dump"));
 
     // Pseudo-terminal. The simulator keeps a slave descriptor of its own, so
@@ -268,6 +285,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     char buf[512];
+    bool hungUp = false;
     while (!g_stop) {
         pollfd fds[2] = {{master, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
         const int r = ::poll(fds, 2, meter.midCommand() ? kInterByteTimeoutMs : -1);
@@ -297,10 +315,24 @@ int main(int argc, char** argv) {
         timespec due = arrived;
         if (paced) due = Plus(due, kByteTimeNs * static_cast<double>(n));
         due = Plus(due, 1e6 * meter.faults().replyDelayMs);
-        if (paced) due = Plus(due, kByteTimeNs * static_cast<double>(reply.size()));
+        // An adapter's latency timer starts with the reply's first byte and
+        // passes a reply too short to fill its buffer on only when it runs out.
+        if (adapterLatencyMs > 0) due = Plus(due, 1e6 * adapterLatencyMs);
+        else if (paced) due = Plus(due, kByteTimeNs * static_cast<double>(reply.size()));
         SleepUntil(due);
         if (g_stop) break;
         WriteAll(master, reply);
+        if (hangUpAfter >= 0 && RegisterCommands(meter, hangUpCountsWrites) >= hangUpAfter) {
+            // The cable goes between two exchanges: the last reply reaches
+            // the program first (a hang-up drops what the line still holds).
+            // Both ends go, so the program's side sees the hang-up a pulled
+            // cable gives.
+            ::usleep(50000);
+            ::close(slave);
+            ::close(master);
+            hungUp = true;
+            break;
+        }
     }
 
     if (!link.isEmpty()) RemoveLink(link, slavePath);
@@ -325,7 +357,9 @@ int main(int argc, char** argv) {
             rc = 1;
         }
     }
-    ::close(slave);
-    ::close(master);
+    if (!hungUp) {
+        ::close(slave);
+        ::close(master);
+    }
     return rc;
 }
