@@ -233,6 +233,8 @@ void RegisterBrowser::ReadAllRegsClick() {
         RegCells[col][row].clear();
         Cell(col, row);
         const int v = meter_.GetSetRegister(1, r, 0);
+        // A device that went away ends the pass at once; the program says so.
+        if (v < 0 && meter_.DeviceLost && meter_.DeviceLost()) break;
         if (v < 0 && ++errors > 3) break;
         ShowRegisterValue(r, v);
     }

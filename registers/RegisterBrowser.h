@@ -20,6 +20,8 @@ struct RegisterMeter {
     std::function<bool()> Handshake;
     // Byte 2 of the reply, or -1 on any failure.
     std::function<int(int FnCode, int RegisterNumber, int Value)> GetSetRegister;
+    // The meter's device went away (none: it never does).
+    std::function<bool()> DeviceLost;
 };
 
 // What the window shows of the browser; told after every change.

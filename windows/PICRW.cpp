@@ -191,6 +191,7 @@ void TPICRWForm::AttachCore(TPICCoreForm* core) {
     if (core) {
         meter.Handshake = [core] { return core->Handshake(); };
         meter.GetSetRegister = [core](int fn, int reg, int value) { return core->GetSetRegister(fn, reg, value); };
+        meter.DeviceLost = [core] { return core->Protocol().DeviceLost(); };
     }
     browser_.SetMeter(std::move(meter));
 }

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -315,10 +316,10 @@ int main(int argc, char** argv) {
         timespec due = arrived;
         if (paced) due = Plus(due, kByteTimeNs * static_cast<double>(n));
         due = Plus(due, 1e6 * meter.faults().replyDelayMs);
-        // An adapter's latency timer starts with the reply's first byte and
-        // passes a reply too short to fill its buffer on only when it runs out.
-        if (adapterLatencyMs > 0) due = Plus(due, 1e6 * adapterLatencyMs);
-        else if (paced) due = Plus(due, kByteTimeNs * static_cast<double>(reply.size()));
+        // An adapter passes a reply too short to fill its buffer on only when
+        // its latency timer, started as the reply begins, runs out.
+        const double replyNs = paced ? kByteTimeNs * static_cast<double>(reply.size()) : 0.0;
+        due = Plus(due, std::max(replyNs, 1e6 * adapterLatencyMs));
         SleepUntil(due);
         if (g_stop) break;
         WriteAll(master, reply);
