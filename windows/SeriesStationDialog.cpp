@@ -1,5 +1,7 @@
 #include "windows/SeriesStationDialog.h"
 
+#include "windows/PaletteColours.h"
+
 #include "base/UserInteraction.h"
 #include "base/Version.h"
 #include "meter/MeterActivity.h"
@@ -38,24 +40,6 @@ namespace {
 
 const QString kProfileFilter = QStringLiteral("Station profiles (*.vst)|*.vst|");
 const QString kDataFilter = QStringLiteral("Meter parameter files (*.epf)|*.epf|");
-
-// Relative luminance and contrast ratio of two colours, as the accessibility
-// guidelines define them.
-double Luminance(const QColor& c) {
-    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-double Contrast(const QColor& a, const QColor& b) {
-    const double la = Luminance(a), lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-QColor Mix(const QColor& base, const QColor& tint, double share) {
-    return QColor::fromRgbF(float(base.redF() * (1 - share) + tint.redF() * share),
-                            float(base.greenF() * (1 - share) + tint.greenF() * share),
-                            float(base.blueF() * (1 - share) + tint.blueF() * share));
-}
 
 // The verdict's colours: the window's own background tinted green or red,
 // under the window's text colour, or black or white where that reads better.
