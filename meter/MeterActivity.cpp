@@ -3,6 +3,8 @@
 #include "SerialLayer.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -65,6 +67,7 @@ MeterActivity::Scope::~Scope() { activity_.End(); }
 
 void MeterActivity::Begin() {
     if (depth_++ > 0) return;
+    stopRequested_ = false;
     sinceLast_.invalidate();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     qApp->installEventFilter(this);
@@ -85,13 +88,31 @@ void MeterActivity::KeepAlive(bool force) {
     if (!force && sinceLast_.isValid() && sinceLast_.elapsed() < kIntervalMs) return;
     inKeepAlive_ = true;
     if (refresh_) refresh_();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Input is taken, so that a wish to stop is seen; the filter drops the
+    // rest.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     inKeepAlive_ = false;
     sinceLast_.start();
 }
 
+bool MeterActivity::AsksToStop(QObject* watched, QEvent* event) const {
+    switch (event->type()) {
+    case QEvent::KeyPress: return static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    case QEvent::Close: return true;
+    case QEvent::MouseButtonPress: {
+        if (!stopControl_ || !stopControl_->isVisible() || !stopControl_->isEnabled()) return false;
+        if (watched == stopControl_) return true;
+        // The press reaches the window before the control under it.
+        const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        return QApplication::widgetAt(at) == stopControl_;
+    }
+    default: return false;
+    }
+}
+
 bool MeterActivity::eventFilter(QObject* watched, QEvent* event) {
     if (event->spontaneous() && IsUserInput(event->type()) && !InCommandDialog(watched)) {
+        if (AsksToStop(watched, event)) stopRequested_ = true;
         event->ignore();
         return true;
     }

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace vorda {
 class SerialLayer;
 
@@ -14,10 +16,11 @@ class SerialLayer;
 //   step the command marks, the windows get on with painting, exposing and
 //   the desktop's "are you alive" check, at most every kIntervalMs; the
 //   program's progress display is brought up to date just before;
-// - user input, the closing of a window included, is not taken: the events
-//   waiting in the window system stay there until the command has ended, and
-//   any that reach a window meanwhile are dropped, except in a dialog the
-//   command itself shows.
+// - user input, the closing of a window included, is not taken: it is
+//   dropped, except in a dialog the command itself shows, and except the
+//   user's wish to stop: Esc, a press of the stop control, or the close box
+//   of a window ask the command to stop, which it may do between two of its
+//   steps.
 class MeterActivity : public QObject {
 public:
     static constexpr int kIntervalMs = 40;
@@ -40,6 +43,15 @@ public:
     };
 
     bool Running() const { return depth_ > 0; }
+    // The user asked the running command to stop; false again when the next
+    // command begins.
+    bool StopRequested() const { return stopRequested_; }
+    void RequestStop() {
+        if (Running()) stopRequested_ = true;
+    }
+    // The control (a Stop button) whose press asks the running command to
+    // stop.
+    void SetStopControl(QWidget* control) { stopControl_ = control; }
     // Called just before the windows paint: shows the progress so far.
     void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
     // Called as the outermost command begins, and as it ends (before the
@@ -58,6 +70,8 @@ protected:
 private:
     void Begin();
     void End();
+    // The event asks the running command to stop.
+    bool AsksToStop(QObject* watched, QEvent* event) const;
 
     SerialLayer& serial_;
     std::function<void()> refresh_;
@@ -65,6 +79,8 @@ private:
     std::function<void()> commandEnds_;
     int depth_ = 0;
     bool inKeepAlive_ = false;
+    bool stopRequested_ = false;
+    QWidget* stopControl_ = nullptr;
     QElapsedTimer sinceLast_;
 };
 

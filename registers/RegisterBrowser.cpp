@@ -224,7 +224,12 @@ void RegisterBrowser::ReadAllRegsClick() {
     if (view_) view_->PassRunning(true);
     CounterVisible = true;
     OflblText = QStringLiteral("/  ") + QString::number(kRegisterCount - 1);
+    int stoppedAt = -1;
     for (int r = 0; r < kRegisterCount; ++r) {
+        if (meter_.StopRequested && meter_.StopRequested()) {
+            stoppedAt = r;
+            break;
+        }
         ReclblText = QString::number(r);
         if (view_) view_->CounterChanged();
         int row = 0, col = 0;
@@ -240,6 +245,8 @@ void RegisterBrowser::ReadAllRegsClick() {
     }
     if (view_) view_->PassRunning(false);
     if (errors > 3) ui_.ShowMessage(QStringLiteral("Too many errors! Read All Registers terminating."));
+    if (stoppedAt >= 0)
+        ui_.ShowMessage(QStringLiteral("Read All Registers stopped: %1 of %2 registers read").arg(stoppedAt).arg(kRegisterCount));
     MoveCurrentCell(1, CurrentRow);
     MoveCurrentCell(1, 1);
 }

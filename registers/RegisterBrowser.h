@@ -22,6 +22,8 @@ struct RegisterMeter {
     std::function<int(int FnCode, int RegisterNumber, int Value)> GetSetRegister;
     // The meter's device went away (none: it never does).
     std::function<bool()> DeviceLost;
+    // The user asked the running pass to stop (none: never).
+    std::function<bool()> StopRequested;
 };
 
 // What the window shows of the browser; told after every change.

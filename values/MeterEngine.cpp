@@ -51,6 +51,17 @@ private:
     int count_ = 0;
 };
 
+// Marks a command's outcome as ended early: at a failure that ends it (the
+// limit, or a device that went away), or by Stop.
+template <class Outcome>
+Outcome& Ended(Outcome& out, const FailureCounter& failures, const MeterProtocol& protocol, bool stopped = false) {
+    out.failures = failures.Count();
+    out.aborted = true;
+    out.disconnected = protocol.DeviceLost();
+    out.stopped = stopped;
+    return out;
+}
+
 // The registers of a value that still stands for what was read or saved
 // replace its encoding: its text may drop bytes it cannot show.
 void KeepExactRegisters(const DMap& param, const QVector<int>& exact, ParamCheck* check) {
@@ -133,15 +144,13 @@ ReadOutcome ReadParameters(MeterProtocol& protocol, const QList<DMap>& params, M
         const int count = RegisterCount(p);
         QVector<int> bytes(count, -1);
         for (int k = 0; k < count; ++k) {
+            if (report.StopRequested()) return Ended(out, failures, protocol, true);
             const int result = protocol.GetSetRegister(1, p.Startreg + k, 1);
             report.Progress(++done, total);
             if (result >= 0) {
                 bytes[k] = result;
             } else if (!failures.Fail(i, p, k)) {
-                out.failures = failures.Count();
-                out.aborted = true;
-                out.disconnected = protocol.DeviceLost();
-                return out;
+                return Ended(out, failures, protocol);
             }
         }
         const QString text = DecodeRead(p, bytes);
@@ -172,6 +181,7 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
         const EEValue& v = values.at(i);
         out.acknowledged[i] = QVector<bool>(v.RegCount, false);
         for (int k = 0; k < v.RegCount; ++k) {
+            if (report.StopRequested()) return Ended(out, failures, protocol, true);
             const int result = protocol.GetSetRegister(0, v.Startreg + k, v.Values.value(k));
             ++out.registersSent;
             report.Progress(out.registersSent, total);
@@ -180,10 +190,7 @@ WriteOutcome WriteParameters(MeterProtocol& protocol, const QList<DMap>& params,
                 ++out.registersAcknowledged;
             }
             if (result < 0 && !failures.Fail(i, params.at(i), k)) {
-                out.failures = failures.Count();
-                out.aborted = true;
-                out.disconnected = protocol.DeviceLost();
-                return out;
+                return Ended(out, failures, protocol);
             }
         }
         report.ParameterWritten(i);
@@ -210,15 +217,13 @@ VerifyOutcome VerifyParameters(MeterProtocol& protocol, const QList<DMap>& param
         const EEValue& v = values.at(i);
         out.bytes[i] = QVector<int>(v.RegCount, -1);
         for (int k = 0; k < v.RegCount; ++k) {
+            if (report.StopRequested()) return Ended(out, failures, protocol, true);
             const int result = protocol.GetSetRegister(1, v.Startreg + k, 1);
             report.Progress(++done, total);
             if (result >= 0) out.bytes[i][k] = result;
             if (result < 0) {
                 if (!failures.Fail(i, params.at(i), k)) {
-                    out.failures = failures.Count();
-                    out.aborted = true;
-                    out.disconnected = protocol.DeviceLost();
-                    return out;
+                    return Ended(out, failures, protocol);
                 }
             } else if (result != (v.Values.value(k) & 0xFF)) {
                 out.mismatches.append({i, k, v.Startreg + k, v.Values.value(k) & 0xFF, result});
@@ -271,6 +276,20 @@ QString WriteLandingText(const QList<DMap>& params, const QVector<WriteLanding>&
     return QStringLiteral("What the meter received:\n\r") + group(QStringLiteral("written whole: "), WriteLanding::Whole) +
            QStringLiteral("\n\r") + group(QStringLiteral("written partly: "), WriteLanding::Partly) +
            QStringLiteral("\n\r") + group(QStringLiteral("not written: "), WriteLanding::None);
+}
+
+QString WriteEndText(const WriteOutcome& written, int comNumber, const QList<DMap>& params,
+                     const QVector<WriteLanding>& landings) {
+    QString head;
+    if (written.disconnected) head = DisconnectedText(comNumber) + QStringLiteral("\n\r\n\r");
+    else if (written.stopped) head = QStringLiteral("Write stopped.\n\r\n\r");
+    return head + WriteLandingText(params, landings);
+}
+
+QString ReadStoppedText(int read, int total) {
+    return QStringLiteral("Read Parameters stopped: %1 of %2 parameters read; the screen shows only those.")
+        .arg(read)
+        .arg(total);
 }
 
 QVector<bool> ChangedParameters(const QVector<EEValue>& values, const QVector<QVector<int>>& meterBytes,

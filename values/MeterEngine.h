@@ -55,6 +55,9 @@ public:
     virtual void ValueChecked(int /*index*/, const ParamCheck& /*check*/) {}
     // The data check refuses the value of parameter index.
     virtual void InvalidValue(int /*index*/, const DMap& param, const QString& reason) = 0;
+    // Asked between two register exchanges: true ends the command there (the
+    // user pressed Stop).
+    virtual bool StopRequested() { return false; }
 };
 
 // A report that tells nothing: for exchanges whose failures the caller
@@ -93,8 +96,9 @@ inline constexpr int kFailureLimit = 3; // a command ends at the failure after t
 
 struct ReadOutcome {
     bool handshakeOk = false;
-    bool aborted = false;            // ended by the failure limit or a lost device
+    bool aborted = false;            // ended by the failure limit, a lost device or Stop
     bool disconnected = false;       // the meter's device went away
+    bool stopped = false;            // the user stopped it
     int failures = 0;
     QVector<QVector<int>> bytes;     // per parameter read, -1 for a failed register
     QStringList meterValues;         // per parameter read, DecodeRead of its bytes
@@ -112,6 +116,7 @@ struct WriteOutcome {
     bool handshakeOk = false;
     bool aborted = false;
     bool disconnected = false; // the meter's device went away
+    bool stopped = false;      // the user stopped it
     int failures = 0;
     int registersSent = 0;          // exchanges attempted
     int registersAcknowledged = 0;  // exchanges the meter echoed
@@ -140,6 +145,7 @@ struct VerifyOutcome {
     bool handshakeOk = false;
     bool aborted = false;
     bool disconnected = false; // the meter's device went away
+    bool stopped = false;      // the user stopped it
     int failures = 0;
     QList<RegisterMismatch> mismatches;
     // Per parameter of values: the bytes read back, -1 for a failed read
@@ -176,6 +182,12 @@ QStringList LandedNames(const QList<DMap>& params, const QVector<WriteLanding>& 
 // not written: D" ("none" for an empty group): told after a write that
 // did not complete, so that the user knows what the meter may now hold.
 QString WriteLandingText(const QList<DMap>& params, const QVector<WriteLanding>& landings);
+// What a write that ended early says: that the meter's device went away
+// (on COM comNumber) or that the user stopped it, then WriteLandingText.
+QString WriteEndText(const WriteOutcome& written, int comNumber, const QList<DMap>& params,
+                     const QVector<WriteLanding>& landings);
+// "Read Parameters stopped: read of total parameters read; ...".
+QString ReadStoppedText(int read, int total);
 
 // The parameters whose registers in `values` differ from the bytes read
 // from the meter (a register that could not be read counts as different).

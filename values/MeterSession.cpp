@@ -38,6 +38,7 @@ public:
     void InvalidValue(int index, const DMap& param, const QString& reason) override {
         outer_.InvalidValue(index, param, reason);
     }
+    bool StopRequested() override { return outer_.StopRequested(); }
 
 protected:
     MeterReport& outer_;

@@ -192,6 +192,7 @@ void TPICRWForm::AttachCore(TPICCoreForm* core) {
         meter.Handshake = [core] { return core->Handshake(); };
         meter.GetSetRegister = [core](int fn, int reg, int value) { return core->GetSetRegister(fn, reg, value); };
         meter.DeviceLost = [core] { return core->Protocol().DeviceLost(); };
+        meter.StopRequested = [this] { return activity_ && activity_->StopRequested(); };
     }
     browser_.SetMeter(std::move(meter));
 }

@@ -34,6 +34,7 @@ public:
     void InvalidValue(int, const DMap& param, const QString& reason) override {
         w_.ctx_.ui.ShowMessage(InvalidMessage(param, reason));
     }
+    bool StopRequested() override { return w_.activity_->StopRequested(); }
 
 private:
     TValuesReadWrite& w_;
@@ -86,7 +87,8 @@ void TValuesReadWrite::CompareAndWriteTicked(const CompareFile& file) {
     const MeterActivity::Scope busy(*activity_);
     ReadOutcome before;
     if (!ReadWholeMeter(&before)) {
-        if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
+        if (before.stopped) ctx_.ui.ShowMessage(QStringLiteral("Stopped: nothing was compared"));
+        else if (!before.aborted && before.handshakeOk) ctx_.ui.ShowMessage(QStringLiteral("The meter could not be read whole: nothing was compared"));
         return;
     }
     // A record is restored only into the meter it was made of.
@@ -172,8 +174,13 @@ void TValuesReadWrite::WriteTicked(const TickedWrite& plan, const ValuesCheck& c
     CommissionReport report(*this);
     const WriteOutcome written = session_->WriteSelected(core_->Protocol(), check, plan.selected, report);
     if (!written.handshakeOk || written.aborted) {
-        if (!written.handshakeOk) ctx_.ui.ShowMessage(ConnectionFailureText());
-        else ctx_.ui.ShowMessage(WriteLandingText(params, WriteLandings(check.registers, plan.selected, written, nullptr)));
+        if (!written.handshakeOk && !written.disconnected) {
+            ctx_.ui.ShowMessage(ConnectionFailureText());
+        } else {
+            lossTold_ = written.disconnected;
+            ctx_.ui.ShowMessage(WriteEndText(written, ctx_.link.ComPortNumber + 1, params,
+                                             WriteLandings(check.registers, plan.selected, written, nullptr)));
+        }
         ctx_.ui.ShowMessage(QStringLiteral("Meter not verified: the write did not complete"));
         return;
     }

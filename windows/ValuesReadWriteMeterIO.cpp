@@ -27,6 +27,7 @@ public:
     }
     // The window checks the texts of its boxes itself.
     void InvalidValue(int, const DMap&, const QString&) override {}
+    bool StopRequested() override { return w_.activity_->StopRequested(); }
 
 private:
     TValuesReadWrite& w_;
@@ -79,7 +80,11 @@ void TValuesReadWrite::ReadEEClick() {
         ctx_.ui.ShowMessage(ConnectionFailureText());
         return;
     }
-    if (read.aborted) return;
+    if (read.aborted) {
+        // The screen keeps the parameters read whole before the stop.
+        if (read.stopped) ctx_.ui.ShowMessage(ReadStoppedText(int(read.meterValues.size()), n));
+        return;
+    }
     const bool success = read.failures == 0;
     ShowProgress(0, 0);
     if (!ctx_.startup.OffsetCalMode && success) {
@@ -118,16 +123,16 @@ bool TValuesReadWrite::WriteEEClick() {
     }
     // The meter may now hold part of the write: say which part.
     if (result.written.aborted) {
-        const QString landing = WriteLandingText(params, result.landings);
         lossTold_ = result.written.disconnected;
-        ctx_.ui.ShowMessage(lossTold_ ? DisconnectedText(ctx_.link.ComPortNumber + 1) + QStringLiteral("\n\r\n\r") + landing
-                                      : landing);
+        ctx_.ui.ShowMessage(WriteEndText(result.written, ctx_.link.ComPortNumber + 1, params, result.landings));
         return false;
     }
     Progress->setText(QString());
     ShowProgress(0, 0);
     if (result.written.failures > 0) ctx_.ui.ShowMessage(WriteLandingText(params, result.landings));
-    if (!result.ReadBackWhole())
+    if (result.back.stopped)
+        ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: the read-back was stopped"));
+    else if (!result.ReadBackWhole())
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but not verified: it could not be read back"));
     if (!result.differing.isEmpty())
         ctx_.ui.ShowMessage(QStringLiteral("Meter written, but these parameters do not hold what was written:\n\r") +

@@ -66,8 +66,10 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
         [this] {
             historyProblem_.clear();
             if (ctx_.history) ctx_.history->BeginCommand();
+            if (StopBtn) StopBtn->show();
         },
         [this] {
+            if (StopBtn) StopBtn->hide();
             if (ctx_.end.Terminated()) return;
             MeterLost();
             const QString line = std::exchange(historyProblem_, QString());
@@ -83,6 +85,7 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     f.setPointSize(8);
     setFont(f);
     BuildWindow();
+    activity_->SetStopControl(StopBtn);
 }
 
 TValuesReadWrite::~TValuesReadWrite() = default;
@@ -157,6 +160,14 @@ void TValuesReadWrite::BuildWindow() {
     ProgressBar->setTextVisible(true);
     ProgressBar->setFormat(QStringLiteral("%v / %m"));
     ProgressBar->hide();
+    // Shown while a meter command runs; a press (or Esc) ends the command
+    // between two register exchanges.
+    StopBtn = new QPushButton(QStringLiteral("Stop"), TopPanel);
+    StopBtn->setObjectName(QStringLiteral("StopBtn"));
+    StopBtn->setToolTip(QStringLiteral("Stop the running command (Esc)"));
+    StopBtn->setGeometry(446, 1, 56, 21);
+    StopBtn->hide();
+    connect(StopBtn, &QPushButton::clicked, this, [this] { activity_->RequestStop(); });
     IsPreviewlbl = MakeLabel(TopPanel, QStringLiteral("IsPreviewlbl"), QStringLiteral("Loaded:  Preview of Map file"), 341, 15);
     IsPreviewlbl->move(341, 22);
     IsPreviewlbl->hide();

@@ -292,6 +292,7 @@ private:
     QPushButton* CheckData = nullptr;
     QLabel* CheckDataResult = nullptr;
     QLabel* Progress = nullptr;
+    QPushButton* StopBtn = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QLabel* IsPreviewlbl = nullptr;
     QLabel* MOForAttrslbl = nullptr;

@@ -3,6 +3,8 @@
 // input and starts no second command; all of it ends with the command.
 #include "tests/support/ProgramFixture.h"
 
+#include "meter/SimSerialLayer.h"
+#include "values/MeterEngine.h"
 #include "windows/PICRW.h"
 
 #include <QAbstractItemView>
@@ -12,6 +14,8 @@
 #include <QTimer>
 #include <QProgressBar>
 #include <QTest>
+
+#include <functional>
 
 namespace vorda::test {
 namespace {
@@ -166,6 +170,106 @@ TEST_F(BusyTest, TheRegisterBrowserKeepsTheWindowsAliveToo) {
     browser->RegGridDecSelectCell(3, 2); // register 12
     EXPECT_TRUE(busyWhileWaiting);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Makes a gesture of the user's just before the n-th register command of a
+// kind (0 write, 1 read) goes out.
+class GestureLayer : public SimSerialLayer {
+public:
+    int SioPuts(int port, const unsigned char* bytes, int count) override {
+        if (count == 3 && bytes[0] == fn && ++sent == at && gesture) gesture();
+        return SimSerialLayer::SioPuts(port, bytes, count);
+    }
+    int fn = 0;
+    int at = -1;
+    int sent = 0;
+    std::function<void()> gesture;
+};
+
+class StopTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        meter_ = &AttachMeter(0, "ZUVMAP5.map", 5);
+        layer_.attach(0, meter_);
+    }
+    bool CreateAndConnect() {
+        if (!Create({}, layer_)) return false;
+        mw()->show();
+        if (!QTest::qWaitForWindowExposed(mw())) return false;
+        Find<QPushButton>("TestConnbtn")->click();
+        return program->link.MeterConnected;
+    }
+    // Registers of the parameters before index.
+    int RegistersBefore(int index) const {
+        int n = 0;
+        for (int i = 0; i < index; ++i) n += program->map.MapParams[i].EndReg - program->map.MapParams[i].Startreg + 1;
+        return n;
+    }
+    // The user's ways of stopping a command.
+    std::function<void()> Gesture(bool stopButton) {
+        return [this, stopButton] {
+            if (stopButton) QTest::mouseClick(Find<QPushButton>("StopBtn"), Qt::LeftButton);
+            else QTest::keyClick(mw(), Qt::Key_Escape);
+        };
+    }
+    GestureLayer layer_;
+    SimMeter* meter_ = nullptr;
+};
+
+// Esc or the Stop button during Write Parameters: nothing is sent after the
+// register in flight, and the user learns what the meter received.
+TEST_F(StopTest, AStoppedWriteSendsNothingMoreAndSaysWhatWasWritten) {
+    ASSERT_TRUE(CreateAndConnect());
+    const QList<DMap>& params = program->map.MapParams;
+    const int cut = 5; // Flow Full Scale, stopped after its first register
+    ASSERT_GT(params[cut].EndReg, params[cut].Startreg);
+    const int late = int(params.size()) - 2;
+    const int lateBefore = meter_->reg(params[late].Startreg);
+    for (const int diameter : {250, 260}) {
+        const bool stopButton = diameter == 260;
+        SCOPED_TRACE(stopButton ? "Stop button" : "Esc");
+        Box(4)->setText(QString::number(diameter));
+        Box(late)->setText("17");
+        Find<QPushButton>("CheckData")->click();
+        ui.clear();
+        const int writesBefore = meter_->registerWrites();
+        layer_.fn = 0;
+        layer_.sent = 0;
+        layer_.at = RegistersBefore(cut) + 1;
+        layer_.gesture = Gesture(stopButton);
+        Trigger("WriteEE");
+        EXPECT_EQ(meter_->registerWrites() - writesBefore, RegistersBefore(cut) + 1);
+        const QStringList told = ui.texts("message");
+        ASSERT_EQ(told.size(), 1) << told.join("|").toStdString();
+        EXPECT_TRUE(told[0].startsWith("Write stopped.\n\r\n\rWhat the meter received:\n\rwritten whole: Serial Number"));
+        EXPECT_TRUE(told[0].contains("Pipe Diameter\n\rwritten partly: Flow Full Scale\n\rnot written: Low Flow"));
+        EXPECT_EQ(meter_->reg(params[4].Startreg) * 256 + meter_->reg(params[4].Startreg + 1), diameter);
+        EXPECT_EQ(meter_->reg(params[late].Startreg), lateBefore);
+        EXPECT_FALSE(Find<QPushButton>("StopBtn")->isVisible());
+        EXPECT_TRUE(program->link.MeterConnected);
+    }
+}
+
+// A stopped read leaves on screen only the parameters read whole.
+TEST_F(StopTest, AStoppedReadShowsOnlyWhatWasReadAndTheNextReadIsWhole) {
+    ASSERT_TRUE(CreateAndConnect());
+    const int count = int(program->map.MapParams.size());
+    layer_.fn = 1;
+    layer_.sent = 0;
+    layer_.at = RegistersBefore(3) + 1; // inside the fourth parameter
+    layer_.gesture = Gesture(false);
+    ui.clear();
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message"), QStringList{ReadStoppedText(3, count)});
+    EXPECT_FALSE(Box(2)->text().isEmpty());
+    for (int i = 3; i < count; ++i) EXPECT_TRUE(Box(i)->text().isEmpty()) << i;
+
+    layer_.gesture = nullptr;
+    ui.clear();
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message"), QStringList{"Meter read successfully"});
+    EXPECT_FALSE(Box(count - 1)->text().isEmpty());
 }
 
 } // namespace

@@ -262,6 +262,39 @@ TEST_F(MeterEngineTest, WriteFailuresEndTheWriteAtTheFourth) {
     EXPECT_FALSE(ReadParameters(protocol, params, report).handshakeOk);
 }
 
+// Stop is asked before every register exchange: the command ends at the
+// first one asked after the wish, and the outcome says what was done.
+TEST_F(MeterEngineTest, StopEndsEachCommandBetweenTwoExchanges) {
+    struct StoppingReport : RecordingReport {
+        int stopAfter = 0;
+        int done = 0;
+        void Progress(int d, int) override { done = d; }
+        bool StopRequested() override { return done >= stopAfter; }
+    };
+    const ValuesCheck check = CheckMeterValues(params, {"7", "2", "CD", "1,2,3"}, eval, rounder, report);
+    ASSERT_TRUE(check.ok);
+    StoppingReport stopping;
+    stopping.stopAfter = 5; // inside the second parameter
+    const WriteOutcome w = WriteParameters(protocol, params, check.registers, {}, stopping);
+    EXPECT_TRUE(w.aborted && w.stopped && !w.disconnected);
+    EXPECT_EQ(w.registersSent, 5);
+    EXPECT_EQ(WriteLandings(check.registers, {}, w, nullptr),
+              (QVector<WriteLanding>{WriteLanding::Whole, WriteLanding::Partly, WriteLanding::None, WriteLanding::None}));
+    EXPECT_EQ(meter.reg(6), 'A'); // nothing after the stop
+    EXPECT_TRUE(WriteEndText(w, 5, params, WriteLandings(check.registers, {}, w, nullptr)).startsWith("Write stopped."));
+
+    stopping.done = 0;
+    stopping.events.clear();
+    const ReadOutcome r = ReadParameters(protocol, params, stopping);
+    EXPECT_TRUE(r.aborted && r.stopped);
+    EXPECT_EQ(r.meterValues, QStringList{"7"}); // the parameter read whole before the stop, nothing partial
+    EXPECT_EQ(stopping.events, QStringList{"read 0 7"});
+
+    stopping.done = 0;
+    const VerifyOutcome v = VerifyParameters(protocol, params, check.registers, {}, stopping);
+    EXPECT_TRUE(v.aborted && v.stopped);
+}
+
 TEST_F(MeterEngineTest, MeterMapIsFoundWhateverTheLetterCaseAndDataFilesRoundTrip) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(QStringLiteral(VORDA_DATA_DIR "/ZUVMAP5.map"), dir.filePath("ZUVMAP5.map")));
