@@ -220,6 +220,19 @@ TEST_F(CliPtyTest, BadInputEndsWithItsExitCodeAndNothingWrittenOrLeftBehind) {
     EXPECT_FALSE(StopSim().isEmpty());
 }
 
+// A pseudo-terminal has no stable names and no USB adapter: scan tells the
+// port as it is, with none of the identity's fields.
+TEST_F(CliPtyTest, APortWithoutAdapterIsScannedWithoutIdentityFields) {
+    ASSERT_NO_FATAL_FAILURE(StartSim());
+    const CliRun text = Cli({"scan"});
+    EXPECT_EQ(text.code, 0) << text.err.toStdString();
+    EXPECT_EQ(text.out, "COM5\tmeter\tmap 5\n");
+    const QJsonArray ports = Cli({"scan", "--json"}).json().value("ports").toArray();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0].toObject().keys(), (QStringList{"com", "mapNumber", "meter"}));
+    StopSim();
+}
+
 // A meter whose port another program holds (the window, connected) is not
 // reported missing: scan and the meter commands name the port and holder.
 TEST_F(CliPtyTest, APortHeldByAnotherProgramIsNamedWithItsProcess) {

@@ -156,6 +156,17 @@ int OpenMeterWithFile(const CliRequest& rq, CliContext& cx, CliOutput& out, cons
     return kExitDone;
 }
 
+// The stable names and the adapter of COM com's device, when the system
+// knows any: fields of the port's JSON, and a line under the port's own.
+void TellIdentity(const CliContext& cx, CliOutput& out, int com, QJsonObject* o) {
+    if (!cx.portIdentity) return;
+    const PortIdentity identity = cx.portIdentity(com);
+    if (!identity.Known()) return;
+    const QJsonObject fields = PortIdentityJson(identity);
+    for (auto it = fields.begin(); it != fields.end(); ++it) o->insert(it.key(), it.value());
+    out.Line(QLatin1Char('\t') + PortIdentityText(identity));
+}
+
 int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
     MeterLinkState link;
     MeterProtocol protocol(cx.serial, link);
@@ -169,18 +180,20 @@ int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         o[QStringLiteral("com")] = p.com;
         o[QStringLiteral("meter")] = p.meter;
         if (p.meter) o[QStringLiteral("mapNumber")] = p.mapNumber;
-        ports.append(o);
         out.Line(p.meter ? QStringLiteral("COM%1\tmeter\tmap %2").arg(p.com).arg(p.mapNumber)
                          : QStringLiteral("COM%1\tno meter").arg(p.com));
+        TellIdentity(cx, out, p.com, &o);
+        ports.append(o);
     }
     QJsonArray held;
     for (const HeldPort& p : scan.held) {
         QJsonObject o;
         o[QStringLiteral("com")] = p.com;
         if (p.pid > 0) o[QStringLiteral("pid")] = p.pid;
-        held.append(o);
         out.Line(QStringLiteral("COM%1\tin use by another program").arg(p.com) +
                  (p.pid > 0 ? QStringLiteral(" (process %1)").arg(p.pid) : QString()));
+        TellIdentity(cx, out, p.com, &o);
+        held.append(o);
     }
     QJsonArray denied;
     for (const DeniedPort& p : scan.denied) {
@@ -188,8 +201,9 @@ int Scan(const CliRequest& rq, CliContext& cx, CliOutput& out) {
         o[QStringLiteral("com")] = p.com;
         o[QStringLiteral("device")] = p.device;
         if (!p.group.isEmpty()) o[QStringLiteral("group")] = p.group;
-        denied.append(o);
         out.Line(QStringLiteral("COM%1\t").arg(p.com) + PortDeniedText(p));
+        TellIdentity(cx, out, p.com, &o);
+        denied.append(o);
     }
     out.Result()[QStringLiteral("ports")] = ports;
     out.Result()[QStringLiteral("inUse")] = held;
@@ -482,7 +496,10 @@ QString CliHelpText() {
         "Commands:\n"
         "  scan [--com N]                     every COM port that opens, which answer the handshake,\n"
         "                                     the map number each meter reports, and the ports that\n"
-        "                                     another program holds (with its process number)\n"
+        "                                     another program holds (with its process number); under\n"
+        "                                     a port, its links in /dev/serial/by-id and by-path and\n"
+        "                                     its USB adapter's serial number, id and product, where\n"
+        "                                     the system knows them\n"
         "  read [--com N] -o FILE.epf         read every parameter into a data file (exact meter values)\n"
         "  write FILE.epf [--com N] [--only-changed] [--no-verify] [--force-map] [--reason TEXT]\n"
         "                                     check the file's values, write them, read them back\n"
@@ -535,6 +552,10 @@ QString CliHelpText() {
         "\n"
         "Progress goes to standard error while it is a terminal; every problem is one line there.\n"
         "The environment variable VORDA_PORT_DIR names a folder whose entries COM1, COM2, ... are the ports.\n"
+        "To pin a meter to its USB adapter, link a port of such a folder to the adapter's stable name:\n"
+        "  mkdir ports; ln -s /dev/serial/by-id/usb-...-if00-port0 ports/COM5\n"
+        "  VORDA_PORT_DIR=$PWD/ports vorda-cli station PROFILE --com 5\n"
+        "COM5 then is that adapter, whichever /dev/ttyUSB* it gets, and is missing while it is unplugged.\n"
         "\n"
         "Every whole read, write and verification is recorded in the meter history: the SQLite file or\n"
         "postgresql:// URL that VORDA_HISTORY names, else the first line of VORDAHistory.txt in the user\n"

@@ -1,5 +1,6 @@
 #pragma once
 // The commands of vorda-cli, given the serial layer and the settled folders.
+#include "meter/PortIdentity.h"
 #include "units/DisplayData.h"
 
 #include <QString>
@@ -76,6 +77,9 @@ struct CliContext {
     // Waits ms between a station's looks for a meter; false when the program
     // is to end (a signal). Sleeps when not set.
     std::function<bool(int ms)> pause;
+    // The stable names and USB adapter of the device behind COM com; scan
+    // tells none when not set.
+    std::function<PortIdentity(int com)> portIdentity;
 };
 
 // Runs a parsed command; the exit code.

@@ -6,6 +6,7 @@
 #include "base/QuitSignals.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
+#include "meter/PortIdentity.h"
 #include "meter/QtSerialLayer.h"
 #include "units/DisplayData.h"
 #include "units/Equations.h"
@@ -127,6 +128,9 @@ int main(int argc, char** argv) {
             QThread::msleep(kWaitHookIntervalMs);
         }
         return quitSignals.Pending() == 0;
+    };
+    context.portIdentity = [&serial](int com) {
+        return LookUpPortIdentity(serial.DevicePath(static_cast<unsigned>(com)));
     };
     try {
         return RunCliCommand(request, context);
