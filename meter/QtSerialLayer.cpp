@@ -204,14 +204,17 @@ int QtSerialLayer::SioReset(int port, int, int) {
         // The device hung up: it is opened afresh, in case it is back.
         p->close();
     }
+    // A port of this layer's that is closed hung up; if it cannot be opened
+    // again, its device is still gone.
+    const int failed = ports_.contains(port) ? kSioGone : kSioBadPort;
     const QString device = DevicePath(static_cast<unsigned>(port) + 1);
-    if (device.isEmpty()) return kSioBadPort;
+    if (device.isEmpty()) return failed;
     if (heldOpen(device)) return kSioError;
     auto* p = new QSerialPort();
     p->setPortName(device);
     if (!p->open(QIODevice::ReadWrite)) {
         delete p;
-        return kSioError;
+        return failed == kSioGone ? kSioGone : kSioError;
     }
     ApplyLineDefaults(*p);
     RequestLowLatency(static_cast<int>(p->handle()));
@@ -260,7 +263,7 @@ int QtSerialLayer::SioParms(int port, int parity, int stopBits, int dataBits) {
 int QtSerialLayer::SioDone(int port) {
     QSerialPort* p = ports_.take(port);
     devices_.remove(port);
-    if (!p) return closedCode(port);
+    if (!p) return kSioBadPort;
     const bool wasOpen = p->isOpen();
     p->close();
     delete p;

@@ -2,6 +2,7 @@
 // serial layer: Connect, the filled screen, writing, failures.
 #include "tests/support/SerialLock.h"
 #include "tests/support/SimProgramTest.h"
+#include "values/MeterEngine.h"
 
 #include <csignal>
 
@@ -119,6 +120,18 @@ TEST_F(ConnectPtyTest, AHangUpDuringAWriteIsToldOnceAndConnectFindsTheMeterElsew
     ui.clear();
     Trigger("ReadEE");
     EXPECT_EQ(ui.texts("message").last(), "Meter read successfully");
+}
+
+// The cable pulled while nothing runs: the next command finds the device
+// gone and says so, instead of a connection failure to restart for.
+TEST_F(ConnectPtyTest, AMeterUnpluggedWhileIdleIsToldAsDisconnectedByTheNextCommand) {
+    Start();
+    ASSERT_TRUE(program->link.MeterConnected);
+    Stop();
+    ui.clear();
+    Trigger("ReadEE");
+    EXPECT_EQ(ui.texts("message"), QStringList{DisconnectedText(5)});
+    EXPECT_FALSE(program->link.MeterConnected);
 }
 
 } // namespace
