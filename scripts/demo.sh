@@ -6,6 +6,8 @@ set -euo pipefail
 source "$(dirname "$0")/deps.sh"
 vorda_install_deps
 # The demo needs the programs and their data, not the tests and benchmarks.
+[ -x "$VORDA_ROOT/build/stage/bin/vorda" ] ||
+    echo "First build of the programs: about 2 minutes on a 2-core machine (230 s of CPU time)."
 VORDA_TARGETS="vorda vorda-cli vorda-sim vorda_data" vorda_build "$VORDA_ROOT/build"
 bin="$VORDA_ROOT/build/stage/bin"
 

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     SigFigRounder rounder(state.SigFigCount, ui);
     EquationEvaluator eval(rounder, ui);
     CliContext context{serial, ui, eval, rounder, state.UserDir, units, ::isatty(STDERR_FILENO) == 1,
-                       qEnvironmentVariable("VORDA_HISTORY")};
+                       qEnvironmentVariable("VORDA_HISTORY"), nullptr, {}, {}};
     // A station waiting for its next meter ends on a signal with its tally.
     context.pause = [&quitSignals](int ms) {
         for (int waited = 0; waited < ms; waited += kWaitHookIntervalMs) {
