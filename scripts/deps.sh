@@ -4,6 +4,9 @@
 vorda_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
                 libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
                 libqt6sql6-sqlite libqt6sql6-psql postgresql)
+# What building and checking the Debian package adds (scripts/package.sh):
+# dpkg-shlibdeps, lintian and the desktop entry's and metainfo's validators.
+vorda_package_tools=(dpkg-dev file lintian desktop-file-utils appstream)
 vorda_install_deps() {
     local missing=()
     for p in "${vorda_packages[@]}"; do
