@@ -31,4 +31,11 @@ vorda_build() {
         cmake --build "$dir" -j2
     fi
 }
+# The path of the Debian package scripts/package.sh makes: dist/vorda_<the
+# version of project() in CMakeLists.txt>_<the machine's architecture>.deb.
+vorda_deb_path() {
+    local version
+    version=$(sed -n 's/^project(vorda VERSION \([^ )]*\).*/\1/p' "$VORDA_ROOT/CMakeLists.txt")
+    echo "$VORDA_ROOT/dist/vorda_${version}_$(dpkg --print-architecture).deb"
+}
 VORDA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

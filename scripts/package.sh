@@ -20,7 +20,6 @@ cmake -S "$VORDA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INS
 cmake --build "$dir" -j2 --target vorda vorda-cli vorda-sim vorda_data vorda_package_files
 mkdir -p "$VORDA_ROOT/dist"
 (cd "$dir" && cpack -G DEB -D CPACK_OUTPUT_FILE_PREFIX="$VORDA_ROOT/dist")
-version=$(sed -n 's/^project(vorda VERSION \([^ )]*\).*/\1/p' "$VORDA_ROOT/CMakeLists.txt")
-deb="$VORDA_ROOT/dist/vorda_${version}_$(dpkg --print-architecture).deb"
+deb=$(vorda_deb_path)
 [ -f "$deb" ] || { echo "cpack did not make $deb" >&2; exit 1; }
 echo "Package: $deb"
