@@ -3,6 +3,7 @@
 #include "meter/QtSerialLayer.h"
 #include "windows/VordaProgram.h"
 
+#include "app/ProgramIcon.h"
 #include "app/ProgramOptions.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZUV Meter Settings"));
+    // The desktop matches the windows to the installed entry by this name.
+    QGuiApplication::setDesktopFileName(vorda::DesktopId());
+    QApplication::setWindowIcon(vorda::ProgramIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     vorda::QtUserInteraction ui;

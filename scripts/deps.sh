@@ -4,6 +4,9 @@
 vorda_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
                 libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
                 libqt6sql6-sqlite libqt6sql6-psql postgresql)
+# What building and checking the Debian package adds (scripts/package.sh):
+# dpkg-shlibdeps, lintian and the desktop entry's and metainfo's validators.
+vorda_package_tools=(dpkg-dev file lintian desktop-file-utils appstream)
 vorda_install_deps() {
     local missing=()
     for p in "${vorda_packages[@]}"; do
@@ -27,5 +30,12 @@ vorda_build() {
     else
         cmake --build "$dir" -j2
     fi
+}
+# The path of the Debian package scripts/package.sh makes: dist/vorda_<the
+# version of project() in CMakeLists.txt>_<the machine's architecture>.deb.
+vorda_deb_path() {
+    local version
+    version=$(sed -n 's/^project(vorda VERSION \([^ )]*\).*/\1/p' "$VORDA_ROOT/CMakeLists.txt")
+    echo "$VORDA_ROOT/dist/vorda_${version}_$(dpkg --print-architecture).deb"
 }
 VORDA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
