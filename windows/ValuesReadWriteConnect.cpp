@@ -128,7 +128,7 @@ void TValuesReadWrite::EEPROMConnected(bool status) {
     ctx_.link.MeterConnected = status;
     for (QAction* a : {ReadEE, WriteEE, PICRW1, RestoreDefaults1, Disconnect, EEPROMReset}) a->setEnabled(status);
     TestConnbtn->setEnabled(!status);
-    EEPROM1->setTitle(status ? QStringLiteral("Meter (connected)") : QStringLiteral("Meter (not connected)"));
+    EEPROM1->setTitle(status ? QStringLiteral("&Meter (connected)") : QStringLiteral("&Meter (not connected)"));
     if (mapMaker_) mapMaker_->ShowConnected(status);
 }
 

@@ -2,6 +2,7 @@
 
 #include "shell/ConfigFiles.h"
 #include "shell/ProgramHistory.h"
+#include "windows/DesignFonts.h"
 #include "windows/ValuesReadWriteUnt.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
@@ -21,6 +22,7 @@ VordaProgram::VordaProgram(UserInteraction& ui, ProgramEnd& end, SerialLayer& se
 VordaProgram::~VordaProgram() = default;
 
 void VordaProgram::Create() {
+    SubstituteDesignFonts();
     // Nothing is opened until the first meter event; a line that could not
     // be recorded goes to the main window, which tells it after the command.
     history_ = std::make_unique<ProgramHistory>(
