@@ -16,8 +16,6 @@ void ParameterRow::ClearValue() {
     exactValue.clear();
     exactRegisters.clear();
     origin = ValueOrigin::None;
-    meterText.clear();
-    meterKnown = false;
     fileText.clear();
     fileKnown = false;
 }

@@ -54,9 +54,13 @@ struct ParameterRow {
     // The mA output offset, which the offset calculation panel serves: the
     // map marks it by the hint "Calculation 1".
     bool IsMaOffset() const { return param.DescToolTip == QLatin1String("Calculation 1"); }
-    // The text differs from what the meter holds or from the file loaded.
-    bool Changed() const { return (meterKnown && shown != meterText) || (fileKnown && shown != fileText); }
-    // Forgets its value; the definition, field and start register stay.
+    // The text differs from what the meter holds or from the file loaded;
+    // an empty box holds nothing to differ.
+    bool Changed() const {
+        return !shown.isEmpty() && ((meterKnown && shown != meterText) || (fileKnown && shown != fileText));
+    }
+    // Forgets its value and the file's, not what the meter holds; the
+    // definition, field and start register stay.
     void ClearValue();
 };
 

@@ -6,6 +6,7 @@
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "shell/ProgramHistory.h"
+#include "windows/AccessibleRoles.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
 #include "units/Equations.h"
@@ -207,6 +208,8 @@ void TValuesReadWrite::BuildWindow() {
     ScrollArea = new QScrollArea(client);
     ScrollArea->setObjectName(QStringLiteral("ScrollArea"));
     ScrollArea->setWidgetResizable(false);
+    // Marked before anything asks for its accessible interface.
+    MarkAsPane(ScrollArea);
     ScrollArea->setAccessibleName(QStringLiteral("Parameters"));
     ScrollContent = new QWidget;
     ScrollContent->setObjectName(QStringLiteral("ScrollContent"));
@@ -232,6 +235,12 @@ void TValuesReadWrite::BuildWindow() {
     WebLink->setFocusPolicy(Qt::StrongFocus);
 
     BuildMenus();
+    for (QWidget* pane : std::initializer_list<QWidget*>{client, TopPanel, BottomPanel, ScrollArea->viewport(), ScrollContent})
+        MarkAsPane(pane);
+    client->setAccessibleName(QStringLiteral("Parameter values"));
+    TopPanel->setAccessibleName(QStringLiteral("Commands"));
+    BottomPanel->setAccessibleName(QStringLiteral("Version"));
+    ScrollContent->setAccessibleName(QStringLiteral("Parameter rows"));
     LayOutWindow();
     FitFirstSize();
 }
