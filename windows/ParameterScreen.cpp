@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 
 #include <algorithm>
 #include <cmath>
@@ -163,7 +164,12 @@ void ParameterScreen::ApplyAccess(const QList<DMap>& params, bool makerAccess) {
         const RowWidgets& row = rows_.at(i);
         const QString& access = params.at(i).Access;
         row.box->setEnabled(true);
-        row.box->setReadOnly(!makerAccess && access == QLatin1String("R"));
+        const bool readOnly = !makerAccess && access == QLatin1String("R");
+        row.box->setReadOnly(readOnly);
+        // A box that is read, not edited, lies on the window's ground.
+        QPalette p = row.box->palette();
+        p.setColor(QPalette::Base, content_->palette().color(readOnly ? QPalette::Window : QPalette::Base));
+        row.box->setPalette(p);
         concealed_[i] = !makerAccess && access == QLatin1String("C");
     }
     Arrange();

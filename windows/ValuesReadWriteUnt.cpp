@@ -418,7 +418,8 @@ void TValuesReadWrite::FitFirstSize() {
     // screen the window opens on. A saved placement replaces it later.
     const int wanted = std::max({620, AttrsPnl->width() + 40, ChangedOnlyChk->width() + 300});
     const QFontMetrics fm(font());
-    QSize size(wanted, std::max(560, fm.height() * 48));
+    // Tall enough for a dozen parameter rows where the screen has room.
+    QSize size(wanted, std::max(560, fm.height() * 64));
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
         const QRect free = s->availableGeometry();
         // Room for the frame the window manager adds.
