@@ -231,9 +231,17 @@ protected:
 };
 
 TEST_F(DarkFindWindowTest, EveryLabelAndBoxReadsOnItsBackground) {
-    StartMaker();
-    OpenHeadedMap();
-    Box(0)->setText("12");   // edited: a value to look at again
+    // Connected, so that the meter's map is shown too.
+    ASSERT_TRUE(Create({"/UserIsZUV"}));
+    const QList<DMap> params{Param(0, 0, "Pipe Diameter", "Int8", "1", 1, "2", "", "", "Length", "", "Inner diameter"),
+                             Param(1, 1, "Flow Rate", "Int8", "1", 1, "3"), Param(2, 2, "Pulse Width", "Int8", "1", 1, "5")};
+    const QString existing = FindFileNoCase(program->startup.UserDir, "ZUVMap5.Map");
+    WriteMap(existing.isEmpty() ? QString("ZUVMap5.Map") : QFileInfo(existing).fileName(), params, {{"1", "Pipe", ""}});
+    meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(params, 5)));
+    serial.attach(0, meters.back().get());
+    Press("TestConnbtn");
+    ASSERT_TRUE(program->link.MeterConnected);
+    Box(0)->setText("12");  // edited: a value to look at again
     Box(1)->setText("1000"); // refused by the check
     Press("CheckData");
     Box(2)->setText("3");
@@ -243,6 +251,8 @@ TEST_F(DarkFindWindowTest, EveryLabelAndBoxReadsOnItsBackground) {
     int checked = 0;
     for (QWidget* w : mw()->findChildren<QWidget*>()) {
         if (!w->isVisible() || !w->isEnabled()) continue;
+        // A style sheet's colour would escape the palette.
+        EXPECT_TRUE(w->styleSheet().isEmpty()) << w->objectName().toStdString();
         const bool box = qobject_cast<QLineEdit*>(w) != nullptr;
         if (!box && !qobject_cast<QLabel*>(w)) continue;
         const QPalette::ColorRole text = box ? QPalette::Text : QPalette::WindowText;
