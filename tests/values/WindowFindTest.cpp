@@ -8,6 +8,8 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -180,6 +182,16 @@ TEST_F(FindWindowTest, TabWalksEveryControlAndLeavesTheParameterList) {
     EXPECT_FALSE(ui.texts("desktop").isEmpty()) << Said().join("|").toStdString();
     QTest::keyClick(toggle, Qt::Key_Return);
     EXPECT_FALSE(Find<QWidget>("AttrsPnl")->isVisible());
+    // F10 opens the menu bar; every menu and command has a mnemonic.
+    QTest::keyClick(mw(), Qt::Key_F10);
+    EXPECT_NE(mw()->menuBar()->activeAction(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    for (QAction* top : mw()->menuBar()->actions()) {
+        EXPECT_TRUE(top->text().contains('&')) << top->text().toStdString();
+        if (top->menu())
+            for (QAction* a : top->menu()->actions())
+                if (!a->isSeparator()) EXPECT_TRUE(a->text().contains('&')) << a->text().toStdString();
+    }
 }
 
 TEST_F(FindWindowTest, EveryControlIsNamedAndValueBoxesCarryTheirUnit) {
