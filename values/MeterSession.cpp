@@ -16,6 +16,8 @@ void ParameterRow::ClearValue() {
     exactValue.clear();
     exactRegisters.clear();
     origin = ValueOrigin::None;
+    fileText.clear();
+    fileKnown = false;
 }
 
 namespace {
@@ -132,6 +134,17 @@ void MeterSession::ShowValue(int i, const QString& meterValue, const QVector<int
     row.exactShown = MeterToDisplay(row.param, meterValue, UnitOf(row.param), eval_);
     row.exactRegisters = exactRegisters;
     row.origin = origin;
+    if (origin == ValueOrigin::Read) {
+        // The screen now shows the meter's value, no longer the file's.
+        row.meterText = row.exactShown;
+        row.meterKnown = true;
+        row.fileKnown = false;
+    } else if (origin == ValueOrigin::ReadFailed) {
+        row.meterKnown = false;
+    } else if (origin == ValueOrigin::Loaded) {
+        row.fileText = row.exactShown;
+        row.fileKnown = true;
+    }
     Show(i, row.exactShown);
 }
 
@@ -176,6 +189,7 @@ ReadOutcome MeterSession::Read(MeterProtocol& protocol, MeterReport& report, int
     for (int i = 0; i < read.bytes.size() && i < rows_.size(); ++i)
         if (read.complete.value(i)) rows_[i].exactRegisters = read.bytes.at(i);
     KnowRead(read);
+    emit ChangesKnown();
     if (!read.aborted && read.failures == 0 && read.meterValues.size() == map_.MapParamCount()) {
         record_.MeterRead(map_.CurrentMapFile, read.meterValues);
         TellRead(read);
@@ -183,9 +197,23 @@ ReadOutcome MeterSession::Read(MeterProtocol& protocol, MeterReport& report, int
     return read;
 }
 
+void MeterSession::KnowMeterTexts(const ReadOutcome& read) {
+    if (!read.handshakeOk) return;
+    const int n = std::min<int>(int(read.meterValues.size()), int(rows_.size()));
+    for (int i = 0; i < n; ++i) {
+        ParameterRow& row = rows_[i];
+        row.meterKnown = read.complete.value(i);
+        if (row.meterKnown) row.meterText = MeterToDisplay(row.param, read.meterValues.at(i), UnitOf(row.param), eval_);
+    }
+    emit ChangesKnown();
+}
+
+bool MeterSession::RowChanged(int i) const { return i >= 0 && i < rows_.size() && rows_.at(i).Changed(); }
+
 ReadOutcome MeterSession::ReadAll(MeterProtocol& protocol, MeterReport& report) {
     ReadOutcome read = ReadParameters(protocol, map_.MapParams, report);
     KnowRead(read);
+    KnowMeterTexts(read);
     if (read.Whole()) record_.MeterRead(map_.CurrentMapFile, read.meterValues);
     return read;
 }
@@ -299,7 +327,17 @@ WriteResult MeterSession::Write(MeterProtocol& protocol, MeterReport& report, co
             row.origin = ValueOrigin::Verified;
         else if (!echoed.isEmpty() && !echoed.contains(false))
             row.origin = ValueOrigin::Written;
+        else
+            continue;
+        // A value read back otherwise leaves the row as changed as it was.
+        if (r.differing.contains(row.param.Parameter)) continue;
+        // The meter holds what the screen shows; the file is no longer the
+        // screen's source.
+        row.meterText = row.shown;
+        row.meterKnown = true;
+        row.fileKnown = false;
     }
+    emit ChangesKnown();
     flags_.MeterInSync = r.Verified();
     if (r.Verified()) {
         files_.lastWriteMap = files_.mapFile;

@@ -129,6 +129,9 @@ public:
     void SetShown(int i, const QString& text);
     // The user typed into row i.
     void MarkTyped(int i);
+    // Row i shows a value other than the meter's (as last read or written)
+    // or the loaded file's.
+    bool RowChanged(int i) const;
 
     // ---- meter commands ----
     // Reads the first count parameters into the rows; each value is on its
@@ -186,11 +189,16 @@ public:
 signals:
     // The session changed the text of row index.
     void RowShown(int index);
+    // What the meter holds became known anew (a read, a write): any row may
+    // have become changed or unchanged.
+    void ChangesKnown();
 
 private:
     void Show(int i, const QString& text);
     QVector<EventValue>& KnownOfMap();
     void KnowRead(const ReadOutcome& read);
+    // The texts of the values a read found in the meter, for the rows.
+    void KnowMeterTexts(const ReadOutcome& read);
     void KnowWrite(const QVector<EEValue>& values, const QStringList& meterValues, const QVector<bool>& selected,
                    const WriteOutcome& written, const VerifyOutcome* back, MeterEvent* event);
     void Tell(MeterEvent event);

@@ -40,6 +40,13 @@ struct ParameterRow {
     QString exactValue;
     QVector<int> exactRegisters;
     ValueOrigin origin = ValueOrigin::None;
+    // The text the meter's value shows as, from the last read or write that
+    // reached it whole, and the text of the data file's value last loaded;
+    // each counts only while known.
+    QString meterText;
+    bool meterKnown = false;
+    QString fileText;
+    bool fileKnown = false;
 
     bool Unread() const { return origin == ValueOrigin::ReadFailed; }
     bool HasExact() const { return !exactShown.isEmpty() || !exactRegisters.isEmpty(); }
@@ -47,7 +54,13 @@ struct ParameterRow {
     // The mA output offset, which the offset calculation panel serves: the
     // map marks it by the hint "Calculation 1".
     bool IsMaOffset() const { return param.DescToolTip == QLatin1String("Calculation 1"); }
-    // Forgets its value; the definition, field and start register stay.
+    // The text differs from what the meter holds or from the file loaded;
+    // an empty box holds nothing to differ.
+    bool Changed() const {
+        return !shown.isEmpty() && ((meterKnown && shown != meterText) || (fileKnown && shown != fileText));
+    }
+    // Forgets its value and the file's, not what the meter holds; the
+    // definition, field and start register stay.
     void ClearValue();
 };
 

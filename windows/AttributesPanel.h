@@ -18,8 +18,11 @@ public:
 
     // Shows the session's files; a label changes only when its text does.
     void ShowFiles(const SessionFiles& files);
-    // Shows text in label, sized to it.
+    // Shows text in label, sized to it; the panel's rows follow.
     static void Show(QLabel* label, const QString& text);
+    // Places the rows, values beside the widest caption, and sizes the
+    // panel to them.
+    void LayOut();
 
     QLabel* UDlbl = nullptr;
     QLabel* ComPortlbl = nullptr;
@@ -31,6 +34,8 @@ public:
     QLabel* EEPROMDataFile = nullptr;
 
 private:
+    QList<QPair<QLabel*, QLabel*>> rows_; // caption and value, top to bottom
+    QLabel* SigFigCaption_ = nullptr;
     QLabel* AddRow(int top, const QString& caption, const QString& hint, const QString& objectName);
 };
 

@@ -1,6 +1,7 @@
 #include "windows/PaletteColours.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -64,8 +65,14 @@ QColor RangeEndBackground(const QPalette& palette) {
 
 void SetMark(QWidget* w, Mark mark) {
     const bool input = qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractScrollArea*>(w);
+    const QPalette::ColorRole background = input ? QPalette::Base : QPalette::Window;
+    // The text roles come from what w inherits, not from w's own palette:
+    // that holds the previous mark, and a plain text after a red one would
+    // stay red.
+    QPalette inherited = w->parentWidget() ? w->parentWidget()->palette() : QApplication::palette(w);
     QPalette p = w->palette();
-    const QColor c = MarkColour(p, mark, input ? QPalette::Base : QPalette::Window);
+    inherited.setColor(background, p.color(background));
+    const QColor c = MarkColour(inherited, mark, background);
     p.setColor(QPalette::WindowText, c);
     p.setColor(QPalette::Text, c);
     w->setPalette(p);

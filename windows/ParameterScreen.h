@@ -6,6 +6,8 @@
 #include "values/ParameterFields.h"
 
 #include <QList>
+#include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QLabel;
@@ -20,6 +22,8 @@ struct RowWidgets {
     QLabel* note = nullptr;
     QLineEdit* box = nullptr;
     QLabel* attr = nullptr;
+    // Beside the name while the row's value differs from its source.
+    QLabel* changed = nullptr;
 };
 
 class ParameterScreen {
@@ -38,13 +42,24 @@ public:
     // the previous map goes.
     void Build(const QList<DMap>& params, const QList<MapHeader>& headers);
     // Shows a parameter's field: caption, attributes, box size and limit,
-    // hint and note.
-    void ShowDesign(int i, const DMap& param, const FieldDesign& design);
-    // Ordinary users do not edit read-only parameters and do not see the
-    // maker's.
+    // hint and note; the box is named by the parameter and its unit.
+    void ShowDesign(int i, const DMap& param, const FieldDesign& design, const QString& unit);
+    // Ordinary users do not edit read-only parameters (they can still reach
+    // and read them) and do not see the maker's.
     void ApplyAccess(const QList<DMap>& params, bool makerAccess);
-    // The margin below the lowest row or heading.
-    void PlaceMargin();
+    // Places the shown rows and headings, each row as high as its texts
+    // need, and the margin below the lowest.
+    void Arrange();
+
+    // Marks row i as changed or not.
+    void SetChanged(int i, bool changed);
+    bool Changed(int i) const { return changed_.value(i); }
+    // Shows only the rows whose name or description holds text (any case)
+    // and, with changedOnly, that are marked changed; with the headings of
+    // the rows shown.
+    void SetFilter(const QString& text, bool changedOnly);
+    // Row i passes the filter (it may still be hidden by its access).
+    bool Passes(int i) const;
 
     int Count() const { return int(rows_.size()); }
     const RowWidgets& Row(int i) const { return rows_.at(i); }
@@ -58,14 +73,22 @@ public:
 
 private:
     void Destroy();
+    // Shows and hides the rows and headings as access and filter say.
+    void ApplyVisibility();
 
     QWidget* content_;
     QObject* filter_;
     QVector<RowWidgets> rows_;
+    QVector<QStringList> texts_;   // what the filter looks in, per row
+    QVector<bool> concealed_;      // the maker's rows, hidden from others
+    QVector<bool> changed_;
     QVector<QLabel*> headers_;
+    QVector<int> headerSlots_;
+    QVector<bool> headerShown_;
     QLabel* margin_ = nullptr;
-    int headersBottom_ = 0;
     QVector<int> order_;
+    QString filterText_;
+    bool changedOnly_ = false;
 };
 
 } // namespace vorda

@@ -3,9 +3,11 @@
 #include "units/UnitChoices.h"
 #include "base/ProgramEnd.h"
 #include "shell/Startup.h"
+#include "windows/PaletteColours.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -69,8 +71,9 @@ bool TDisplayUnitsFrm::CreateControls() {
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setObjectName(chooser.type);
+        // Named by its quantity: the text it holds is the unit.
         box->setAccessibleName(chooser.type);
-        box->setGeometry(100, 80 + 40 * k, 160, 22);
+        box->lineEdit()->setAccessibleName(chooser.type);
         box->addItems(chooser.unitNames);
         box->setEditText(chooser.shownText);
         box->setCurrentIndex(int(chooser.unitNames.indexOf(chooser.shownText)));
@@ -81,7 +84,7 @@ bool TDisplayUnitsFrm::CreateControls() {
         QFont bold = label->font();
         bold.setBold(true);
         label->setFont(bold);
-        label->move(275, 85 + 40 * k);
+        label->setBuddy(box);
         UnitCombos_ << box;
         TypeLabels_ << label;
     }
@@ -90,11 +93,26 @@ bool TDisplayUnitsFrm::CreateControls() {
 }
 
 void TDisplayUnitsFrm::LayOut() {
-    const int rowsBottom = 80 + 40 * int(UnitCombos_.size()) + 10;
-    const int contentHeight = std::max(kDesignedHeight, rowsBottom + 40);
-    Closebtn->move(284, contentHeight - 40);
+    // The designed places, parted and widened as the font needs.
+    const int boxHeight = UnitCombos_.isEmpty() ? 22 : std::max(22, UnitCombos_.first()->sizeHint().height());
+    const int step = std::max(40, boxHeight + 18);
+    int boxWidth = 160;
+    for (const QComboBox* box : std::as_const(UnitCombos_)) boxWidth = std::max(boxWidth, box->sizeHint().width());
+    for (int k = 0; k < UnitCombos_.size(); ++k) {
+        UnitCombos_.at(k)->setGeometry(100, 80 + step * k, boxWidth, boxHeight);
+        QLabel* label = TypeLabels_.at(k);
+        label->adjustSize();
+        label->move(100 + boxWidth + 15, 80 + step * k + (boxHeight - label->height()) / 2);
+    }
+    const QSize close = Closebtn->sizeHint().expandedTo(QSize(75, 25));
+    Closebtn->resize(close);
+    const int rowsBottom = 80 + step * int(UnitCombos_.size()) + 10;
+    const int contentHeight = std::max(kDesignedHeight, rowsBottom + close.height() + 15);
+    Closebtn->move(std::max(284, 100 + boxWidth - close.width()), contentHeight - close.height() - 15);
     // Wide enough for the warning, whatever the font makes of it.
-    const int contentWidth = std::max(kDesignedWidth, SDUWarningLbl->x() + SDUWarningLbl->sizeHint().width() + 16);
+    int contentWidth = std::max(kDesignedWidth, SDUWarningLbl->x() + SDUWarningLbl->sizeHint().width() + 16);
+    for (const QLabel* label : std::as_const(TypeLabels_)) contentWidth = std::max(contentWidth, label->geometry().right() + 16);
+    contentWidth = std::max(contentWidth, Closebtn->geometry().right() + 16);
     content_->resize(contentWidth, contentHeight);
     int height = contentHeight;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -112,22 +130,16 @@ void TDisplayUnitsFrm::ShowLocked(bool locked) {
     if (locked) {
         SDUWarningLbl->setText(QStringLiteral("Cannot change Display Units - values are loaded in main data screen\n"
                                               "Click Set Display Units on the main form to hide this"));
-        SetWarningColour(QColor(255, 0, 0));
+        SetMark(SDUWarningLbl, Mark::Refused);
         hide();
         setEnabled(false);
     } else {
         setEnabled(true);
         SDUWarningLbl->setText(QStringLiteral("Can change Display Units - no values are loaded in main data screen"));
-        SetWarningColour(QColor(0, 0, 0));
+        SetMark(SDUWarningLbl, Mark::Plain);
     }
     SDUWarningLbl->adjustSize();
     LayOut();
-}
-
-void TDisplayUnitsFrm::SetWarningColour(const QColor& colour) {
-    QPalette p = SDUWarningLbl->palette();
-    p.setColor(QPalette::WindowText, colour);
-    SDUWarningLbl->setPalette(p);
 }
 
 void TDisplayUnitsFrm::resizeEvent(QResizeEvent* event) {

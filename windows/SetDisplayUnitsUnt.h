@@ -45,7 +45,6 @@ private:
     void ClosebtnClick();
     void FormClose();
     void LayOut();
-    void SetWarningColour(const QColor& colour);
 
     DisplayUnitTables& tables_;
     QList<UnitRow> savedUnits_;

@@ -33,7 +33,7 @@ void TValuesReadWrite::CheckDataClick() {
         return;
     }
     for (int i = 0; i < screen_->Count(); ++i)
-        SetBoxColour(screen_->Row(i).box, i < n && check.Refused(i) ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        SetBoxColour(screen_->Row(i).box, i < n && check.Refused(i) ? Mark::Refused : Mark::Plain);
     if (!check.dataFound) ctx_.ui.ShowMessage(check.error);
     DataCheckResult(check.ok);
 }

@@ -128,7 +128,7 @@ void TValuesReadWrite::EEPROMConnected(bool status) {
     ctx_.link.MeterConnected = status;
     for (QAction* a : {ReadEE, WriteEE, PICRW1, RestoreDefaults1, Disconnect, EEPROMReset}) a->setEnabled(status);
     TestConnbtn->setEnabled(!status);
-    EEPROM1->setTitle(status ? QStringLiteral("Meter (connected)") : QStringLiteral("Meter (not connected)"));
+    EEPROM1->setTitle(status ? QStringLiteral("&Meter (connected)") : QStringLiteral("&Meter (not connected)"));
     if (mapMaker_) mapMaker_->ShowConnected(status);
 }
 
@@ -165,7 +165,7 @@ void TValuesReadWrite::SetMapFileName() {
         // The meter's own map replaces whatever preview was on screen.
         IsPreviewlbl->hide();
         if (!ctx_.startup.OffsetCalMode) {
-            AttrsPnl->ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+            SetMark(AttrsPnl->ConnectForMapLbl, Mark::Plain);
             AttributesPanel::Show(AttrsPnl->ConnectForMapLbl, ctx_.map.CurrentMapFile);
         }
         FormShow();
@@ -181,7 +181,7 @@ void TValuesReadWrite::SetMapFileName() {
                                 QStringLiteral("Meter can be read with current map - ") + QStringLiteral("\n\r") +
                                 QStringLiteral("Use Meter (Connected) / Read Parameters, and / or") + QStringLiteral("\n\r") +
                                 QStringLiteral("you can load the map used in the meter then re-read."));
-        AttrsPnl->ConnectForMapLbl->setStyleSheet(QStringLiteral("color: rgb(0,0,0)"));
+        SetMark(AttrsPnl->ConnectForMapLbl, Mark::Plain);
         AttributesPanel::Show(AttrsPnl->ConnectForMapLbl, MeterMapFileName(MeterMapNumber));
     }
 }

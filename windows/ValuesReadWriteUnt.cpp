@@ -6,15 +6,22 @@
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "shell/ProgramHistory.h"
+#include "windows/AccessibleRoles.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
 #include "units/Equations.h"
 #include "units/NumberFormat.h"
 #include "windows/SetDisplayUnitsUnt.h"
 #include "units/SigFigs.h"
+#include "windows/PaletteColours.h"
 #include "windows/WidgetStyle.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QShortcut>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QMenuBar>
@@ -31,23 +38,31 @@
 namespace vorda {
 
 namespace {
-const QColor kOrange(255, 140, 0);
-const QColor kRed(255, 0, 0);
-const QColor kBlack(0, 0, 0);
-
 
 // The area scrolls over everything it holds: the rows need not come in
-// screen order, so the lowest and widest of them set the size. The mA
-// offset panel counts only while it is shown.
-void FitScrollContent(QWidget* content, const QWidget* offsetPanel) {
+// screen order, so the lowest and widest of them set the size. Rows the
+// filter hides and the mA offset panel while it is hidden do not count.
+void FitScrollContent(QWidget* content) {
     int right = 580, bottom = 0;
     for (QObject* child : content->children()) {
         auto* w = qobject_cast<QWidget*>(child);
-        if (!w || (w == offsetPanel && w->isHidden())) continue;
+        if (!w || w->isHidden()) continue;
         right = std::max(right, w->geometry().right() + 1);
         bottom = std::max(bottom, w->geometry().bottom() + 1);
     }
     content->resize(right, bottom);
+}
+
+// w resized to at least its designed size and at least what its text needs.
+void FitAtLeast(QWidget* w, int width, int height) {
+    const QSize hint = w->sizeHint();
+    w->resize(std::max(width, hint.width()), std::max(height, hint.height()));
+}
+
+bool IsActivationKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 } // namespace
@@ -79,6 +94,7 @@ TValuesReadWrite::TValuesReadWrite(MainWindowContext context, QWidget* parent)
     connect(session_.get(), &MeterSession::RowShown, this, [this](int i) {
         if (i < screen_->Count()) SetBoxText(i, session_->Row(i).shown);
     });
+    connect(session_.get(), &MeterSession::ChangesKnown, this, [this] { ShowChanges(); });
     setObjectName(QStringLiteral("ValuesReadWrite"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Read and Write Parameter Values"));
     QFont f(QStringLiteral("Tahoma"));
@@ -138,16 +154,16 @@ void TValuesReadWrite::BuildWindow() {
     TestConnbtn = new QPushButton(QStringLiteral("Connect"), TopPanel);
     TestConnbtn->setObjectName(QStringLiteral("TestConnbtn"));
     TestConnbtn->setToolTip(QStringLiteral("Atttach meter and press connect"));
-    TestConnbtn->setGeometry(8, 8, 90, 30);
+    TestConnbtn->move(8, 8);
     connect(TestConnbtn, &QPushButton::clicked, this, [this] { RunCommand([this] { TestConnbtnClick(); }); });
     CheckData = new QPushButton(QStringLiteral("Check Data"), TopPanel);
     CheckData->setObjectName(QStringLiteral("CheckData"));
     CheckData->setToolTip(QStringLiteral("See if the current data is valid"));
-    CheckData->setGeometry(146, 3, 69, 21);
+    CheckData->move(146, 3);
     connect(CheckData, &QPushButton::clicked, this, [this] { RunCommand([this] { CheckDataClick(); }); });
     CheckDataResult = new QLabel(QStringLiteral("Data Status"), TopPanel);
     CheckDataResult->setObjectName(QStringLiteral("CheckDataResult"));
-    CheckDataResult->setGeometry(143, 27, 80, 16);
+    CheckDataResult->setAccessibleDescription(QStringLiteral("Data status"));
     CheckDataResult->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     Progress = new QLabel(TopPanel);
     Progress->setObjectName(QStringLiteral("Progress"));
@@ -159,6 +175,7 @@ void TValuesReadWrite::BuildWindow() {
     ProgressBar->setGeometry(290, 4, 150, 14);
     ProgressBar->setTextVisible(true);
     ProgressBar->setFormat(QStringLiteral("%v / %m"));
+    ProgressBar->setAccessibleName(QStringLiteral("Progress"));
     ProgressBar->hide();
     // Shown while a meter command runs; a press (or Esc) ends the command
     // between two register exchanges.
@@ -175,11 +192,36 @@ void TValuesReadWrite::BuildWindow() {
     MOForAttrslbl = MakeLabel(client, QStringLiteral("MOForAttrslbl"), QStringLiteral("Current Attributes (Click to toggle):"), 5, 50);
     MOForAttrslbl->setCursor(Qt::PointingHandCursor);
     MOForAttrslbl->installEventFilter(this);
+    // Reached with Tab and toggled with Space or Enter, as a click does.
+    MOForAttrslbl->setFocusPolicy(Qt::StrongFocus);
+    MOForAttrslbl->setAccessibleDescription(QStringLiteral("Press Space to show or hide the attributes"));
+
+    // Finding a parameter: the rows whose name or description holds the
+    // text, or those changed.
+    FilterEdt = new QLineEdit(client);
+    FilterEdt->setObjectName(QStringLiteral("FilterEdt"));
+    FilterEdt->setAccessibleName(QStringLiteral("Filter parameters"));
+    FilterEdt->setPlaceholderText(QStringLiteral("Filter parameters (Ctrl+F)"));
+    FilterEdt->setToolTip(QStringLiteral("Shows the parameters whose name or description holds this text; Esc clears it"));
+    FilterEdt->setClearButtonEnabled(true);
+    FilterEdt->installEventFilter(this);
+    connect(FilterEdt, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        FilterEdt->setFocus(Qt::ShortcutFocusReason);
+        FilterEdt->selectAll();
+    });
+    ChangedOnlyChk = new QCheckBox(QStringLiteral("C&hanged only"), client);
+    ChangedOnlyChk->setObjectName(QStringLiteral("ChangedOnlyChk"));
+    ChangedOnlyChk->setToolTip(QStringLiteral("Shows only the parameters whose value differs from the meter's or the data file's"));
+    connect(ChangedOnlyChk, &QCheckBox::toggled, this, [this] { ApplyFilter(); });
 
     ScrollArea = new QScrollArea(client);
     ScrollArea->setObjectName(QStringLiteral("ScrollArea"));
-    ScrollArea->setGeometry(8, 73, 604, 443);
     ScrollArea->setWidgetResizable(false);
+    // Marked before anything asks for its accessible interface.
+    MarkAsPane(ScrollArea);
+    ScrollArea->setAccessibleName(QStringLiteral("Parameters"));
     ScrollContent = new QWidget;
     ScrollContent->setObjectName(QStringLiteral("ScrollContent"));
     ScrollContent->resize(580, 400);
@@ -198,8 +240,20 @@ void TValuesReadWrite::BuildWindow() {
                         QStringLiteral("<a href=\"https://www.zuvmeters.com\">www.zuvmeters.com</a>"), 400, 6);
     WebLink->setToolTip(QStringLiteral("Link to ZUV website"));
     WebLink->setOpenExternalLinks(true);
+    WebLink->setAccessibleName(QStringLiteral("www.zuvmeters.com"));
+    // Reached with Tab and opened with Enter.
+    WebLink->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    WebLink->setFocusPolicy(Qt::StrongFocus);
 
     BuildMenus();
+    for (QWidget* pane : std::initializer_list<QWidget*>{client, TopPanel, BottomPanel, ScrollArea->viewport(), ScrollContent})
+        MarkAsPane(pane);
+    client->setAccessibleName(QStringLiteral("Parameter values"));
+    TopPanel->setAccessibleName(QStringLiteral("Commands"));
+    BottomPanel->setAccessibleName(QStringLiteral("Version"));
+    ScrollContent->setAccessibleName(QStringLiteral("Parameter rows"));
+    LayOutWindow();
+    FitFirstSize();
 }
 
 void TValuesReadWrite::BuildMaPanel() {
@@ -240,7 +294,7 @@ void TValuesReadWrite::BuildMaPanel() {
 }
 
 void TValuesReadWrite::BuildMenus() {
-    DataMenu = menuBar()->addMenu(QStringLiteral("Data"));
+    DataMenu = menuBar()->addMenu(QStringLiteral("&Data"));
     DataMenu->setObjectName(QStringLiteral("Data1"));
     DataMenuAction = DataMenu->menuAction();
     auto add = [this](QMenu* menu, const QString& name, const QString& text, const QString& hint,
@@ -252,26 +306,29 @@ void TValuesReadWrite::BuildMenus() {
         connect(a, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
         return a;
     };
-    ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
-    SaveAsData = add(DataMenu, QStringLiteral("SaveAsData"), QStringLiteral("Save Data File As ..."), QStringLiteral("Save current data to a data file"), [this] { SaveAsDataClick(); });
-    ClearData1 = add(DataMenu, QStringLiteral("ClearData1"), QStringLiteral("Clear Screen Data"), QString(), [this] { ClearData1Click(); });
+    ReadData = add(DataMenu, QStringLiteral("ReadData"), QStringLiteral("&Open Data File..."), QStringLiteral("Read a data file"), [this] { ReadDataClick(); });
+    SaveAsData = add(DataMenu, QStringLiteral("SaveAsData"), QStringLiteral("&Save Data File As ..."), QStringLiteral("Save current data to a data file"), [this] { SaveAsDataClick(); });
+    ClearData1 = add(DataMenu, QStringLiteral("ClearData1"), QStringLiteral("&Clear Screen Data"), QString(), [this] { ClearData1Click(); });
     CompareData = add(DataMenu, QStringLiteral("CompareData"), QStringLiteral("Co&mpare Meter With Data File..."), QStringLiteral("Compare the meter with a data file and write the chosen differences"), [this] { CompareDataClick(); });
     CommissioningReport = add(DataMenu, QStringLiteral("CommissioningReport"), QStringLiteral("Commissioning &Report..."),
                               QStringLiteral("Save what this connection found in the meter and left in it, as PDF and CSV"),
                               [this] { CommissioningReportClick(); });
     DataMenu->addSeparator();
-    Exit1 = add(DataMenu, QStringLiteral("Exit1"), QStringLiteral("Exit"), QString(), [this] { close(); });
+    Exit1 = add(DataMenu, QStringLiteral("Exit1"), QStringLiteral("E&xit"), QString(), [this] { close(); });
     DataMenuAction->setEnabled(false);
+    ReadData->setShortcut(QKeySequence::Open);
+    SaveAsData->setShortcut(QKeySequence::Save);
+    Exit1->setShortcut(QKeySequence::Quit);
 
-    EEPROM1 = menuBar()->addMenu(QStringLiteral("Meter (not connected)"));
+    EEPROM1 = menuBar()->addMenu(QStringLiteral("&Meter (not connected)"));
     EEPROM1->setObjectName(QStringLiteral("EEPROM1"));
-    ReadEE = add(EEPROM1, QStringLiteral("ReadEE"), QStringLiteral("Read Parameters"), QStringLiteral("Read parameter values from the EEPROM"), [this] { ReadEEClick(); });
-    WriteEE = add(EEPROM1, QStringLiteral("WriteEE"), QStringLiteral("Write Parameters"), QStringLiteral("Write parameter values to the EEPROM"), [this] { WriteEEClick(); });
+    ReadEE = add(EEPROM1, QStringLiteral("ReadEE"), QStringLiteral("&Read Parameters"), QStringLiteral("Read parameter values from the EEPROM"), [this] { ReadEEClick(); });
+    WriteEE = add(EEPROM1, QStringLiteral("WriteEE"), QStringLiteral("&Write Parameters"), QStringLiteral("Write parameter values to the EEPROM"), [this] { WriteEEClick(); });
     VerifyMeter = add(EEPROM1, QStringLiteral("VerifyMeter"), QStringLiteral("&Verify Meter"), QStringLiteral("Compare the meter with the values on the screen"), [this] { VerifyMeterClick(); });
-    PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Registers"), QString(), [this] { PICRW1Click(); });
-    Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("Disconnect"), QString(), [this] { EEPROMResetClick(); });
-    EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
-    RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
+    PICRW1 = add(EEPROM1, QStringLiteral("PICRW1"), QStringLiteral("Read/Write Re&gisters"), QString(), [this] { PICRW1Click(); });
+    Disconnect = add(EEPROM1, QStringLiteral("Disconnect"), QStringLiteral("&Disconnect"), QString(), [this] { EEPROMResetClick(); });
+    EEPROMReset = add(EEPROM1, QStringLiteral("EEPROMReset"), QStringLiteral("Has Been Reset or &Changed"), QStringLiteral("Necessary to reconnect"), [this] { EEPROMResetClick(); });
+    RestoreDefaults1 = add(EEPROM1, QStringLiteral("RestoreDefaults1"), QStringLiteral("Restore &Factory Defaults"), QString(), [this] { RestoreDefaults1Click(); });
     EEPROM1->addSeparator();
     MeterHistoryItem = add(EEPROM1, QStringLiteral("MeterHistory"), QStringLiteral("Meter &History..."),
                            QStringLiteral("The recorded reads, writes and checks of the connected meter or of any meter"),
@@ -291,11 +348,11 @@ void TValuesReadWrite::BuildMenus() {
     connect(EEPROM1, &QMenu::aboutToShow, this, [this] { UpdateCommissionActions(); });
     UpdateCommissionActions();
 
-    MapFile1 = menuBar()->addMenu(QStringLiteral("Maps"));
+    MapFile1 = menuBar()->addMenu(QStringLiteral("M&aps"));
     MapFile1->setObjectName(QStringLiteral("MapFile1"));
     MapFileMenuAction = MapFile1->menuAction();
-    ReadMapFile = add(MapFile1, QStringLiteral("ReadMapFile"), QStringLiteral("Open Map File ..."), QStringLiteral("Read a Map file (will delete current data)"), [this] { ReadMapFileClick(); });
-    MapFiles1 = add(MapFile1, QStringLiteral("MapFiles1"), QStringLiteral("Maps Form"), QStringLiteral("Open the Maps Form"), [this] {
+    ReadMapFile = add(MapFile1, QStringLiteral("ReadMapFile"), QStringLiteral("&Open Map File ..."), QStringLiteral("Read a Map file (will delete current data)"), [this] { ReadMapFileClick(); });
+    MapFiles1 = add(MapFile1, QStringLiteral("MapFiles1"), QStringLiteral("Maps &Form"), QStringLiteral("Open the Maps Form"), [this] {
         if (mapMaker_) {
             mapMaker_->show();
             mapMaker_->raise();
@@ -304,21 +361,82 @@ void TValuesReadWrite::BuildMenus() {
     MapFile1->setToolTipsVisible(true);
     DataMenu->setToolTipsVisible(true);
 
-    SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display Units"));
+    SetDisplayUnits1 = menuBar()->addAction(QStringLiteral("Set Display &Units"));
     SetDisplayUnits1->setObjectName(QStringLiteral("SetDisplayUnits1"));
     connect(SetDisplayUnits1, &QAction::triggered, this, [this] { RunCommand([this] { SetDisplayUnits1Click(); }); });
-    DirectorySelection1 = menuBar()->addAction(QStringLiteral("Directory Selection"));
+    DirectorySelection1 = menuBar()->addAction(QStringLiteral("Di&rectory Selection"));
     DirectorySelection1->setObjectName(QStringLiteral("DirectorySelection1"));
     connect(DirectorySelection1, &QAction::triggered, this, [this] { RunCommand([this] { DirectorySelection1Click(); }); });
+
+    // F10 opens the menu bar at its first menu that can open, as desktops do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this] {
+        for (QAction* a : menuBar()->actions())
+            if (a->isVisible() && a->isEnabled() && a->menu()) {
+                menuBar()->setFocus(Qt::ShortcutFocusReason);
+                menuBar()->setActiveAction(a);
+                return;
+            }
+    });
 }
 
 void TValuesReadWrite::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    // The scrolling area follows all four window edges.
+    LayOutWindow();
+}
+
+void TValuesReadWrite::LayOutWindow() {
+    // The designed places, moved and widened where the font needs more room.
+    FitAtLeast(TestConnbtn, 90, 30);
+    FitAtLeast(CheckData, 69, 21);
+    CheckData->move(std::max(146, TestConnbtn->geometry().right() + 48), 3);
+    const QFontMetrics fm(CheckDataResult->font());
+    int statusWidth = 80;
+    for (const char* text : {"Data Status", "Data NOT OK", "Re-Check Data", "Data OK"})
+        statusWidth = std::max(statusWidth, fm.horizontalAdvance(QLatin1String(text)) + 6);
+    CheckDataResult->setGeometry(CheckData->geometry().center().x() - statusWidth / 2 + 1,
+                                 CheckData->geometry().bottom() + 3, statusWidth, std::max(16, fm.height()));
+    // The progress area keeps its distance from the check's controls.
+    const int progressLeft = std::max(272, std::max(CheckData->geometry().right(), CheckDataResult->geometry().right()) + 49);
+    Progress->move(progressLeft, 4);
+    ProgressBar->setGeometry(progressLeft + 18, 4, 150, std::max(14, ProgressBar->sizeHint().height()));
+    IsPreviewlbl->move(progressLeft + 69, 22);
+    const int topHeight = std::max({47, CheckDataResult->geometry().bottom() + 5, TestConnbtn->geometry().bottom() + 9});
+
     const QSize client = centralWidget()->size();
-    TopPanel->setGeometry(0, 0, client.width(), 47);
-    ScrollArea->setGeometry(8, 73, std::max(100, client.width() - 16), std::max(100, client.height() - 73 - 40));
-    BottomPanel->setGeometry(0, client.height() - 34, client.width(), 34);
+    TopPanel->setGeometry(0, 0, client.width(), topHeight);
+    MOForAttrslbl->move(5, topHeight + 3);
+    const int filterTop = MOForAttrslbl->geometry().bottom() + 4;
+    FitAtLeast(ChangedOnlyChk, 0, 0);
+    const int filterHeight = std::max(FilterEdt->sizeHint().height(), ChangedOnlyChk->height());
+    const int filterWidth = std::clamp(client.width() - 16 - ChangedOnlyChk->width() - 12, 120,
+                                       std::max(120, fm.averageCharWidth() * 48));
+    FilterEdt->setGeometry(8, filterTop, filterWidth, filterHeight);
+    ChangedOnlyChk->move(FilterEdt->geometry().right() + 12, filterTop + (filterHeight - ChangedOnlyChk->height()) / 2);
+    const int areaTop = filterTop + filterHeight + 4;
+    AttrsPnl->move(8, areaTop + 22);
+
+    const int bottomHeight = std::max(34, Version->height() + 16);
+    WebLink->move(std::max(400, Version->geometry().right() + 24), WebLink->y());
+    // The scrolling area follows all four window edges.
+    ScrollArea->setGeometry(8, areaTop, std::max(100, client.width() - 16),
+                            std::max(100, client.height() - areaTop - bottomHeight - 6));
+    BottomPanel->setGeometry(0, client.height() - bottomHeight, client.width(), bottomHeight);
+}
+
+void TValuesReadWrite::FitFirstSize() {
+    // The designed size, or more when the font needs it; never more than the
+    // screen the window opens on. A saved placement replaces it later.
+    const int wanted = std::max({620, AttrsPnl->width() + 40, ChangedOnlyChk->width() + 300});
+    const QFontMetrics fm(font());
+    // Tall enough for a dozen parameter rows where the screen has room.
+    QSize size(wanted, std::max(560, fm.height() * 64));
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect free = s->availableGeometry();
+        // Room for the frame the window manager adds.
+        size = size.boundedTo(QSize(free.width() - 16, free.height() - 48));
+    }
+    resize(size.expandedTo(QSize(320, 240)));
 }
 
 void TValuesReadWrite::showEvent(QShowEvent* event) {
@@ -326,14 +444,19 @@ void TValuesReadWrite::showEvent(QShowEvent* event) {
 }
 
 bool TValuesReadWrite::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress || IsActivationKey(event)) {
         if (watched == MOForAttrslbl) {
             Guard([this] { MOForAttrslblClick(); });
             return true;
         }
     }
-    if (event->type() == QEvent::MouseButtonDblClick && watched == AttrsPnl->UDlbl) {
+    if ((event->type() == QEvent::MouseButtonDblClick || IsActivationKey(event)) && watched == AttrsPnl->UDlbl) {
         UDlblDblClick();
+        return true;
+    }
+    if (watched == FilterEdt && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !FilterEdt->text().isEmpty()) {
+        FilterEdt->clear();
         return true;
     }
     if (auto* box = qobject_cast<QLineEdit*>(watched); box && screen_->IndexOf(box) >= 0) {
@@ -383,6 +506,7 @@ void TValuesReadWrite::CreateFields() {
         connect(box, &QLineEdit::textChanged, this, [this, box, i](const QString& text) {
             session_->SetShown(i, text);
             Guard([this, box] { DataChanged(box); });
+            screen_->SetChanged(i, session_->RowChanged(i));
         });
         connect(box, &QLineEdit::textEdited, this, [this, i] { session_->MarkTyped(i); });
     }
@@ -394,8 +518,8 @@ void TValuesReadWrite::CreateFields() {
     } catch (const UserError&) {
         failure = std::current_exception();
     }
-    screen_->PlaceMargin();
-    FitScrollContent(ScrollContent, mAPnl);
+    screen_->Arrange();
+    FitScrollContent(ScrollContent);
     // The rows are created after the panel: it stays above them.
     mAPnl->raise();
     ctx_.flags.DataEdited = false;
@@ -415,10 +539,12 @@ void TValuesReadWrite::SetDataRanges() {
             ctx_.ui.ShowMessage(r.stopMessage);
             break;
         }
-        screen_->ShowDesign(i, ctx_.map.MapParams.at(i), r.design);
+        const UnitRow* unit = session_->UnitOf(ctx_.map.MapParams.at(i));
+        screen_->ShowDesign(i, ctx_.map.MapParams.at(i), r.design, unit ? unit->Units : QString());
     }
+    screen_->Arrange();
     // Wider captions after a change of unit widen the scrolling range.
-    FitScrollContent(ScrollContent, mAPnl);
+    FitScrollContent(ScrollContent);
 }
 
 bool TValuesReadWrite::GotData() const { return session_->GotData(); }
@@ -426,6 +552,7 @@ bool TValuesReadWrite::GotData() const { return session_->GotData(); }
 void TValuesReadWrite::Cleardata() {
     for (int i = 0; i < screen_->Count(); ++i) screen_->Row(i).box->setText(QString());
     session_->ClearValues();
+    ShowChanges();
     ctx_.flags.DataEdited = false;
     DataCheckResult(false);
 }
@@ -474,15 +601,26 @@ void TValuesReadWrite::MOForAttrslblClick() {
 
 void TValuesReadWrite::ShowFiles() { AttrsPnl->ShowFiles(session_->Files()); }
 
-void TValuesReadWrite::SetBoxColour(QLineEdit* box, const QColor& colour) { SetTextColour(box, colour); }
+void TValuesReadWrite::SetBoxColour(QLineEdit* box, Mark mark) { SetMark(box, mark); }
+
+void TValuesReadWrite::ShowChanges() {
+    for (int i = 0; i < screen_->Count(); ++i) screen_->SetChanged(i, session_->RowChanged(i));
+    if (ChangedOnlyChk->isChecked()) ApplyFilter();
+}
+
+void TValuesReadWrite::ApplyFilter() {
+    screen_->SetFilter(FilterEdt->text(), ChangedOnlyChk->isChecked());
+    FitScrollContent(ScrollContent);
+    ScrollToTop();
+}
 
 void TValuesReadWrite::SetBoxText(int index, const QString& text) { screen_->Row(index).box->setText(text); }
 
 void TValuesReadWrite::DataChanged(QLineEdit* box) {
     ctx_.flags.DataEdited = true;
     CheckDataResult->setText(QStringLiteral("Re-Check Data"));
-    SetTextColour(CheckDataResult, kOrange);
-    SetBoxColour(box, kOrange);
+    SetMark(CheckDataResult, Mark::Warning);
+    SetBoxColour(box, Mark::Warning);
     SetDataOnScreen(true);
     ctx_.flags.MeterInSync = false;
 }
@@ -511,10 +649,10 @@ void TValuesReadWrite::NewMeterbtnClick() {
 void TValuesReadWrite::DataCheckResult(bool WasItOK) {
     if (WasItOK) {
         CheckDataResult->setText(QStringLiteral("Data OK"));
-        SetTextColour(CheckDataResult, kBlack);
+        SetMark(CheckDataResult, Mark::Plain);
     } else {
         CheckDataResult->setText(QStringLiteral("Data NOT OK"));
-        SetTextColour(CheckDataResult, kRed);
+        SetMark(CheckDataResult, Mark::Refused);
         if (ctx_.startup.OffsetCalMode && CalcField) CalcField->setText(OldOffsetText);
     }
 }

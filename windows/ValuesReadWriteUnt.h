@@ -9,6 +9,7 @@
 #include "values/ParameterFields.h"
 #include "values/ScreenState.h"
 #include "windows/AttributesPanel.h"
+#include "windows/PaletteColours.h"
 #include "windows/ParameterScreen.h"
 
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QMenu;
 class QPushButton;
 class QScrollArea;
@@ -210,7 +212,16 @@ private:
     void DataChanged(QLineEdit* box);
     void DataClickOrExit(QLineEdit* box);
     void SetBoxText(int index, const QString& text);
-    void SetBoxColour(QLineEdit* box, const QColor& colour);
+    void SetBoxColour(QLineEdit* box, Mark mark);
+    // The changed marks as the session knows them; with "Changed only" the
+    // rows shown follow.
+    void ShowChanges();
+    // Shows the rows the filter box and "Changed only" leave.
+    void ApplyFilter();
+    // Places the controls around the scrolling area, sized to their font.
+    void LayOutWindow();
+    // The size the window opens at before a saved placement applies.
+    void FitFirstSize();
     // Shows the session's files in the attributes panel.
     void ShowFiles();
     // Builds the screen of a map just read by hand or for preview.
@@ -296,6 +307,8 @@ private:
     QProgressBar* ProgressBar = nullptr;
     QLabel* IsPreviewlbl = nullptr;
     QLabel* MOForAttrslbl = nullptr;
+    QLineEdit* FilterEdt = nullptr;
+    QCheckBox* ChangedOnlyChk = nullptr;
     QScrollArea* ScrollArea = nullptr;
     QWidget* ScrollContent = nullptr;
     AttributesPanel* AttrsPnl = nullptr;

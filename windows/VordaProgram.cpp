@@ -2,6 +2,8 @@
 
 #include "shell/ConfigFiles.h"
 #include "shell/ProgramHistory.h"
+#include "windows/AccessibleRoles.h"
+#include "windows/DesignFonts.h"
 #include "windows/ValuesReadWriteUnt.h"
 #include "windows/MapMakerUnt.h"
 #include "windows/PICRW.h"
@@ -21,6 +23,8 @@ VordaProgram::VordaProgram(UserInteraction& ui, ProgramEnd& end, SerialLayer& se
 VordaProgram::~VordaProgram() = default;
 
 void VordaProgram::Create() {
+    SubstituteDesignFonts();
+    InstallAccessibleRoles();
     // Nothing is opened until the first meter event; a line that could not
     // be recorded goes to the main window, which tells it after the command.
     history_ = std::make_unique<ProgramHistory>(

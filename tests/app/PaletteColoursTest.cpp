@@ -2,8 +2,11 @@
 #include "windows/PaletteColours.h"
 
 #include "tests/support/DarkPalette.h"
+#include "tests/support/TestApp.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QStyleFactory>
 #include <gtest/gtest.h>
@@ -36,6 +39,22 @@ TEST(PaletteColoursTest, ARefusedValueIsShadedUntilItReadsAndStaysRed) {
         EXPECT_GE(Contrast(red, background), kReadableContrast);
         EXPECT_EQ(red.hue(), 0);
         EXPECT_GT(red.red(), 2 * std::max(red.green(), red.blue()));
+    }
+}
+
+// A text marked red and then plain takes the palette's text again: the mark
+// is taken from what the widget inherits, not from its previous mark.
+TEST(PaletteColoursTest, AMarkReplacesThePreviousOne) {
+    EnsureApplication();
+    QWidget parent;
+    parent.setPalette(DarkPalette());
+    QLineEdit box(&parent);
+    QLabel label(&parent);
+    for (QWidget* w : std::initializer_list<QWidget*>{&box, &label}) {
+        SetMark(w, Mark::Refused);
+        SetMark(w, Mark::Plain);
+        const QPalette::ColorRole role = w == &box ? QPalette::Text : QPalette::WindowText;
+        EXPECT_EQ(w->palette().color(role), DarkPalette().color(role)) << w->metaObject()->className();
     }
 }
 

@@ -57,7 +57,7 @@ TEST_F(StartupTest, FirstRunSettlesFoldersAndShowsNotConnected) {
     EXPECT_FALSE(program->link.MeterConnected);
     EXPECT_TRUE(Find<QPushButton>("TestConnbtn")->isEnabled());
     for (const char* item : {"ReadEE", "WriteEE", "Disconnect", "EEPROMReset", "PICRW1"}) EXPECT_FALSE(Action(item)->isEnabled()) << item;
-    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (not connected)");
+    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "&Meter (not connected)");
     EXPECT_EQ(Find<QLabel>("Version")->text(), "Version: 3.9.5");
     EXPECT_EQ(Find<QLabel>("SigFigLbl")->text(), "5");
     EXPECT_FALSE(Find<QMenu>("MapFile1")->menuAction()->isVisible());

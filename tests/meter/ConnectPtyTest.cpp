@@ -105,7 +105,7 @@ TEST_F(ConnectPtyTest, AHangUpDuringAWriteIsToldOnceAndConnectFindsTheMeterElsew
     EXPECT_TRUE(told.contains("written whole: " + params[0].Parameter + "\n\r")) << told.toStdString();
     EXPECT_TRUE(told.contains("written partly: " + params[1].Parameter + "\n\r")) << told.toStdString();
     EXPECT_FALSE(program->link.MeterConnected);
-    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (not connected)");
+    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "&Meter (not connected)");
     EXPECT_TRUE(Find<QPushButton>("TestConnbtn")->isEnabled());
     EXPECT_EQ(Box(4)->text(), "250");
 

@@ -48,7 +48,7 @@ TEST_F(ConnectTest, OneMeterAmongFreePortsIsConnectedAndRead) {
     EXPECT_EQ(program->link.ComPortNumber, 4);
     EXPECT_TRUE(program->link.MeterConnected);
     EXPECT_EQ(Label("ComPortlbl"), "7"); // the last port tested
-    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "Meter (connected)");
+    EXPECT_EQ(Find<QMenu>("EEPROM1")->title(), "&Meter (connected)");
     EXPECT_FALSE(Find<QPushButton>("TestConnbtn")->isEnabled());
     for (const char* item : {"ReadEE", "WriteEE", "Disconnect", "EEPROMReset"}) EXPECT_TRUE(Action(item)->isEnabled()) << item;
     EXPECT_EQ(program->map.CurrentMapFile, "ZUVMap5.Map"); // found as ZUVMAP5.map

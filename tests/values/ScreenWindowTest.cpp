@@ -14,7 +14,6 @@
 namespace vorda::test {
 namespace {
 
-const QColor kOrange(255, 140, 0), kRed(255, 0, 0), kBlack(0, 0, 0);
 
 // Parameters in rows 1, 2 and 4, a header in row 3.
 QList<DMap> ThreeRows() {
@@ -46,9 +45,9 @@ TEST_F(WindowTest, RowsAndHeadersSitAtTheirCoordinates) {
     EXPECT_EQ(Box(1)->toolTip(), "Operating mode");
     EXPECT_EQ(mw()->NoteLabels()[1]->text(), "One of 0 to 3");
     EXPECT_EQ(mw()->AttrLabels()[2]->text(), "1 decimal value 0 - 429500000");
-    EXPECT_EQ(LabelColour(mw()->NameLabels()[0]), QColor(0, 0, 255));
+    EXPECT_EQ(LabelColour(mw()->NameLabels()[0]), LabelMark(Mark::Caption));
     EXPECT_TRUE(mw()->NameLabels()[0]->font().bold());
-    EXPECT_EQ(LabelColour(mw()->HeaderLabels()[0]), QColor(0, 0, 128));
+    EXPECT_EQ(LabelColour(mw()->HeaderLabels()[0]), LabelMark(Mark::Note));
     EXPECT_EQ(program->map.MapFileNumber, 12);
     EXPECT_EQ(Find<QLabel>("MapFileNow")->text(), "ZUVMAP12.map");
     EXPECT_TRUE(Action("ReadData")->isEnabled() || Find<QMenu>("Data1")->menuAction()->isEnabled());
@@ -77,7 +76,9 @@ TEST_F(WindowTest, AccessClassesHideOrLockRowsForOrdinaryUsers) {
         mw()->FormShow();
         mw()->show();
         EXPECT_TRUE(Box(0)->isEnabled());
-        EXPECT_EQ(Box(1)->isEnabled(), maker);
+        // A read-only box stays reachable: read, not edited.
+        EXPECT_TRUE(Box(1)->isEnabled());
+        EXPECT_EQ(Box(1)->isReadOnly(), !maker);
         EXPECT_TRUE(Box(1)->isVisible());
         for (QWidget* w : std::initializer_list<QWidget*>{Box(2), mw()->NameLabels()[2], mw()->AttrLabels()[2], mw()->NoteLabels()[2]})
             EXPECT_EQ(w->isVisible(), maker);
@@ -119,15 +120,15 @@ TEST_F(WindowTest, CheckReportsEachInvalidValueInMapOrder) {
         Press("CheckData");
         EXPECT_EQ(Said(), c.messages);
         EXPECT_EQ(Status()->text(), c.messages.isEmpty() ? "Data OK" : "Data NOT OK");
-        EXPECT_EQ(LabelColour(Status()), c.messages.isEmpty() ? kBlack : kRed);
+        EXPECT_EQ(LabelColour(Status()), c.messages.isEmpty() ? LabelMark(Mark::Plain) : LabelMark(Mark::Refused));
         for (int i = 0; i < c.shown.size(); ++i) EXPECT_EQ(Box(i)->text(), c.shown[i]) << i;
     }
     // An empty integer box shows "error" after the check.
     Box(0)->clear();
     Press("CheckData");
     EXPECT_EQ(Box(0)->text(), "error");
-    EXPECT_EQ(TextColour(Box(0)), kRed);
-    EXPECT_EQ(TextColour(Box(1)), kBlack);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Refused));
+    EXPECT_EQ(TextColour(Box(1)), BoxMark(Mark::Plain));
     // A valid check fills the registers that a write sends.
     for (int i = 0; i < 5; ++i) Box(i)->setText(QStringList{"7", "12.34", "0aFF", "AB", "1,2,3"}[i]);
     Press("CheckData");
@@ -164,8 +165,8 @@ TEST_F(WindowTest, TypingChecksAndClearingMoveTheFlagsAndColours) {
     EXPECT_FALSE(program->flags.DataOnScreen);
     Box(0)->setText("7");
     EXPECT_EQ(Status()->text(), "Re-Check Data");
-    EXPECT_EQ(LabelColour(Status()), kOrange);
-    EXPECT_EQ(TextColour(Box(0)), kOrange);
+    EXPECT_EQ(LabelColour(Status()), LabelMark(Mark::Warning));
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Warning));
     EXPECT_TRUE(program->flags.DataEdited);
     EXPECT_TRUE(program->flags.DataOnScreen);
     EXPECT_FALSE(program->flags.MeterInSync);
@@ -180,7 +181,7 @@ TEST_F(WindowTest, TypingChecksAndClearingMoveTheFlagsAndColours) {
     EXPECT_EQ(Said().size(), 1);
     for (QLineEdit* b : mw()->ValueEdits()) EXPECT_TRUE(b->text().isEmpty());
     EXPECT_EQ(Status()->text(), "Data NOT OK");
-    EXPECT_EQ(LabelColour(Status()), kRed);
+    EXPECT_EQ(LabelColour(Status()), LabelMark(Mark::Refused));
     EXPECT_FALSE(program->flags.DataEdited);
     EXPECT_FALSE(program->flags.DataOnScreen);
     EXPECT_TRUE(Units()->isEnabled());

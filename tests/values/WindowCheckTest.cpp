@@ -10,7 +10,6 @@
 namespace vorda::test {
 namespace {
 
-const QColor kOrange(255, 140, 0), kRed(255, 0, 0), kBlack(0, 0, 0);
 
 class CheckWindowTest : public WindowTest {
 protected:
@@ -42,20 +41,20 @@ TEST_F(CheckWindowTest, BoxColoursFollowTypingAndChecking) {
     OpenMap("ZUVMAP12.map", {Param(0, 0, "Level", "Int8", "1", 1, "1"), Param(1, 1, "Other", "Int8", "1", 1, "2")});
     QTest::keyClicks(Box(0), "300");
     QTest::keyClicks(Box(1), "3");
-    EXPECT_EQ(TextColour(Box(0)), kOrange);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Warning));
     Press("CheckData");
-    EXPECT_EQ(TextColour(Box(0)), kRed);
-    EXPECT_EQ(TextColour(Box(1)), kBlack);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Refused));
+    EXPECT_EQ(TextColour(Box(1)), BoxMark(Mark::Plain));
     EXPECT_EQ(Box(0)->text(), "300"); // an invalid value stays as typed
     Box(0)->selectAll();
     QTest::keyClicks(Box(0), "30");
-    EXPECT_EQ(TextColour(Box(0)), kOrange);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Warning));
     EXPECT_EQ(Status()->text(), "Re-Check Data");
     ui.clear();
     Press("CheckData");
     EXPECT_TRUE(Said().isEmpty()) << Said().join("|").toStdString();
-    EXPECT_EQ(TextColour(Box(0)), kBlack);
-    EXPECT_EQ(TextColour(Box(1)), kBlack);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Plain));
+    EXPECT_EQ(TextColour(Box(1)), BoxMark(Mark::Plain));
 }
 
 TEST_F(CheckWindowTest, NormalisingABoxCountsAsAnEdit) {
@@ -151,7 +150,7 @@ TEST_F(CheckWindowTest, CharactersOutsidePrintableAsciiAreRefused) {
     EXPECT_EQ(Said(), QStringList{"Invalid ASCII in Tag : Character cannot be stored in the meter: " + omega});
     EXPECT_EQ(Status()->text(), "Data NOT OK");
     EXPECT_EQ(mw()->EEValues()[0].RegCount, 0);
-    EXPECT_EQ(TextColour(Box(0)), kRed);
+    EXPECT_EQ(TextColour(Box(0)), BoxMark(Mark::Refused));
     // Characters beyond the capacity never reach a register and do not count.
     Find<QLineEdit>("ValueEdit0")->setMaxLength(10);
     Box(0)->setText("ABCD" + omega);

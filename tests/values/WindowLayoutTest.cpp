@@ -46,13 +46,13 @@ TEST_F(LayoutWindowTest, TextBoxesTakeAtMostTheirCharacters) {
     EXPECT_EQ(mw()->AttrLabels()[3]->text(), "1 Bytes value ");
 }
 
-TEST_F(LayoutWindowTest, DescriptionsAndHeadersAreNavyAndBold) {
+TEST_F(LayoutWindowTest, DescriptionsAndHeadersAreNotesAndBold) {
     StartMaker();
     OpenMap("ZUVMAP12.map", {Param(0, 0, "Level", "Int8", "1", 1, "1", "", "", "", "Hover text", "Always shown")},
             {{"2", "A heading long enough to need more than one line when it is wrapped at five hundred pixels, "
                    "which takes a good many words in an eight point font", ""}});
     QLabel* note = mw()->NoteLabels()[0];
-    EXPECT_EQ(LabelColour(note), QColor(0, 0, 128));
+    EXPECT_EQ(LabelColour(note), LabelMark(Mark::Note));
     EXPECT_TRUE(note->font().bold());
     EXPECT_EQ(note->toolTip(), "Hover text");
     EXPECT_EQ(Box(0)->toolTip(), "Hover text");

@@ -4,7 +4,10 @@
 #include "tests/support/ProgramFixture.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
+#include "windows/PaletteColours.h"
 #include "windows/SetDisplayUnitsUnt.h"
+
+#include <QApplication>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -52,6 +55,9 @@ protected:
     QLabel* Status() const { return Find<QLabel>("CheckDataResult"); }
     QColor TextColour(const QWidget* w) const { return w->palette().color(QPalette::Text); }
     QColor LabelColour(const QWidget* w) const { return w->palette().color(QPalette::WindowText); }
+    // The colour a mark gives a label or a box in the program's palette.
+    static QColor LabelMark(Mark mark) { return MarkColour(QApplication::palette(), mark, QPalette::Window); }
+    static QColor BoxMark(Mark mark) { return MarkColour(QApplication::palette(), mark, QPalette::Base); }
     QWidget* ScrollContent() const { return Find<QScrollArea>("ScrollArea")->widget(); }
     // What the user was told or asked, without the file dialogs.
     QStringList Said() const {

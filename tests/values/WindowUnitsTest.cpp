@@ -124,14 +124,14 @@ TEST_F(UnitsWindowTest, TheLockFollowsTheValuesOnScreen) {
     OpenMap("ZUVMAP12.map", {Param(0, 0, "Count", "Int8", "1", 1, "1")});
     QLabel* warning = Units()->WarningLabel();
     EXPECT_EQ(warning->text(), "Can change Display Units - no values are loaded in main data screen");
-    EXPECT_EQ(LabelColour(warning), QColor(0, 0, 0));
+    EXPECT_EQ(LabelColour(warning), LabelMark(Mark::Plain));
     Trigger("SetDisplayUnits1");
     Trigger("SetDisplayUnits1");
     ASSERT_TRUE(Units()->isVisible());
     QTest::keyClicks(Box(0), "4");
     EXPECT_FALSE(Units()->isVisible());
     EXPECT_FALSE(Units()->isEnabled());
-    EXPECT_EQ(LabelColour(warning), QColor(255, 0, 0));
+    EXPECT_EQ(LabelColour(warning), LabelMark(Mark::Refused));
     EXPECT_TRUE(warning->text().endsWith("Click Set Display Units on the main form to hide this"));
     EXPECT_FALSE(mw()->DisplayUnitsShown);
     // The whole warning fits the dialog.
@@ -147,7 +147,7 @@ TEST_F(UnitsWindowTest, TheLockFollowsTheValuesOnScreen) {
     Trigger("ClearData1");
     EXPECT_TRUE(Units()->isEnabled());
     EXPECT_FALSE(Units()->isVisible()); // freeing the dialog does not show it
-    EXPECT_EQ(LabelColour(warning), QColor(0, 0, 0));
+    EXPECT_EQ(LabelColour(warning), LabelMark(Mark::Plain));
     ui.clear();
     Trigger("SetDisplayUnits1");
     EXPECT_FALSE(Units()->isVisible());

@@ -1,7 +1,7 @@
 // Figures of the parameter screen for a map of 256 one-register parameters:
 // building it (CreateFields, SetDataRanges included), deriving it again after
 // a unit change (SetDataRanges alone) and checking 256 values
-// (CheckDataClick). Each figure is taken with the window hidden and shown,
+// (CheckDataClick), and one key press in the filter box. Each figure is taken with the window hidden and shown,
 // side by side in the same run, and includes the paint that follows; run
 // under `xvfb-run -a` for a window that really paints. Prints figures;
 // asserts nothing.
@@ -15,6 +15,8 @@
 #include "windows/ValuesReadWriteUnt.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
@@ -113,6 +115,19 @@ void BM_CheckData256(benchmark::State& state) {
     TimeScreen(state, "Screen of 256 parameters: data check (CheckDataClick)", [](TValuesReadWrite* w) { w->CheckDataClick(); }, true);
 }
 BENCHMARK(BM_CheckData256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// One key press in the filter box at its dearest: "q" hides all 256 rows,
+// Backspace shows them again, alternately.
+void BM_FilterKey256(benchmark::State& state) {
+    int press = 0;
+    TimeScreen(state, "Screen of 256 parameters: one key in the filter box", [&press](TValuesReadWrite* w) {
+        auto* filter = w->findChild<QLineEdit*>(QStringLiteral("FilterEdt"));
+        filter->setFocus();
+        QTest::keyClick(filter, press++ % 2 == 0 ? Qt::Key_Q : Qt::Key_Backspace);
+    });
+}
+BENCHMARK(BM_FilterKey256)->ArgName(bench::kWindowArg)->Arg(0)->Arg(1)->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
