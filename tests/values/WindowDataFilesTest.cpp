@@ -120,11 +120,7 @@ TEST_F(DataFilesWindowTest, HiddenMakerValuesAreLoadedAndWritten) {
     const QList<DMap> params{Param(0, 0, "Open", "Int8", "1", 1, "1"), Param(1, 1, "Factory", "Int8", "1", 1, "2", "C"),
                              Param(2, 2, "Last", "Int8", "1", 1, "3")};
     ASSERT_TRUE(Create());
-    const QString existing = FindFileNoCase(program->startup.UserDir, "ZUVMap5.Map");
-    WriteMap(existing.isEmpty() ? QString("ZUVMap5.Map") : QFileInfo(existing).fileName(), params);
-    meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(params, 5)));
-    serial.attach(0, meters.back().get());
-    Press("TestConnbtn");
+    ConnectMeterOfMap(params);
     ASSERT_TRUE(program->link.MeterConnected);
     ASSERT_TRUE(Box(1)->isHidden());
     WriteRaw("site.epf", {"ZUVMap5.Map", "3", "Open", "Int8", "11", "Factory", "Int8", "22", "Last", "Int8", "33"});

@@ -99,11 +99,7 @@ TEST_F(FindWindowTest, ChangedMarksFollowReadsEditsLoadsAndWrites) {
     const QList<DMap> params{Param(0, 0, "Alpha", "Int8", "1", 1, "1"), Param(1, 1, "Beta", "Int8", "1", 1, "2"),
                              Param(2, 2, "Gamma", "Int8", "1", 1, "3")};
     ASSERT_TRUE(Create());
-    const QString existing = FindFileNoCase(program->startup.UserDir, "ZUVMap5.Map");
-    WriteMap(existing.isEmpty() ? QString("ZUVMap5.Map") : QFileInfo(existing).fileName(), params);
-    meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(params, 5)));
-    serial.attach(0, meters.back().get());
-    Press("TestConnbtn");
+    ConnectMeterOfMap(params);
     ASSERT_TRUE(program->link.MeterConnected);
     ASSERT_FALSE(Box(0)->text().isEmpty());
     EXPECT_EQ(Marks(), (QVector<bool>{false, false, false})); // as read
@@ -247,11 +243,7 @@ TEST_F(DarkFindWindowTest, EveryLabelAndBoxReadsOnItsBackground) {
     ASSERT_TRUE(Create({"/UserIsZUV"}));
     const QList<DMap> params{Param(0, 0, "Pipe Diameter", "Int8", "1", 1, "2", "", "", "Length", "", "Inner diameter"),
                              Param(1, 1, "Flow Rate", "Int8", "1", 1, "3"), Param(2, 2, "Pulse Width", "Int8", "1", 1, "5")};
-    const QString existing = FindFileNoCase(program->startup.UserDir, "ZUVMap5.Map");
-    WriteMap(existing.isEmpty() ? QString("ZUVMap5.Map") : QFileInfo(existing).fileName(), params, {{"1", "Pipe", ""}});
-    meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(params, 5)));
-    serial.attach(0, meters.back().get());
-    Press("TestConnbtn");
+    ConnectMeterOfMap(params, {{"1", "Pipe", ""}});
     ASSERT_TRUE(program->link.MeterConnected);
     Box(0)->setText("12");  // edited: a value to look at again
     Box(1)->setText("1000"); // refused by the check

@@ -2,6 +2,7 @@
 // Small maps written into the user folder and opened on the main window,
 // for the window tests of the parameter screen.
 #include "tests/support/ProgramFixture.h"
+#include "base/TextFiles.h"
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
 #include "windows/PaletteColours.h"
@@ -11,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QScrollArea>
 
 namespace vorda::test {
@@ -67,6 +69,15 @@ protected:
         return out;
     }
     void Press(const QString& buttonName) { Find<QAbstractButton>(buttonName)->click(); }
+    // Makes params the user directory's map 5 (under the name the folder
+    // already has for it), attaches a meter of that map and connects.
+    void ConnectMeterOfMap(const QList<DMap>& params, const QList<MapHeader>& headers = {}) {
+        const QString existing = FindFileNoCase(program->startup.UserDir, "ZUVMap5.Map");
+        WriteMap(existing.isEmpty() ? QString("ZUVMap5.Map") : QFileInfo(existing).fileName(), params, headers);
+        meters.push_back(std::make_unique<SimMeter>(FactoryImageFromMap(params, 5)));
+        serial.attach(0, meters.back().get());
+        Press("TestConnbtn");
+    }
 };
 
 } // namespace vorda::test
