@@ -97,7 +97,12 @@ void MeterActivity::KeepAlive(bool force) {
 
 bool MeterActivity::AsksToStop(QObject* watched, QEvent* event) const {
     switch (event->type()) {
-    case QEvent::KeyPress: return static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    case QEvent::KeyPress: {
+        // Esc, or Ctrl+C as in a terminal: nothing can be copied while a
+        // command runs.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return key->key() == Qt::Key_Escape || (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier);
+    }
     case QEvent::Close: return true;
     case QEvent::MouseButtonPress: {
         if (!stopControl_ || !stopControl_->isVisible() || !stopControl_->isEnabled()) return false;

@@ -18,7 +18,7 @@ class SerialLayer;
 //   program's progress display is brought up to date just before;
 // - user input, the closing of a window included, is not taken: it is
 //   dropped, except in a dialog the command itself shows, and except the
-//   user's wish to stop: Esc, a press of the stop control, or the close box
+//   user's wish to stop: Esc or Ctrl+C, a press of the stop control, or the close box
 //   of a window ask the command to stop, which it may do between two of its
 //   steps.
 class MeterActivity : public QObject {

@@ -207,9 +207,11 @@ protected:
         return n;
     }
     // The user's ways of stopping a command.
-    std::function<void()> Gesture(bool stopButton) {
-        return [this, stopButton] {
-            if (stopButton) QTest::mouseClick(Find<QPushButton>("StopBtn"), Qt::LeftButton);
+    enum class Way { Esc, CtrlC, StopButton };
+    std::function<void()> Gesture(Way way) {
+        return [this, way] {
+            if (way == Way::StopButton) QTest::mouseClick(Find<QPushButton>("StopBtn"), Qt::LeftButton);
+            else if (way == Way::CtrlC) QTest::keyClick(mw(), Qt::Key_C, Qt::ControlModifier);
             else QTest::keyClick(mw(), Qt::Key_Escape);
         };
     }
@@ -226,9 +228,8 @@ TEST_F(StopTest, AStoppedWriteSendsNothingMoreAndSaysWhatWasWritten) {
     ASSERT_GT(params[cut].EndReg, params[cut].Startreg);
     const int late = int(params.size()) - 2;
     const int lateBefore = meter_->reg(params[late].Startreg);
-    for (const int diameter : {250, 260}) {
-        const bool stopButton = diameter == 260;
-        SCOPED_TRACE(stopButton ? "Stop button" : "Esc");
+    for (const auto& [diameter, way] : {std::pair{250, Way::Esc}, {260, Way::StopButton}, {270, Way::CtrlC}}) {
+        SCOPED_TRACE(diameter);
         Box(4)->setText(QString::number(diameter));
         Box(late)->setText("17");
         Find<QPushButton>("CheckData")->click();
@@ -237,7 +238,7 @@ TEST_F(StopTest, AStoppedWriteSendsNothingMoreAndSaysWhatWasWritten) {
         layer_.fn = 0;
         layer_.sent = 0;
         layer_.at = RegistersBefore(cut) + 1;
-        layer_.gesture = Gesture(stopButton);
+        layer_.gesture = Gesture(way);
         Trigger("WriteEE");
         EXPECT_EQ(meter_->registerWrites() - writesBefore, RegistersBefore(cut) + 1);
         const QStringList told = ui.texts("message");
@@ -258,7 +259,7 @@ TEST_F(StopTest, AStoppedReadShowsOnlyWhatWasReadAndTheNextReadIsWhole) {
     layer_.fn = 1;
     layer_.sent = 0;
     layer_.at = RegistersBefore(3) + 1; // inside the fourth parameter
-    layer_.gesture = Gesture(false);
+    layer_.gesture = Gesture(Way::Esc);
     ui.clear();
     Trigger("ReadEE");
     EXPECT_EQ(ui.texts("message"), QStringList{ReadStoppedText(3, count)});
