@@ -1,6 +1,7 @@
 #include "windows/MeterHistoryDialog.h"
 
 #include "history/HistoryStore.h"
+#include "windows/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -54,7 +55,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     setObjectName(QStringLiteral("MeterHistoryDlg"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Meter History"));
     const int em = fontMetrics().averageCharWidth();
-    resize(em * 110, fontMetrics().height() * 34);
+    resize(OpeningSize(*this, QSize(em * 110, fontMetrics().height() * 34)));
     auto* layout = new QVBoxLayout(this);
 
     auto* meterRow = new QHBoxLayout;
