@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -109,7 +110,7 @@ inline QStringList UnnamedControls(const QWidget* window) {
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(window)) continue;
         // Parts of other controls: the box of a list, scroll bars, headers, viewports.
-        if (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QScrollBar*>(w) || qobject_cast<QHeaderView*>(w) ||
+        if (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QAbstractSpinBox*>(w->parentWidget()) || qobject_cast<QScrollBar*>(w) || qobject_cast<QHeaderView*>(w) ||
             w->objectName().startsWith(QLatin1String("qt_scrollarea")))
             continue;
         if (auto* area = qobject_cast<QAbstractScrollArea*>(w->parentWidget()); area && area->viewport() == w) continue;
