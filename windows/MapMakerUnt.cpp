@@ -306,6 +306,7 @@ void TMapMaker::BuildWindow() {
     Selector->setSelectionMode(QAbstractItemView::NoSelection);
     Selector->setShowGrid(true);
     SetUpGridHeaders(Selector, 0);
+    Selector->horizontalHeader()->setStretchLastSection(true);
     Selector->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     Selector->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     Selector->viewport()->installEventFilter(this);
@@ -400,8 +401,6 @@ void TMapMaker::BuildWindow() {
     logo.setBold(true);
     ZUVLogo->setFont(logo);
     SetMark(ZUVLogo, Mark::Caption);
-    ZUVLogo->setFrameShape(QFrame::Box);
-    ZUVLogo->setContentsMargins(4, 0, 4, 0);
     WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"),
                         QStringLiteral("<a href=\"https://www.zuvmeters.com\">www.zuvmeters.com</a>"));
     WebLink->setToolTip(QStringLiteral("Link to ZUV website"));
@@ -424,9 +423,9 @@ void TMapMaker::BuildWindow() {
     auto* client = new QVBoxLayout(Client);
     client->setContentsMargins(8, 4, 8, 4);
     // The two grids share the height; the Selector, with 256 rows, takes more.
-    client->addLayout(top, 3);
+    client->addLayout(top, 2);
     client->addLayout(layoutBar);
-    client->addWidget(PageLayout, 2);
+    client->addWidget(PageLayout, 1);
     client->addWidget(BottomPanel);
 
     BuildMenus();
@@ -568,6 +567,7 @@ QLayout* TMapMaker::BuildDefinitionControls(QWidget* client) {
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     Previewbtn->setFont(bold);
+    Previewbtn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     Previewbtn->setToolTip(QStringLiteral("Se what the current edit looks like"));
     connect(Previewbtn, &QPushButton::clicked, this, [this] { PreviewbtnClick(); });
     CanPreviewlbl = MakeLabel(client, QStringLiteral("CanPreviewlbl"), QStringLiteral("Cannot Preview with meter connnected"));

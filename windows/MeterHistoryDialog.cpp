@@ -1,6 +1,7 @@
 #include "windows/MeterHistoryDialog.h"
 
 #include "history/HistoryStore.h"
+#include "windows/AccessiblePanel.h"
 #include "windows/WindowPlacement.h"
 
 #include <QComboBox>
@@ -81,7 +82,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("HistorySplitter"));
     split->setChildrenCollapsible(false);
-    auto* top = new QWidget(split);
+    auto* top = new AccessiblePanel(QStringLiteral("Records"), split);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
     RecordsLbl = new QLabel(top);
@@ -96,7 +97,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     RecordsLbl->setBuddy(RecordsGrid);
     topLayout->addWidget(RecordsLbl);
     topLayout->addWidget(RecordsGrid, 1);
-    auto* bottom = new QWidget(split);
+    auto* bottom = new AccessiblePanel(QStringLiteral("Differences"), split);
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     DiffLbl = new QLabel(bottom);
