@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -429,7 +430,22 @@ void TMapMaker::BuildWindow() {
     client->addWidget(BottomPanel);
 
     BuildMenus();
-    setMinimumSize(515, 560);
+    setMinimumSize(QSize(515, 560).boundedTo(OpeningSize(*this, QSize(515, 560))));
+    // On a screen smaller than the controls need (a large scale factor) the
+    // window scrolls instead of reaching beyond the screen.
+    const QSize room = OpeningSize(*this, QSize(1, 1) * std::numeric_limits<short>::max());
+    const QSize needed = Client->minimumSizeHint() + QSize(0, menuBar()->sizeHint().height());
+    if (needed.width() > room.width() || needed.height() > room.height()) {
+        auto* scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("ClientScroll"));
+        scroll->setAccessibleName(windowTitle());
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setWidgetResizable(true);
+        takeCentralWidget();
+        scroll->setWidget(Client);
+        setCentralWidget(scroll);
+    }
 }
 
 QLayout* TMapMaker::BuildDefinitionControls(QWidget* client) {
@@ -576,6 +592,7 @@ QLayout* TMapMaker::BuildDefinitionControls(QWidget* client) {
     auto* previewRow = new QHBoxLayout;
     previewRow->addWidget(Previewbtn);
     previewRow->addWidget(CanPreviewlbl, 1);
+    previewRow->addStretch(1);
     grid->addLayout(previewRow, row++, 0, 1, 2);
     grid->setRowStretch(row, 1);
 
