@@ -1,5 +1,8 @@
 #include "CompareMeterUnt.h"
 
+#include "windows/PaletteColours.h"
+#include "windows/WindowPlacement.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,7 +25,6 @@ TCompareMeter::TCompareMeter(const QList<WriteChoiceRow>& rows, const QVector<bo
     : QDialog(parent) {
     setObjectName(QStringLiteral("CompareMeter"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Compare Meter With Data File"));
-    resize(760, 520);
     auto* layout = new QVBoxLayout(this);
 
     auto* caption = new QLabel(QStringLiteral("&Parameters (Space ticks or unticks the current row):"), this);
@@ -81,13 +83,20 @@ TCompareMeter::TCompareMeter(const QList<WriteChoiceRow>& rows, const QVector<bo
         if (item->column() == kTick) TicksChanged();
     });
     TicksChanged();
+    // As wide as the columns need and as high as the rows, within the screen.
+    const int line = fontMetrics().height();
+    const QSize columns(CompareGrid->horizontalHeader()->length() + 2 * CompareGrid->frameWidth() + 2 * line,
+                        CompareGrid->verticalHeader()->length() + CompareGrid->horizontalHeader()->height() + 10 * line);
+    resize(OpeningSize(*this, columns.expandedTo(QSize(60 * fontMetrics().averageCharWidth(), 20 * line))));
     CompareGrid->setFocus();
     if (CompareGrid->rowCount() > 0) CompareGrid->setCurrentCell(0, kParameter);
 }
 
 void TCompareMeter::FillTable(const QList<WriteChoiceRow>& rows, const QVector<bool>& ticked) {
     CompareGrid->setRowCount(int(rows.size()));
-    const QColor marked(255, 232, 190);
+    // A differing row is shaded toward orange and set in bold, so that it
+    // stands out without its colour too.
+    const QColor marked = TintedBackground(CompareGrid->palette(), QColor(255, 170, 60), 0.3);
     for (int r = 0; r < rows.size(); ++r) {
         const WriteChoiceRow& row = rows.at(r);
         auto* tick = new QTableWidgetItem;

@@ -4,14 +4,19 @@
 #include "shell/Startup.h"
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
+#include "windows/AccessiblePanel.h"
+#include "windows/PaletteColours.h"
 #include "windows/WindowPlacement.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,11 +25,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <limits>
 
 namespace vorda {
 
@@ -32,7 +41,9 @@ namespace vorda {
 // the view's header.
 class SelectorTableModel : public QAbstractTableModel {
 public:
-    SelectorTableModel(const MapEditor& editor, QObject* parent) : QAbstractTableModel(parent), editor_(editor) {}
+    // The colours follow view's palette.
+    SelectorTableModel(const MapEditor& editor, const QWidget* view, QObject* parent)
+        : QAbstractTableModel(parent), editor_(editor), view_(view) {}
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : MapEditor::kSelectorRows - 1;
     }
@@ -42,9 +53,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         const int row = index.row() + 1;
         if (role == Qt::DisplayRole) return editor_.Cell(index.column(), row);
-        if (role == Qt::BackgroundRole)
-            return QColor(index.column() == MapEditor::NameCol && editor_.IsSilver(row) ? QColor(0xC0, 0xC0, 0xC0)
-                                                                                       : QColor(Qt::white));
+        const auto background = [&] {
+            return index.column() == MapEditor::NameCol && editor_.IsSilver(row) ? RangeEndBackground(view_->palette())
+                                                                                 : view_->palette().color(QPalette::Base);
+        };
+        if (role == Qt::BackgroundRole) return background();
+        if (role == Qt::ForegroundRole)
+            return ReadableOn(MarkColour(view_->palette(), Mark::Plain, QPalette::Base), background());
         return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -56,6 +71,7 @@ public:
 
 private:
     const MapEditor& editor_;
+    const QWidget* view_;
 };
 
 // The page layout grid as a view sees it; columns 4 and 5 are typed into.
@@ -107,57 +123,130 @@ private:
 
 namespace {
 
-// Every Selector cell: its background, then its text in black 2 pixels in.
+// Every Selector cell: its background, then its text 2 pixels in, both in
+// the colours the model gives.
 class SelectorCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         painter->save();
         painter->fillRect(option.rect, index.data(Qt::BackgroundRole).value<QColor>());
-        painter->setPen(Qt::black);
+        const QColor text = index.data(Qt::ForegroundRole).value<QColor>();
+        painter->setPen(text);
         painter->setFont(option.font);
         painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
         if (option.state & QStyle::State_HasFocus) {
-            painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+            painter->setPen(QPen(text, 1, Qt::DotLine));
             painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
         }
         painter->restore();
     }
 };
 
-constexpr int kRowHeight = 16;
-constexpr int kBottomPanelHeight = 28;
-constexpr int kLayoutTop = 404;
-const QString kWhiteHeader = QStringLiteral(
-    "QHeaderView::section { background: white; color: black; padding-left: 2px;"
-    " border: 0px; border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }");
+// An editor of the page layout grid hands Tab and Shift+Tab on: the text is
+// kept, the editor closes and the focus goes to the next or previous control
+// of the window, not to the next cell.
+class LeavingOnTabDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int x, int y, bool blue = false) {
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+                auto* view = qobject_cast<QWidget*>(parent());
+                emit commitData(editor);
+                emit closeEditor(editor, NoHint);
+                if (view) {
+                    QKeyEvent handOn(QEvent::KeyPress, key->key(), key->modifiers());
+                    QCoreApplication::sendEvent(view, &handOn);
+                }
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+// What the keyboard does in the two grids, for tooltips and screen readers.
+const QString kSelectKeysHint = QStringLiteral("Space or Enter to choose the current row");
+const QString kMoveKeysHint =
+    QStringLiteral("Ctrl+Up or Ctrl+Down moves the current row up or down; type to edit a description");
+
+// A grid row high enough for the grid's font.
+int RowHeightFor(const QWidget* w) { return w->fontMetrics().height() + 4; }
+
+// Headers for a grid: the column captions on the palette's base, row
+// numbers hidden, rows as high as the font needs plus extra pixels.
+void SetUpGridHeaders(QTableView* grid, int extra) {
+    QHeaderView* rows = grid->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(RowHeightFor(grid));
+    rows->setDefaultSectionSize(RowHeightFor(grid) + extra);
+    QHeaderView* columns = grid->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setHighlightSections(false);
+    columns->setSectionsClickable(false);
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    grid->setCornerButtonEnabled(false);
+    // Tab and Shift+Tab go on to the other controls; the arrows move within.
+    grid->setTabKeyNavigation(false);
+}
+
+// Column widths for the grid's font: each as wide as the digits it was
+// designed for, and never narrower than its heading.
+void SetColumnWidths(QTableView* grid, std::initializer_list<int> digits) {
+    const QFontMetrics cells = grid->fontMetrics();
+    const QFontMetrics heads = grid->horizontalHeader()->fontMetrics();
+    int c = 0;
+    for (const int n : digits) {
+        const QString heading = grid->model()->headerData(c, Qt::Horizontal).toString();
+        const int margin = 2 * grid->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, grid) + 6;
+        grid->setColumnWidth(c, std::max(cells.horizontalAdvance(QString(n, QLatin1Char('0'))) + 6,
+                                         heads.horizontalAdvance(heading) + margin));
+        ++c;
+    }
+}
+
+// A hidden control keeps its room in the layout.
+void KeepPlaceWhenHidden(QWidget* w) {
+    QSizePolicy p = w->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(p);
+}
+
+// A label; a guide is drawn in the caption colour.
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, bool guide = false) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->move(x, y);
-    if (blue) label->setStyleSheet(QStringLiteral("color: blue;"));
-    label->adjustSize();
+    if (guide) SetMark(label, Mark::Caption);
     return label;
 }
 
-QLabel* MakeBox(QWidget* parent, const QString& name, int x, int y, const QString& accessible) {
+// A value the maker chooses in the grid, shown like a box but not typed into.
+QLabel* MakeBox(QWidget* parent, const QString& name, const QString& accessible) {
     auto* box = new QLabel(parent);
     box->setObjectName(name);
-    box->setGeometry(x, y, 50, 18);
     box->setAutoFillBackground(true);
-    box->setStyleSheet(QStringLiteral("background: white; border: 1px solid gray; padding-left: 2px;"));
+    box->setBackgroundRole(QPalette::Base);
+    box->setForegroundRole(QPalette::Text);
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setFrameShadow(QFrame::Sunken);
+    box->setMargin(1);
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 8);
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     box->setAccessibleName(accessible);
     return box;
 }
 
-QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& items, int x, int y,
-                     const QString& accessible) {
+QComboBox* MakeCombo(QWidget* parent, const QString& name, const QStringList& items, const QString& accessible) {
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->addItems(items);
-    combo->setGeometry(x, y, 166, 20);
     combo->setAccessibleName(accessible);
     return combo;
 }
@@ -189,47 +278,39 @@ TMapMaker::~TMapMaker() {
 }
 
 void TMapMaker::BuildWindow() {
-    Client = new QWidget(this);
+    Client = new AccessiblePanel(QStringLiteral("Parameter Maps"), this);
     Client->setObjectName(QStringLiteral("Client"));
     setCentralWidget(Client);
 
     SelectorInstruction = MakeLabel(Client, QStringLiteral("SelectorInstruction"),
                                     QStringLiteral("Selector grid - Click a row to  select a current Parameter, or to select new parameter range start, then a row to select range end"),
-                                    8, 4, true);
+                                    true);
     SelectorInstruction->setWordWrap(true);
-    SelectorInstruction->setGeometry(8, 4, 470, 28);
-    QLabel* mapFileCaption = MakeLabel(Client, QStringLiteral("MapFileCaption"), QStringLiteral("Current Map File:"), 8, 34);
-    const int mapFileLeft = mapFileCaption->geometry().right() + 8;
-    MapFileNow = MakeLabel(Client, QStringLiteral("MapFileNow"), QStringLiteral("(none)"), mapFileLeft, 34);
+    SelectorInstruction->setToolTip(kSelectKeysHint);
+    QLabel* mapFileCaption = MakeLabel(Client, QStringLiteral("MapFileCaption"), QStringLiteral("Current Map File:"));
+    MapFileNow = MakeLabel(Client, QStringLiteral("MapFileNow"), QStringLiteral("(none)"));
     MapFileNow->setToolTip(QStringLiteral("Name of the current Map file"));
     MapFileNow->setAccessibleName(QStringLiteral("Current Map File:"));
-    MapFileNow->setFixedWidth(478 - mapFileLeft);
+    MapFileNow->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    MapFileNow->setFocusPolicy(Qt::TabFocus);
+    mapFileCaption->setBuddy(MapFileNow);
 
     Selector = new QTableView(Client);
     Selector->setObjectName(QStringLiteral("Selector"));
     Selector->setAccessibleName(QStringLiteral("Selector grid"));
-    Selector->setToolTip(QStringLiteral("Click on a cell to select registers"));
-    selectorModel_ = new SelectorTableModel(editor_, this);
+    Selector->setAccessibleDescription(kSelectKeysHint);
+    Selector->setToolTip(QStringLiteral("Click on a cell to select registers, or press ") + kSelectKeysHint);
+    selectorModel_ = new SelectorTableModel(editor_, Selector, this);
     Selector->setModel(selectorModel_);
     Selector->setItemDelegate(new SelectorCellDelegate(Selector));
     Selector->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Selector->setSelectionMode(QAbstractItemView::NoSelection);
     Selector->setShowGrid(true);
-    Selector->verticalHeader()->hide();
-    Selector->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Selector->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    Selector->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    Selector->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    Selector->horizontalHeader()->setHighlightSections(false);
-    Selector->horizontalHeader()->setSectionsClickable(false);
-    Selector->horizontalHeader()->setFixedHeight(kRowHeight + 2);
-    Selector->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Selector->horizontalHeader()->setStyleSheet(kWhiteHeader);
+    SetUpGridHeaders(Selector, 0);
+    Selector->horizontalHeader()->setStretchLastSection(true);
     Selector->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     Selector->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    Selector->setGeometry(8, 52, 470, 292);
     Selector->viewport()->installEventFilter(this);
-    Selector->setCornerButtonEnabled(false);
     // Only the maker's click or a select key chooses a row: the current cell
     // also moves when the grid takes the focus or an arrow key is pressed,
     // and neither may start or end a range.
@@ -242,7 +323,6 @@ void TMapMaker::BuildWindow() {
     UpArrow = new QToolButton(Client);
     UpArrow->setObjectName(QStringLiteral("UpArrow"));
     UpArrow->setArrowType(Qt::UpArrow);
-    UpArrow->setGeometry(480, 52, 16, 16);
     UpArrow->setToolTip(QStringLiteral("There are more values further up the grid.  Click to go there"));
     UpArrow->setAccessibleName(QStringLiteral("More parameters above"));
     UpArrow->hide();
@@ -250,185 +330,278 @@ void TMapMaker::BuildWindow() {
     DownArrow = new QToolButton(Client);
     DownArrow->setObjectName(QStringLiteral("DownArrow"));
     DownArrow->setArrowType(Qt::DownArrow);
-    DownArrow->setGeometry(480, 52 + 292 - 16, 16, 16);
     DownArrow->setToolTip(QStringLiteral("There are more values further down the grid.  Click to go there"));
     DownArrow->setAccessibleName(QStringLiteral("More parameters below"));
     DownArrow->hide();
     connect(DownArrow, &QToolButton::clicked, this, [this] { DownArrowClick(); });
+    for (QToolButton* arrow : {UpArrow, DownArrow}) {
+        arrow->setFocusPolicy(Qt::StrongFocus);
+        KeepPlaceWhenHidden(arrow);
+    }
 
-    BuildDefinitionControls(Client);
+    auto* selectorColumn = new QVBoxLayout;
+    selectorColumn->addWidget(SelectorInstruction);
+    auto* mapFileRow = new QHBoxLayout;
+    mapFileRow->addWidget(mapFileCaption);
+    mapFileRow->addWidget(MapFileNow, 1);
+    selectorColumn->addLayout(mapFileRow);
+    auto* gridRow = new QHBoxLayout;
+    gridRow->setSpacing(2);
+    gridRow->addWidget(Selector, 1);
+    auto* arrows = new QVBoxLayout;
+    arrows->addWidget(UpArrow);
+    arrows->addStretch(1);
+    arrows->addWidget(DownArrow);
+    gridRow->addLayout(arrows);
+    selectorColumn->addLayout(gridRow, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(selectorColumn, 1);
+    top->addLayout(BuildDefinitionControls(Client));
 
     LayoutInstruction = MakeLabel(Client, QStringLiteral("LayoutInstruction"),
                                   QStringLiteral("Page layout grid - Add item descriptions.  Click and drag rows to set the order on the page.  Add rows to insert headings"),
-                                  8, 374, true);
+                                  true);
     LayoutInstruction->setWordWrap(true);
-    LayoutInstruction->setGeometry(8, 372, 486, 28);
-    AddHdrBtn = new QPushButton(QStringLiteral("Add Header Row"), Client);
+    LayoutInstruction->setToolTip(kMoveKeysHint);
+    AddHdrBtn = new QPushButton(QStringLiteral("&Add Header Row"), Client);
     AddHdrBtn->setObjectName(QStringLiteral("AddHdrBtn"));
-    AddHdrBtn->setGeometry(576, 376, 94, 24);
     connect(AddHdrBtn, &QPushButton::clicked, this, [this] { AddHdrBtnClick(); });
-    DelHdrBtn = new QPushButton(QStringLiteral("Del Header Row"), Client);
+    DelHdrBtn = new QPushButton(QStringLiteral("&Del Header Row"), Client);
     DelHdrBtn->setObjectName(QStringLiteral("DelHdrBtn"));
-    DelHdrBtn->setGeometry(674, 376, 94, 24);
     connect(DelHdrBtn, &QPushButton::clicked, this, [this] { DelHdrBtnClick(); });
+    auto* layoutBar = new QHBoxLayout;
+    layoutBar->addWidget(LayoutInstruction, 1);
+    layoutBar->addWidget(AddHdrBtn, 0, Qt::AlignBottom);
+    layoutBar->addWidget(DelHdrBtn, 0, Qt::AlignBottom);
 
     PageLayout = new QTableView(Client);
     PageLayout->setObjectName(QStringLiteral("PageLayout"));
     PageLayout->setAccessibleName(QStringLiteral("Page layout grid"));
+    PageLayout->setAccessibleDescription(kMoveKeysHint);
+    PageLayout->setToolTip(kMoveKeysHint);
     layoutModel_ = new LayoutTableModel(editor_, [this] { Refresh(); }, this);
     PageLayout->setModel(layoutModel_);
+    PageLayout->setItemDelegate(new LeavingOnTabDelegate(PageLayout));
     PageLayout->setSelectionMode(QAbstractItemView::SingleSelection);
     PageLayout->setSelectionBehavior(QAbstractItemView::SelectItems);
     PageLayout->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    PageLayout->verticalHeader()->hide();
-    PageLayout->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    PageLayout->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    PageLayout->verticalHeader()->setDefaultSectionSize(kRowHeight + 2);
-    PageLayout->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    PageLayout->horizontalHeader()->setHighlightSections(false);
-    PageLayout->horizontalHeader()->setSectionsClickable(false);
-    PageLayout->horizontalHeader()->setFixedHeight(kRowHeight + 2);
-    PageLayout->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    PageLayout->horizontalHeader()->setStyleSheet(kWhiteHeader);
-    PageLayout->setCornerButtonEnabled(false);
+    SetUpGridHeaders(PageLayout, 2);
     PageLayout->viewport()->installEventFilter(this);
+    PageLayout->installEventFilter(this);
     connect(PageLayout->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (!syncing_ && current.isValid()) PageLayoutSelectCell(current.row() + 1);
             });
 
-    BottomPanel = new QWidget(Client);
+    BottomPanel = new AccessiblePanel(QStringLiteral("About"), Client);
     BottomPanel->setObjectName(QStringLiteral("BottomPanel"));
-    ZUVLogo = MakeLabel(BottomPanel, QStringLiteral("ZUVLogo"), QStringLiteral("ZUV"), 8, 4);
-    ZUVLogo->setStyleSheet(QStringLiteral("color: white; background: #1f3f8f; font-weight: bold; padding: 1px 6px;"));
-    ZUVLogo->adjustSize();
-    WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"), QStringLiteral("<u>www.zuvmeters.com</u>"), 300, 6);
+    ZUVLogo = MakeLabel(BottomPanel, QStringLiteral("ZUVLogo"), QStringLiteral("ZUV"));
+    QFont logo = ZUVLogo->font();
+    logo.setBold(true);
+    ZUVLogo->setFont(logo);
+    SetMark(ZUVLogo, Mark::Caption);
+    WebLink = MakeLabel(BottomPanel, QStringLiteral("WebLink"),
+                        QStringLiteral("<a href=\"https://www.zuvmeters.com\">www.zuvmeters.com</a>"));
     WebLink->setToolTip(QStringLiteral("Link to ZUV website"));
+    WebLink->setAccessibleName(QStringLiteral("www.zuvmeters.com"));
     WebLink->setCursor(Qt::PointingHandCursor);
+    WebLink->setTextInteractionFlags(Qt::LinksAccessibleByKeyboard);
+    WebLink->setFocusPolicy(Qt::TabFocus);
     WebLink->installEventFilter(this);
-    Version = MakeLabel(BottomPanel, QStringLiteral("Version"), QStringLiteral("Version:"), 600, 6);
+    connect(WebLink, &QLabel::linkActivated, this,
+            [this](const QString& link) { ctx_.ui.OpenWithDesktop(link); });
+    Version = MakeLabel(BottomPanel, QStringLiteral("Version"), QStringLiteral("Version:"));
+    auto* bottom = new QHBoxLayout(BottomPanel);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(ZUVLogo);
+    bottom->addStretch(1);
+    bottom->addWidget(WebLink);
+    bottom->addStretch(1);
+    bottom->addWidget(Version);
+
+    auto* client = new QVBoxLayout(Client);
+    client->setContentsMargins(8, 4, 8, 4);
+    // The two grids share the height; the Selector, with 256 rows, takes more.
+    client->addLayout(top, 2);
+    client->addLayout(layoutBar);
+    client->addWidget(PageLayout, 1);
+    client->addWidget(BottomPanel);
 
     BuildMenus();
-    Client->installEventFilter(this);
-    // The designed place and size: a client area of 775 x 639 below the menu.
-    move(51, 113);
-    resize(775, 639 + menuBar()->sizeHint().height());
-    setMinimumSize(515, 560);
+    setMinimumSize(QSize(515, 560).boundedTo(OpeningSize(*this, QSize(515, 560))));
+    // On a screen smaller than the controls need (a large scale factor) the
+    // window scrolls instead of reaching beyond the screen.
+    const QSize room = OpeningSize(*this, QSize(1, 1) * std::numeric_limits<short>::max());
+    const QSize needed = Client->minimumSizeHint() + QSize(0, menuBar()->sizeHint().height());
+    if (needed.width() > room.width() || needed.height() > room.height()) {
+        auto* scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("ClientScroll"));
+        scroll->setAccessibleName(windowTitle());
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setWidgetResizable(true);
+        takeCentralWidget();
+        scroll->setWidget(Client);
+        setCentralWidget(scroll);
+    }
 }
 
-void TMapMaker::BuildDefinitionControls(QWidget* client) {
-    constexpr int kLeft = 502;
-    constexpr int kBox = 602;
+QLayout* TMapMaker::BuildDefinitionControls(QWidget* client) {
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(4);
+    int row = 0;
+    const auto wide = [grid, &row](QWidget* w) { grid->addWidget(w, row++, 0, 1, 2); };
+    const auto pair = [grid, &row](QLabel* caption, QWidget* box) {
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(box, row++, 1);
+        caption->setBuddy(box);
+    };
+
     auto* guide = MakeLabel(client, QStringLiteral("SetValuesGuide"),
-                            QStringLiteral("Set these values by clicking in the selector grid ..."), kLeft, 4, true);
+                            QStringLiteral("Set these values by clicking in the selector grid ..."), true);
     guide->setWordWrap(true);
-    guide->setGeometry(kLeft, 4, 264, 28);
     guide->setToolTip(QStringLiteral("If you click on a current parameter its values will be loaded"));
+    wide(guide);
 
     const QString clickHint = QStringLiteral("Click in the grid to select");
-    MakeLabel(client, QStringLiteral("StartRegCaption"), QStringLiteral("Start Register"), kLeft, 36)->setToolTip(clickHint);
-    StartRowLbl = MakeBox(client, QStringLiteral("StartRowLbl"), kBox, 34, QStringLiteral("Start Register"));
+    QLabel* startCaption = MakeLabel(client, QStringLiteral("StartRegCaption"), QStringLiteral("Start Register"));
+    startCaption->setToolTip(clickHint);
+    StartRowLbl = MakeBox(client, QStringLiteral("StartRowLbl"), QStringLiteral("Start Register"));
     StartRowLbl->setToolTip(clickHint);
-    MakeLabel(client, QStringLiteral("EndRegCaption"), QStringLiteral("End Register"), kLeft, 58)->setToolTip(clickHint);
-    EndRowLbl = MakeBox(client, QStringLiteral("EndRowLbl"), kBox, 56, QStringLiteral("End Register"));
+    pair(startCaption, StartRowLbl);
+    QLabel* endCaption = MakeLabel(client, QStringLiteral("EndRegCaption"), QStringLiteral("End Register"));
+    endCaption->setToolTip(clickHint);
+    EndRowLbl = MakeBox(client, QStringLiteral("EndRowLbl"), QStringLiteral("End Register"));
     EndRowLbl->setToolTip(clickHint);
+    pair(endCaption, EndRowLbl);
 
     Clear = new QCheckBox(client);
     Clear->setObjectName(QStringLiteral("Clear"));
-    Clear->setGeometry(kLeft, 79, 16, 18);
     Clear->setToolTip(QStringLiteral("Delete a selected Parameter"));
     Clear->setAccessibleName(QStringLiteral("Clear selected range"));
     connect(Clear, &QCheckBox::toggled, this, [this](bool checked) {
         if (!syncing_) ClearClick(checked);
     });
-    MakeLabel(client, QStringLiteral("ClearCaption"), QStringLiteral("Clear selected range"), kLeft + 20, 80)
-        ->setToolTip(QStringLiteral("Will clear the Selector grid from Start Row to End Row"));
+    QLabel* clearCaption = MakeLabel(client, QStringLiteral("ClearCaption"), QStringLiteral("Clear selected range"));
+    clearCaption->setToolTip(QStringLiteral("Will clear the Selector grid from Start Row to End Row"));
+    clearCaption->setBuddy(Clear);
+    auto* clearRow = new QHBoxLayout;
+    clearRow->addWidget(Clear);
+    clearRow->addWidget(clearCaption, 1);
+    grid->addLayout(clearRow, row++, 0, 1, 2);
 
-    MakeLabel(client, QStringLiteral("AddTheseGuide"), QStringLiteral("... then add these ..."), kLeft, 102, true);
+    wide(MakeLabel(client, QStringLiteral("AddTheseGuide"), QStringLiteral("... then add these ..."), true));
 
-    MakeLabel(client, QStringLiteral("ParamNameCaption"), QStringLiteral("Parameter Name"), kLeft, 124)
-        ->setToolTip(QStringLiteral("(Units), e.g. scfm, is optional"));
+    QLabel* nameCaption = MakeLabel(client, QStringLiteral("ParamNameCaption"), QStringLiteral("Parameter Name"));
+    nameCaption->setToolTip(QStringLiteral("(Units), e.g. scfm, is optional"));
     ParamNameInput = new QLineEdit(client);
     ParamNameInput->setObjectName(QStringLiteral("ParamNameInput"));
-    ParamNameInput->setGeometry(kBox, 121, 166, 20);
     ParamNameInput->setToolTip(QStringLiteral("Select a name - any string - add the units in brackets if required"));
     ParamNameInput->setAccessibleName(QStringLiteral("Parameter Name"));
     connect(ParamNameInput, &QLineEdit::textEdited, this,
             [this](const QString& text) { editor_.controls.ParamNameInput = text; });
+    pair(nameCaption, ParamNameInput);
 
-    MakeLabel(client, QStringLiteral("FormatCaption"), QStringLiteral("Format"), kLeft, 148);
-    Format = MakeCombo(client, QStringLiteral("Format"), FormatNames(), kBox, 145, QStringLiteral("Format"));
+    Format = MakeCombo(client, QStringLiteral("Format"), FormatNames(), QStringLiteral("Format"));
     Format->setEditable(true);
     Format->setInsertPolicy(QComboBox::NoInsert);
     Format->setToolTip(QStringLiteral("Format for your display of the parameter"));
+    // The box's own text is its value; its name is what it is for.
+    Format->lineEdit()->setAccessibleName(QStringLiteral("Format"));
     // A pick from the list counts at once; a typed format when it is finished,
     // not at every keystroke.
     connect(Format, &QComboBox::textActivated, this, [this](const QString& text) {
         if (!syncing_) FormatChange(text);
     });
     Format->lineEdit()->installEventFilter(this);
+    pair(MakeLabel(client, QStringLiteral("FormatCaption"), QStringLiteral("Format")), Format);
 
-    MultiLabel = MakeLabel(client, QStringLiteral("MultiLabel"), QStringLiteral("Multiplier"), kLeft, 172);
+    MultiLabel = MakeLabel(client, QStringLiteral("MultiLabel"), QStringLiteral("Multiplier"));
     Multiplier = new QLineEdit(client);
     Multiplier->setObjectName(QStringLiteral("Multiplier"));
-    Multiplier->setGeometry(kBox, 169, 166, 20);
     Multiplier->setToolTip(QStringLiteral("Stored value (must be integer) x Multiplier  =  Displayed value"));
     Multiplier->setAccessibleName(QStringLiteral("Multiplier"));
     Multiplier->installEventFilter(this);
     connect(Multiplier, &QLineEdit::textEdited, this, [this](const QString& text) { editor_.controls.Multiplier = text; });
+    pair(MultiLabel, Multiplier);
 
-    MakeLabel(client, QStringLiteral("AccessCaption"), QStringLiteral("Access"), kLeft, 196);
     AccessCombo = MakeCombo(client, QStringLiteral("AccessCombo"), {QString(), QStringLiteral("C"), QStringLiteral("R")},
-                            kBox, 193, QStringLiteral("Access"));
+                            QStringLiteral("Access"));
     AccessCombo->setToolTip(QStringLiteral("C - accessible ony by ZUV; R - User will see this, but it's Read-only; <blank> - user can read/write"));
     connect(AccessCombo, &QComboBox::textActivated, this,
             [this](const QString& text) { Run([this, text] { editor_.AccessComboChange(text); }); });
+    pair(MakeLabel(client, QStringLiteral("AccessCaption"), QStringLiteral("Access")), AccessCombo);
 
-    PTypeLbl = MakeLabel(client, QStringLiteral("PTypeLbl"), QStringLiteral("Type"), kLeft, 220);
-    PTypeCombo = MakeCombo(client, QStringLiteral("PTypeCombo"), {}, kBox, 217, QStringLiteral("Type"));
+    PTypeLbl = MakeLabel(client, QStringLiteral("PTypeLbl"), QStringLiteral("Type"));
+    PTypeCombo = MakeCombo(client, QStringLiteral("PTypeCombo"), {}, QStringLiteral("Type"));
     connect(PTypeCombo, &QComboBox::textActivated, this, [this](const QString& text) { editor_.controls.PTypeCombo = text; });
+    pair(PTypeLbl, PTypeCombo);
 
-    Rulelbl = MakeLabel(client, QStringLiteral("Rulelbl"), QStringLiteral("Rule"), kLeft, 244);
+    Rulelbl = MakeLabel(client, QStringLiteral("Rulelbl"), QStringLiteral("Rule"));
     RuleCombo = MakeCombo(client, QStringLiteral("RuleCombo"), {QString(), QStringLiteral("A"), QStringLiteral("D")},
-                          kBox, 241, QStringLiteral("Rule"));
+                          QStringLiteral("Rule"));
     RuleCombo->setToolTip(QStringLiteral("For multi value Parameters - rule is A(scending) or D(escending) or , blank (no checks)"));
     connect(RuleCombo, &QComboBox::textActivated, this,
             [this](const QString& text) { Run([this, text] { editor_.RuleComboChange(text); }); });
+    pair(Rulelbl, RuleCombo);
+    // Boxes shown only for some formats keep their rows, so that the others
+    // stay where the maker found them.
+    for (QWidget* w : std::initializer_list<QWidget*>{MultiLabel, Multiplier, PTypeLbl, PTypeCombo, Rulelbl, RuleCombo})
+        KeepPlaceWhenHidden(w);
 
-    MakeLabel(client, QStringLiteral("NoteThisGuide"), QStringLiteral("... note this ..."), kLeft, 266, true);
-    DataCount = MakeLabel(client, QStringLiteral("DataCount"), QStringLiteral("DataCount"), kLeft, 284);
-    DataCount->setFixedWidth(266);
+    wide(MakeLabel(client, QStringLiteral("NoteThisGuide"), QStringLiteral("... note this ..."), true));
+    DataCount = MakeLabel(client, QStringLiteral("DataCount"), QStringLiteral("DataCount"));
+    DataCount->setWordWrap(true);
+    wide(DataCount);
 
-    MakeLabel(client, QStringLiteral("WhenOKGuide"), QStringLiteral("... when all OK ..."), kLeft, 303, true);
+    wide(MakeLabel(client, QStringLiteral("WhenOKGuide"), QStringLiteral("... when all OK ..."), true));
     Store = new QPushButton(QStringLiteral("Add to grid"), client);
     Store->setObjectName(QStringLiteral("Store"));
-    Store->setGeometry(kLeft, 320, 86, 24);
     Store->setToolTip(QStringLiteral("When you have defined a paramter, add it to the Selector Grid"));
     connect(Store, &QPushButton::clicked, this, [this] { StoreClick(); });
     CheckGrid = new QPushButton(QStringLiteral("Check Grid"), client);
     CheckGrid->setObjectName(QStringLiteral("CheckGrid"));
-    CheckGrid->setGeometry(kLeft + 92, 320, 80, 24);
     CheckGrid->setToolTip(QStringLiteral("Check the entries so far"));
     connect(CheckGrid, &QPushButton::clicked, this, [this] { CheckGridClick(); });
-    GridOK = MakeLabel(client, QStringLiteral("GridOK"), QStringLiteral("Grid OK"), kLeft + 180, 325);
-    GridNOTOK = MakeLabel(client, QStringLiteral("GridNOTOK"), QStringLiteral("Grid NOT OK"), kLeft + 180, 325);
-    GridNOTOK->setStyleSheet(QStringLiteral("color: red;"));
+    GridOK = MakeLabel(client, QStringLiteral("GridOK"), QStringLiteral("Grid OK"));
+    GridNOTOK = MakeLabel(client, QStringLiteral("GridNOTOK"), QStringLiteral("Grid NOT OK"));
+    SetMark(GridNOTOK, Mark::Refused);
+    auto* storeRow = new QHBoxLayout;
+    storeRow->addWidget(Store);
+    storeRow->addWidget(CheckGrid);
+    storeRow->addWidget(GridOK);
+    storeRow->addWidget(GridNOTOK);
+    storeRow->addStretch(1);
+    grid->addLayout(storeRow, row++, 0, 1, 2);
 
-    Previewbtn = new QPushButton(QStringLiteral("Preview"), client);
+    Previewbtn = new QPushButton(QStringLiteral("&Preview"), client);
     Previewbtn->setObjectName(QStringLiteral("Previewbtn"));
-    Previewbtn->setGeometry(kLeft, 348, 86, 24);
     QFont bold = Previewbtn->font();
     bold.setBold(true);
-    bold.setPointSize(10);
+    bold.setPointSizeF(bold.pointSizeF() * 1.25);
     Previewbtn->setFont(bold);
+    Previewbtn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     Previewbtn->setToolTip(QStringLiteral("Se what the current edit looks like"));
     connect(Previewbtn, &QPushButton::clicked, this, [this] { PreviewbtnClick(); });
-    CanPreviewlbl = MakeLabel(client, QStringLiteral("CanPreviewlbl"), QStringLiteral("Cannot Preview with meter connnected"),
-                              kLeft + 92, 347);
+    CanPreviewlbl = MakeLabel(client, QStringLiteral("CanPreviewlbl"), QStringLiteral("Cannot Preview with meter connnected"));
     CanPreviewlbl->setWordWrap(true);
-    CanPreviewlbl->setGeometry(kLeft + 92, 346, 172, 28);
     CanPreviewlbl->hide();
+    auto* previewRow = new QHBoxLayout;
+    previewRow->addWidget(Previewbtn);
+    previewRow->addWidget(CanPreviewlbl, 1);
+    previewRow->addStretch(1);
+    grid->addLayout(previewRow, row++, 0, 1, 2);
+    grid->setRowStretch(row, 1);
+
+    // The column is as wide as its longest guide needs at this font, word
+    // wrapped, not as wide as the guide on one line.
+    const int width = fontMetrics().horizontalAdvance(QStringLiteral("Set these values by clicking in the"));
+    for (QLabel* l : client->findChildren<QLabel*>())
+        if (l->wordWrap() && grid->indexOf(l) >= 0) l->setMinimumWidth(width);
+    return grid;
 }
 
 void TMapMaker::BuildMenus() {
@@ -454,15 +627,22 @@ void TMapMaker::BuildMenus() {
 }
 
 void TMapMaker::FormCreate() {
+    Version->setText(QStringLiteral("Version: ") + QLatin1String(kVersionText));
+    SetColumnWidths(Selector, {3, 16, 6, 8, 6, 5, 4, 8});
+    SetColumnWidths(PageLayout, {5, 5, 5, 28, 40, 34});
+    // Opened without a saved placement: as wide as the Selector's columns and
+    // the boxes beside it need, as high as the screen allows, so that the
+    // grids show as many rows as they can.
+    const int columns = Selector->horizontalHeader()->length() + 2 * Selector->frameWidth() +
+                        Selector->verticalScrollBar()->sizeHint().width();
+    Selector->setMinimumWidth(std::min(columns, fontMetrics().averageCharWidth() * 40));
+    const QSize content = sizeHint();
+    const QSize wanted(std::max(content.width(), columns + content.width() - Selector->sizeHint().width()),
+                       std::numeric_limits<int>::max() / 2);
+    resize(OpeningSize(*this, wanted.expandedTo(minimumSize())));
+    move(OpeningPosition(*this, QPoint(51, 113)));
     if (const auto placement = ReadPlacement(ctx_.formSettingsPath(), QStringLiteral("MapMaker")))
         ApplyPlacement(*this, *placement);
-    Version->setText(QStringLiteral("Version: ") + QLatin1String(kVersionText));
-    Version->adjustSize();
-    Selector->setFixedWidth(470);
-    const int widths[MapEditor::kSelectorCols] = {40, 100, 40, 100, 40, 40, 40, 40};
-    for (int c = 0; c < MapEditor::kSelectorCols; ++c) Selector->setColumnWidth(c, widths[c]);
-    const int layoutWidths[MapEditor::kLayoutCols] = {40, 55, 50, 170, 240, 200};
-    for (int c = 0; c < MapEditor::kLayoutCols; ++c) PageLayout->setColumnWidth(c, layoutWidths[c]);
     PTypeCombo->clear();
     PTypeCombo->addItem(QString());
     PTypeCombo->addItems(ctx_.typeNames);
@@ -550,7 +730,7 @@ void TMapMaker::ScrollSelectorTo(int topRow) {
 }
 
 void TMapMaker::ValuesNotInView() {
-    const int visible = Selector->viewport()->height() / kRowHeight;
+    const int visible = Selector->viewport()->height() / std::max(1, Selector->verticalHeader()->defaultSectionSize());
     const int top = SelectorTopRow();
     UpArrow->setVisible(editor_.NamedRowAbove(top));
     DownArrow->setVisible(editor_.NamedRowBelow(top, visible));
@@ -645,18 +825,8 @@ void TMapMaker::closeEvent(QCloseEvent* event) {
 
 // ------------------------------------------------------------ events
 
-void TMapMaker::PlaceResizingControls() {
-    const int w = Client->width();
-    const int h = Client->height();
-    BottomPanel->setGeometry(0, h - kBottomPanelHeight, w, kBottomPanelHeight);
-    Version->move(std::max(ZUVLogo->width() + 16, w - Version->width() - 12), 7);
-    WebLink->move(std::max(ZUVLogo->width() + 24, (w - WebLink->width()) / 2), 7);
-    PageLayout->setGeometry(8, kLayoutTop, std::max(100, w - 16), std::max(40, h - kLayoutTop - kBottomPanelHeight - 4));
-}
-
 bool TMapMaker::eventFilter(QObject* watched, QEvent* event) {
     if (destroying_) return false;
-    if (watched == Client && event->type() == QEvent::Resize) PlaceResizingControls();
 
     if (watched == Selector->viewport()) {
         if (event->type() == QEvent::Wheel) {
@@ -680,6 +850,21 @@ bool TMapMaker::eventFilter(QObject* watched, QEvent* event) {
         if (select && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             const QModelIndex current = Selector->currentIndex();
             if (current.isValid()) SelectorSelectCell(current.row() + 1);
+            return true;
+        }
+    }
+
+    if (watched == PageLayout && event->type() == QEvent::KeyPress) {
+        // Ctrl+Up and Ctrl+Down move the current row as a drag would.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int step = key->key() == Qt::Key_Up ? -1 : key->key() == Qt::Key_Down ? 1 : 0;
+        if (step != 0 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            const int from = PageLayout->currentIndex().row() + 1;
+            const int to = from + step;
+            if (from > 0 && to >= 1 && to < editor_.LayoutRowCount()) {
+                editor_.LayoutSelRow = to;
+                PageLayoutRowMoved(from, to);
+            }
             return true;
         }
     }

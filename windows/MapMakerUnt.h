@@ -8,6 +8,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -84,9 +85,8 @@ protected:
 
 private:
     void BuildWindow();
-    void BuildDefinitionControls(QWidget* client);
+    QLayout* BuildDefinitionControls(QWidget* client);
     void BuildMenus();
-    void PlaceResizingControls();
     // Runs a command: an error that ends it is shown; then the window shows
     // the model again.
     void Run(const std::function<void()>& command);

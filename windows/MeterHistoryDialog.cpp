@@ -1,6 +1,8 @@
 #include "windows/MeterHistoryDialog.h"
 
 #include "history/HistoryStore.h"
+#include "windows/AccessiblePanel.h"
+#include "windows/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -54,7 +56,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     setObjectName(QStringLiteral("MeterHistoryDlg"));
     setWindowTitle(QStringLiteral("ZUV Meter Settings - Meter History"));
     const int em = fontMetrics().averageCharWidth();
-    resize(em * 110, fontMetrics().height() * 34);
+    resize(OpeningSize(*this, QSize(em * 110, fontMetrics().height() * 34)));
     auto* layout = new QVBoxLayout(this);
 
     auto* meterRow = new QHBoxLayout;
@@ -80,7 +82,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("HistorySplitter"));
     split->setChildrenCollapsible(false);
-    auto* top = new QWidget(split);
+    auto* top = new AccessiblePanel(QStringLiteral("Records"), split);
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
     RecordsLbl = new QLabel(top);
@@ -95,7 +97,7 @@ TMeterHistory::TMeterHistory(HistoryStore& store, const QString& meter, Diff dif
     RecordsLbl->setBuddy(RecordsGrid);
     topLayout->addWidget(RecordsLbl);
     topLayout->addWidget(RecordsGrid, 1);
-    auto* bottom = new QWidget(split);
+    auto* bottom = new AccessiblePanel(QStringLiteral("Differences"), split);
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     DiffLbl = new QLabel(bottom);

@@ -5,11 +5,15 @@
 #include "base/UserError.h"
 #include "base/UserInteraction.h"
 #include "windows/PICCore.h"
+#include "windows/PaletteColours.h"
+#include "windows/WindowPlacement.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +23,10 @@
 #include <QRadioButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <QValidator>
+
+#include <algorithm>
 
 namespace vorda {
 
@@ -27,8 +34,9 @@ namespace vorda {
 // grid whose cell (c, w) mirrors register cell (c + 1, w).
 class RegisterGridModel : public QAbstractTableModel {
 public:
-    RegisterGridModel(const RegisterBrowser& browser, bool ascii, QObject* parent)
-        : QAbstractTableModel(parent), b_(browser), ascii_(ascii) {}
+    // The colours follow view's palette.
+    RegisterGridModel(const RegisterBrowser& browser, bool ascii, const QWidget* view, QObject* parent)
+        : QAbstractTableModel(parent), b_(browser), ascii_(ascii), view_(view) {}
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kRegGridRows; }
     int columnCount(const QModelIndex& parent = {}) const override {
@@ -40,8 +48,12 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole: return ascii_ ? b_.AsciiCells[c][w] : b_.RegCells[c][w];
-        case Qt::ForegroundRole: return QColor(QRgb(b_.RegFontColour[rc][w]));
-        case Qt::BackgroundRole: return QColor(QRgb(b_.RegBackColour[rc][w]));
+        case Qt::ForegroundRole:
+            // Read against the cell's own ground, the selected one included.
+            return ReadableOn(MarkColour(view_->palette(), b_.RegFontColour[rc][w] == kCellRed ? Mark::Refused : Mark::Plain,
+                                         QPalette::Base),
+                              Background(rc, w));
+        case Qt::BackgroundRole: return Background(rc, w);
         default: return {};
         }
     }
@@ -57,8 +69,13 @@ public:
     }
 
 private:
+    QColor Background(int c, int w) const {
+        return b_.RegBackColour[c][w] == kCellSilver ? RangeEndBackground(view_->palette())
+                                                     : view_->palette().color(QPalette::Base);
+    }
     const RegisterBrowser& b_;
     bool ascii_;
+    const QWidget* view_;
 };
 
 namespace {
@@ -76,7 +93,7 @@ public:
         const QRect text = option.rect.adjusted(centred_ ? 0 : 2, 2, 0, 0);
         p->drawText(text, (centred_ ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop, index.data().toString());
         if (option.state & QStyle::State_HasFocus) {
-            QPen pen(Qt::black, 1, Qt::DotLine);
+            QPen pen(index.data(Qt::ForegroundRole).value<QColor>(), 1, Qt::DotLine);
             p->setPen(pen);
             p->drawRect(option.rect.adjusted(0, 0, -1, -1));
         }
@@ -120,17 +137,10 @@ QTableView* SetUpGrid(QTableView* grid, int cols, int cellWidth, int cellHeight,
     return grid;
 }
 
-QLabel* Caption(const QString& text, QWidget* parent, const QRect& geometry, const QString& name = {}) {
+QLabel* Caption(const QString& text, QWidget* parent, const QString& name = {}) {
     auto* l = new QLabel(text, parent);
     if (!name.isEmpty()) l->setObjectName(name);
-    l->setGeometry(geometry);
     return l;
-}
-
-void SetColour(QWidget* w, const QColor& colour) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    w->setPalette(pal);
 }
 
 } // namespace
@@ -198,116 +208,161 @@ void TPICRWForm::AttachCore(TPICCoreForm* core) {
 }
 
 void TPICRWForm::BuildWindow() {
-    resize(551, 547);
-
-    ReadAllRegs = new QPushButton(QStringLiteral("Read All Registers"), this);
+    ReadAllRegs = new QPushButton(QStringLiteral("&Read All Registers"), this);
     ReadAllRegs->setObjectName(QStringLiteral("ReadAllRegs"));
-    ReadAllRegs->setGeometry(8, 8, 120, 25);
-    Reclbl = Caption(QString(), this, QRect(140, 13, 30, 16), QStringLiteral("Reclbl"));
+    Reclbl = Caption(QString(), this, QStringLiteral("Reclbl"));
     Reclbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Oflbl = Caption(QString(), this, QRect(174, 13, 50, 16), QStringLiteral("Oflbl"));
+    Reclbl->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000")));
+    Oflbl = Caption(QString(), this, QStringLiteral("Oflbl"));
+    Oflbl->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("of 000")));
 
-    Label1 = Caption(QStringLiteral("Registers for device:"), this, QRect(8, 40, 120, 16), QStringLiteral("Label1"));
-    HoldIn = Caption(QStringLiteral("EEPROM"), this, QRect(128, 40, 80, 16), QStringLiteral("HoldIn"));
+    Label1 = Caption(QStringLiteral("Registers for device:"), this, QStringLiteral("Label1"));
+    HoldIn = Caption(QStringLiteral("EEPROM"), this, QStringLiteral("HoldIn"));
     QFont bold = HoldIn->font();
     bold.setBold(true);
     HoldIn->setFont(bold);
 
-    RegGridDec = new RegisterGridView(this);
-    RegGridDec->setObjectName(QStringLiteral("RegGridDec"));
-    regModel_ = new RegisterGridModel(browser_, false, this);
-    RegGridDec->setModel(regModel_);
-    RegGridDec->setItemDelegate(new CellDelegate(false, RegGridDec));
-    SetUpGrid(RegGridDec, kRegGridCols, 24, 16, true)->move(8, 60);
-    RegGridDec->setToolTip(QStringLiteral("Click on a cell to read EEPROM register and display value"));
-    RegGridDec->setAccessibleName(QStringLiteral("Registers for device: EEPROM"));
-    RegGridDec->onPick = [this](int col, int row) { RegGridDecSelectCell(col, row); };
-
-    ASCIIGridDec = new QTableView(this);
-    ASCIIGridDec->setObjectName(QStringLiteral("ASCIIGridDec"));
-    asciiModel_ = new RegisterGridModel(browser_, true, this);
-    ASCIIGridDec->setModel(asciiModel_);
-    ASCIIGridDec->setItemDelegate(new CellDelegate(true, ASCIIGridDec));
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::TypeWriter);
     mono.setFixedPitch(true);
     mono.setPointSize(8);
+    // Both grids have rows of one height, so that a character stands beside
+    // its register; cells are as large as their texts at the fonts used.
+    const QFontMetrics monoMetrics(mono);
+    const int rowHeight = std::max(fontMetrics().height(), monoMetrics.height()) + 3;
+
+    RegGridDec = new RegisterGridView(this);
+    RegGridDec->setObjectName(QStringLiteral("RegGridDec"));
+    regModel_ = new RegisterGridModel(browser_, false, RegGridDec, this);
+    RegGridDec->setModel(regModel_);
+    RegGridDec->setItemDelegate(new CellDelegate(false, RegGridDec));
+    SetUpGrid(RegGridDec, kRegGridCols, fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 2, rowHeight - 1, true);
+    RegGridDec->setToolTip(QStringLiteral("Click on a cell to read EEPROM register and display value"));
+    RegGridDec->setAccessibleName(QStringLiteral("Registers for device: EEPROM"));
+    RegGridDec->setAccessibleDescription(QStringLiteral("The arrow keys move to a register and read it"));
+    RegGridDec->onPick = [this](int col, int row) { RegGridDecSelectCell(col, row); };
+
+    ASCIIGridDec = new QTableView(this);
+    ASCIIGridDec->setObjectName(QStringLiteral("ASCIIGridDec"));
+    asciiModel_ = new RegisterGridModel(browser_, true, ASCIIGridDec, this);
+    ASCIIGridDec->setModel(asciiModel_);
+    ASCIIGridDec->setItemDelegate(new CellDelegate(true, ASCIIGridDec));
     ASCIIGridDec->setFont(mono);
     ASCIIGridDec->setFocusPolicy(Qt::NoFocus);
-    const int gridRight = RegGridDec->geometry().right() + 1;
-    SetUpGrid(ASCIIGridDec, kAsciiGridCols, 11, 17, false)->move(gridRight + 4, 60);
+    SetUpGrid(ASCIIGridDec, kAsciiGridCols, monoMetrics.horizontalAdvance(QLatin1Char('W')) + 4, rowHeight, false);
     ASCIIGridDec->setToolTip(QStringLiteral("Correponding ASCII values"));
     ASCIIGridDec->setAccessibleName(QStringLiteral("ASCII"));
-
-    // The right-hand column: display format, the three input boxes, the
-    // binary box, the note and the buttons.
-    const int x = ASCIIGridDec->geometry().right() + 9;
-    const int w = width() - x - 8;
-    const int boxX = x + 44;
 
     RadioUnits = new QGroupBox(QStringLiteral("Display as"), this);
     RadioUnits->setObjectName(QStringLiteral("RadioUnits"));
     RadioUnits->setToolTip(QStringLiteral("Select display format"));
     RadioUnits->setAccessibleName(QStringLiteral("Display as"));
-    RadioUnits->setGeometry(x, 52, w, 46);
     RadioDec8 = new QRadioButton(QStringLiteral("Dec8"), RadioUnits);
     RadioDec8->setObjectName(QStringLiteral("RadioUnitsDec8"));
-    RadioDec8->setGeometry(8, 20, 54, 18);
     RadioHex = new QRadioButton(QStringLiteral("Hex"), RadioUnits);
     RadioHex->setObjectName(QStringLiteral("RadioUnitsHex"));
-    RadioHex->setGeometry(66, 20, 50, 18);
+    auto* radios = new QHBoxLayout(RadioUnits);
+    radios->addWidget(RadioDec8);
+    radios->addWidget(RadioHex);
+    radios->addStretch(1);
 
     Label14 = Caption(QStringLiteral("To write in the selected register enter the value to be written in any of the 3 cells below"),
-                      this, QRect(x, 108, w, 58), QStringLiteral("Label14"));
+                      this, QStringLiteral("Label14"));
     Label14->setWordWrap(true);
-    SetColour(Label14, Qt::blue);
+    SetMark(Label14, Mark::Caption);
 
-    auto makeEdit = [this](const QString& name, const QString& caption, const QString& hint, QRect geometry,
-                           int captionY) {
+    auto* boxGrid = new QGridLayout;
+    boxGrid->setColumnStretch(2, 1);
+    auto makeEdit = [this, boxGrid](const QString& name, const QString& caption, const QString& hint, int digits) {
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
-        e->setGeometry(geometry);
         e->setToolTip(hint);
         QString plain = caption;
         plain.chop(1); // the caption without its colon
         e->setAccessibleName(plain);
-        QLabel* l = Caption(caption, this, QRect(geometry.x() - 44, captionY, 42, 16), name + QStringLiteral("lbl"));
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0'))) + 12);
+        QLabel* l = Caption(caption, this, name + QStringLiteral("lbl"));
         l->setBuddy(e);
+        const int row = boxGrid->rowCount();
+        boxGrid->addWidget(l, row, 0);
+        boxGrid->addWidget(e, row, 1);
         return e;
     };
     EditA = makeEdit(QStringLiteral("EditA"), QStringLiteral("ASCII:"),
-                     QStringLiteral("Enter an ASCII value (1 character)  to write to the selected register"),
-                     QRect(boxX, 172, 30, 21), 175);
+                     QStringLiteral("Enter an ASCII value (1 character)  to write to the selected register"), 2);
     EditA->setValidator(new MaxLengthValidator(1, EditA));
 
     Label11 = Caption(QStringLiteral("Must hit Refresh after each entry or values will not be refreshed!"), this,
-                      QRect(x, 200, w, 44), QStringLiteral("Label11"));
+                      QStringLiteral("Label11"));
     Label11->setWordWrap(true);
-    SetColour(Label11, Qt::blue);
+    SetMark(Label11, Mark::Caption);
+    boxGrid->addWidget(Label11, boxGrid->rowCount(), 0, 1, 3);
 
     EditDec8 = makeEdit(QStringLiteral("EditDec8"), QStringLiteral("Dec8:"),
-                        QStringLiteral("Enter Dec8 value (0 - 255)  to write to the selected register"),
-                        QRect(boxX, 250, 50, 21), 253);
+                        QStringLiteral("Enter Dec8 value (0 - 255)  to write to the selected register"), 4);
     EditHex = makeEdit(QStringLiteral("EditHex"), QStringLiteral("Hex:"),
-                       QStringLiteral("Enter Hex value (0 - FF)  to write to the selected register"),
-                       QRect(boxX, 278, 70, 21), 281);
+                       QStringLiteral("Enter Hex value (0 - FF)  to write to the selected register"), 8);
     EditHex->setValidator(new MaxLengthValidator(2, EditHex));
-    EditB = makeEdit(QStringLiteral("EditB"), QStringLiteral("Binary:"), QStringLiteral("For information only"),
-                     QRect(boxX, 306, 76, 21), 309);
+    EditB = makeEdit(QStringLiteral("EditB"), QStringLiteral("Binary:"), QStringLiteral("For information only"), 8);
     EditB->setReadOnly(true);
 
-    NVNR = Caption(QStringLiteral("New values not written to device"), this, QRect(x, 336, w, 32), QStringLiteral("NVNR"));
+    NVNR = Caption(QStringLiteral("New values not written to device"), this, QStringLiteral("NVNR"));
     NVNR->setWordWrap(true);
-    SetColour(NVNR, Qt::red);
+    SetMark(NVNR, Mark::Refused);
+    QSizePolicy keep = NVNR->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    NVNR->setSizePolicy(keep);
 
-    Refresh = new QPushButton(QStringLiteral("Refresh"), this);
+    Refresh = new QPushButton(QStringLiteral("Re&fresh"), this);
     Refresh->setObjectName(QStringLiteral("Refresh"));
     Refresh->setToolTip(QStringLiteral("Update screen values"));
-    Refresh->setGeometry(x, 374, 60, 25);
-    WriteReg = new QPushButton(QStringLiteral("Write"), this);
+    WriteReg = new QPushButton(QStringLiteral("&Write"), this);
     WriteReg->setObjectName(QStringLiteral("WriteReg"));
     WriteReg->setToolTip(QStringLiteral("Write new value to EEPROM"));
-    WriteReg->setGeometry(x + w - 60, 374, 60, 25);
+
+    // The grids at the left under the read button, the boxes at the right.
+    auto* counter = new QHBoxLayout;
+    counter->addWidget(ReadAllRegs);
+    counter->addWidget(Reclbl);
+    counter->addWidget(Oflbl);
+    counter->addStretch(1);
+    auto* device = new QHBoxLayout;
+    device->addWidget(Label1);
+    device->addWidget(HoldIn);
+    device->addStretch(1);
+    auto* grids = new QHBoxLayout;
+    grids->setSpacing(4);
+    grids->addWidget(RegGridDec);
+    grids->addWidget(ASCIIGridDec);
+    auto* left = new QVBoxLayout;
+    left->addLayout(counter);
+    left->addLayout(device);
+    left->addLayout(grids);
+    left->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Refresh);
+    buttons->addStretch(1);
+    buttons->addWidget(WriteReg);
+    auto* right = new QVBoxLayout;
+    right->addSpacing(ReadAllRegs->sizeHint().height());
+    right->addWidget(RadioUnits);
+    right->addWidget(Label14);
+    right->addLayout(boxGrid);
+    right->addWidget(NVNR);
+    right->addLayout(buttons);
+    right->addStretch(1);
+    const int column = fontMetrics().horizontalAdvance(QStringLiteral("To write in the selected register"));
+    for (QLabel* l : {Label14, Label11, NVNR}) l->setMinimumWidth(column);
+
+    auto* window = new QHBoxLayout(this);
+    window->setContentsMargins(8, 8, 8, 8);
+    window->addLayout(left);
+    window->addSpacing(4);
+    window->addLayout(right, 1);
+    // At the designed size where that holds everything, larger where the
+    // font needs it, within the screen.
+    resize(OpeningSize(*this, QSize(551, 547).expandedTo(window->sizeHint())));
 
     connect(ReadAllRegs, &QPushButton::clicked, this, [this] { ReadAllRegsClick(); });
     connect(Refresh, &QPushButton::clicked, this, [this] { RefreshClick(); });

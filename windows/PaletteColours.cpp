@@ -53,11 +53,17 @@ QColor MarkColour(const QPalette& palette, Mark mark, QPalette::ColorRole backgr
 }
 
 QColor RangeEndBackground(const QPalette& palette) {
-    // As near silver as the text on it allows.
+    // Silver on a light base. On a dark one a slight lift only, so that a
+    // red text on the cell can stay red and still read.
+    const bool light = Luminance(palette.color(QPalette::Base)) > 0.18;
+    return TintedBackground(palette, QColor(0xC0, 0xC0, 0xC0), light ? 1.0 : 0.15);
+}
+
+QColor TintedBackground(const QPalette& palette, const QColor& tint, double most) {
     const QColor base = palette.color(QPalette::Base);
     const QColor text = palette.color(QPalette::Text);
-    for (int share = 12; share > 0; --share) {
-        const QColor c = Mix(base, QColor(0xC0, 0xC0, 0xC0), share / 20.0);
+    for (int share = int(most * 20); share > 0; --share) {
+        const QColor c = Mix(base, tint, share / 20.0);
         if (Contrast(text, c) >= kReadableContrast) return c;
     }
     return Mix(base, text, 0.1);

@@ -37,9 +37,12 @@ enum class Mark {
 
 // The text colour of mark on the palette's background role.
 QColor MarkColour(const QPalette& palette, Mark mark, QPalette::ColorRole background = QPalette::Window);
-// A cell marked as a range end: the base shaded toward silver, so that its
-// text stays readable.
+// A cell marked as a range end (or selected): the base shaded toward
+// silver, so that its text stays readable.
 QColor RangeEndBackground(const QPalette& palette);
+// A cell's base shaded toward tint, at most by the share most (0..1), as far
+// as the text on it stays readable.
+QColor TintedBackground(const QPalette& palette, const QColor& tint, double most);
 
 // Gives w's texts the colour of mark on w's own background (Base for an
 // input box, Window otherwise).

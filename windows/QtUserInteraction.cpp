@@ -3,6 +3,7 @@
 #include "base/FolderChoice.h"
 #include "base/UserError.h"
 #include "windows/CompareMeterUnt.h"
+#include "windows/WindowPlacement.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -38,7 +39,7 @@ public:
         : QDialog(parent), ui_(ui) {
         setObjectName(QStringLiteral("FolderChooser"));
         setWindowTitle(title);
-        resize(460, 420);
+        resize(OpeningSize(*this, QSize(fontMetrics().averageCharWidth() * 70, fontMetrics().height() * 28)));
         auto* layout = new QVBoxLayout(this);
         auto* caption = new QLabel(QStringLiteral("Directory Name:"), this);
         name_ = new QLineEdit(this);

@@ -1,5 +1,6 @@
 #include "windows/SeriesStationDialog.h"
 
+#include "windows/AccessiblePanel.h"
 #include "windows/PaletteColours.h"
 
 #include "base/UserInteraction.h"
@@ -107,7 +108,7 @@ SeriesStationDialog::~SeriesStationDialog() = default;
 
 void SeriesStationDialog::BuildControls() {
     auto* top = new QVBoxLayout(this);
-    auto* inner = new QWidget(this);
+    auto* inner = new AccessiblePanel(windowTitle(), this);
     auto* halves = new QBoxLayout(QBoxLayout::LeftToRight, inner);
     halves->setContentsMargins(0, 0, 0, 0);
     halves->addWidget(BuildProfileBox(), 2);
@@ -259,7 +260,7 @@ QWidget* SeriesStationDialog::BuildStationBox() {
     Reasonlbl->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(Reasonlbl);
 
-    MaPnl = new QWidget(box);
+    MaPnl = new AccessiblePanel(QStringLiteral("Measured mA output current"), box);
     MaPnl->setObjectName(QStringLiteral("MaPnl"));
     auto* ma = new QHBoxLayout(MaPnl);
     ma->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,8 @@
 // Placement of the program's windows as "FormSettings.ini" keeps it.
 #include "shell/ConfigFiles.h"
 
+class QPoint;
+class QSize;
 class QWidget;
 
 namespace vorda {
@@ -16,6 +18,14 @@ Placement PlacementOf(const QWidget& window);
 // Places the window as saved, kept where the user can see and reach it on
 // the screens there are now (see FitPlacement).
 void ApplyPlacement(QWidget& window, const Placement& placement);
+
+// The size a window opens at without a saved placement: wanted, kept
+// within the free area of the screen it opens on (leaving room for the
+// frame the desktop adds), never below the window's minimum size.
+QSize OpeningSize(const QWidget& window, QSize wanted);
+// Where it opens: at designed when the window fits there on that screen,
+// otherwise centred on it.
+QPoint OpeningPosition(const QWidget& window, QPoint designed);
 
 // How saving a window's placement as it closes ended.
 enum class PlacementAtClose {

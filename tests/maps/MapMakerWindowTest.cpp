@@ -6,9 +6,11 @@
 #include "maps/MapFile.h"
 #include "tests/support/MapBuilders.h"
 #include "tests/support/ProgramFixture.h"
+#include "tests/support/WindowChecks.h"
 #include "windows/SetDisplayUnitsUnt.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -17,11 +19,15 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+
+#include <optional>
 
 namespace vorda::test {
 namespace {
@@ -116,7 +122,10 @@ protected:
 
 TEST_F(MapMakerWindowTest, TheWindowAsDesigned) {
     Open();
-    EXPECT_EQ(W<QWidget>("Client")->size(), QSize(775, 639));
+    // Open within the screen, the Selector showing every column.
+    EXPECT_TRUE(mm()->screen()->availableGeometry().contains(mm()->geometry()));
+    EXPECT_GE(Selector()->viewport()->width(), std::min(Selector()->horizontalHeader()->length(),
+                                                         mm()->screen()->availableGeometry().width() / 2));
     EXPECT_EQ(mm()->minimumSize(), QSize(515, 560));
     // Rows stand for registers 0 to 256, each labelled with its number.
     ASSERT_EQ(Selector()->model()->rowCount(), 257);
@@ -143,11 +152,13 @@ TEST_F(MapMakerWindowTest, TheWindowAsDesigned) {
         }
     }
 
-    // The page layout grows with the window.
-    const int before = Layout()->height();
+    // Both grids grow with the window.
+    const QSize layoutBefore = Layout()->size(), selectorBefore = Selector()->size();
     mm()->resize(mm()->width() + 100, mm()->height() + 120);
     QApplication::processEvents();
-    EXPECT_EQ(Layout()->height(), before + 120);
+    EXPECT_GT(Layout()->height(), layoutBefore.height() + 30);
+    EXPECT_GT(Selector()->height(), selectorBefore.height() + 30);
+    EXPECT_GE(Layout()->width(), layoutBefore.width() + 100);
 }
 
 TEST_F(MapMakerWindowTest, MapBuiltThroughTheWindowSavesAndReopensTheSame) {
@@ -452,10 +463,83 @@ TEST_F(MapMakerWindowTest, CloseAsksAboutChangesAndKeepsThePlacement) {
     EXPECT_EQ(Selector()->model()->index(10, 1).data().toString(), "Tag");
 }
 
+// The editor's texts and cells read in the light and the dark theme, and a
+// range end stays marked as one.
+TEST_F(MapMakerWindowTest, EveryTextReadsInALightAndADarkTheme) {
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        std::optional<DarkTheme> theme;
+        if (dark) theme.emplace();
+        program.reset();
+        Open();
+        ClickRegister(5);
+        W<QPushButton>("CheckGrid")->click(); // "Grid NOT OK" shows, in red
+        EXPECT_EQ(UnreadableLabels(mm()), QStringList{});
+        EXPECT_GE(LeastCellContrast(Selector()), kReadableContrast);
+        EXPECT_GE(LeastCellContrast(Layout()), kReadableContrast);
+        const QModelIndex end = Selector()->model()->index(5, MapEditor::NameCol);
+        const QColor base = Selector()->palette().color(QPalette::Base);
+        EXPECT_NE(end.data(Qt::BackgroundRole).value<QColor>(), base);
+        EXPECT_EQ(Selector()->model()->index(6, MapEditor::NameCol).data(Qt::BackgroundRole).value<QColor>(), base);
+        if (dark) EXPECT_LT(Luminance(base), 0.1); // the grid follows the theme
+        program.reset();
+    }
+}
+
+// Tab and Shift+Tab leave each grid at once, also from a cell being typed
+// into; Ctrl+Down and Ctrl+Up move a page layout row; every button has a
+// mnemonic and every control a name.
+TEST_F(MapMakerWindowTest, TheKeyboardLeavesTheGridsAndReachesEveryCommand) {
+    Open();
+    BuildMap();
+    ASSERT_TRUE(Activate(mm()));
+    for (QTableView* grid : {Selector(), Layout()})
+        for (const bool forward : {true, false}) {
+            SCOPED_TRACE(grid->objectName().toStdString() + (forward ? " Tab" : " Shift+Tab"));
+            EXPECT_EQ(PressesToLeave(grid, forward), 1);
+        }
+    // From a description being typed: the text is kept.
+    Layout()->setFocus();
+    Layout()->setCurrentIndex(Layout()->model()->index(1, MapEditor::LayToolTipCol));
+    QTest::keyClick(Layout(), 'T'); // opens the cell's editor
+    ASSERT_NE(QApplication::focusWidget(), Layout());
+    QTest::keyClicks(QApplication::focusWidget(), "ip");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_FALSE(QApplication::focusWidget() == Layout() || Layout()->isAncestorOf(QApplication::focusWidget()));
+    EXPECT_EQ(Layout()->model()->index(1, MapEditor::LayToolTipCol).data().toString(), "Tip");
+
+    // The heading at the top moves down one row and back.
+    const auto param = [this](int row) { return Layout()->model()->index(row, MapEditor::LayParamCol).data().toString(); };
+    const QString first = param(0), second = param(1);
+    Layout()->setFocus();
+    Layout()->setCurrentIndex(Layout()->model()->index(0, 0));
+    QTest::keyClick(Layout(), Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(param(0), second);
+    EXPECT_EQ(param(1), first);
+    EXPECT_EQ(Layout()->currentIndex().row(), 1);
+    QTest::keyClick(Layout(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(param(0), first);
+
+    QStringList mnemonics;
+    for (const char* name : {"Store", "CheckGrid", "Previewbtn", "AddHdrBtn", "DelHdrBtn"}) {
+        auto* b = W<QPushButton>(name);
+        EXPECT_TRUE(b->focusPolicy() & Qt::TabFocus) << name;
+        const QKeySequence key = QKeySequence::mnemonic(b->text());
+        if (!key.isEmpty()) mnemonics << key.toString();
+    }
+    EXPECT_EQ(mnemonics.size(), 3); // Preview and the two header buttons
+    EXPECT_EQ(QSet<QString>(mnemonics.begin(), mnemonics.end()).size(), mnemonics.size());
+    EXPECT_EQ(UnnamedControls(mm()), QStringList{});
+    // The format box is named by its label, not by the format it shows.
+    QAccessibleInterface* format = QAccessible::queryAccessibleInterface(W<QComboBox>("Format"));
+    ASSERT_FALSE(format->relations(QAccessible::Label).isEmpty());
+    EXPECT_EQ(format->relations(QAccessible::Label).first().first->text(QAccessible::Name), "Format");
+}
+
 TEST_F(MapMakerWindowTest, PlacementIsRestoredOnlyWhenSaved) {
     ASSERT_TRUE(Create());
     const QSize designed = mm()->size();
-    EXPECT_EQ(mm()->pos(), QPoint(51, 113));
+    const QPoint designedPos = mm()->pos();
     program.reset();
     const QString ini = paths.DefaultUserDir() + "FormSettings.ini";
     ASSERT_TRUE(WritePlacement(ini, "MapMaker", Placement{100, 80, 600, 700}));
@@ -466,7 +550,7 @@ TEST_F(MapMakerWindowTest, PlacementIsRestoredOnlyWhenSaved) {
     QSettings(ini, QSettings::IniFormat).setValue("Preferences/SaveSettings", 0);
     ASSERT_TRUE(Create());
     EXPECT_EQ(mm()->size(), designed);
-    EXPECT_EQ(mm()->pos(), QPoint(51, 113));
+    EXPECT_EQ(mm()->pos(), designedPos);
     // Never smaller than the smallest window.
     program.reset();
     ASSERT_TRUE(WritePlacement(ini, "MapMaker", Placement{100, 80, 200, 300}));

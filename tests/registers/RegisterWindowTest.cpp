@@ -1,6 +1,7 @@
 // The register browser window in the whole program: the menu item, the
 // controls, mouse and keys on the grid, the boxes' focus rules and Write.
 #include "tests/support/ProgramFixture.h"
+#include "tests/support/WindowChecks.h"
 
 #include "windows/PICRW.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 
@@ -67,7 +69,10 @@ TEST_F(RegisterWindowTest, MenuItemNeedsAConnectedMeter) {
 TEST_F(RegisterWindowTest, ControlsAsDesigned) {
     Start();
     EXPECT_EQ(form()->windowTitle(), "ZUV Meter Settings - Read and Write Registers");
-    EXPECT_EQ(form()->size(), QSize(551, 547));
+    // At least the designed size, within the screen.
+    EXPECT_GE(form()->width(), 551);
+    EXPECT_GE(form()->height(), 547);
+    EXPECT_TRUE(form()->screen()->availableGeometry().contains(QRect(QPoint(0, 0), form()->size())));
     const struct {
         const char* name;
         const char* text;
@@ -96,7 +101,7 @@ TEST_F(RegisterWindowTest, ControlsAsDesigned) {
         QWidget* w = Get<QWidget>(c.name);
         ASSERT_NE(w, nullptr);
         if (auto* b = qobject_cast<QPushButton*>(w)) {
-            EXPECT_EQ(b->text(), c.text);
+            EXPECT_EQ(QString(b->text()).remove('&'), c.text); // with a mnemonic
         } else if (auto* l = qobject_cast<QLabel*>(w)) {
             EXPECT_EQ(l->text(), c.text);
         }
@@ -112,15 +117,20 @@ TEST_F(RegisterWindowTest, ControlsAsDesigned) {
     EXPECT_FALSE(Get<QLabel>("NVNR")->isVisible() || Get<QLabel>("Reclbl")->isVisible());
     EXPECT_FALSE(Get<QPushButton>("WriteReg")->isEnabled());
 
-    // Both grids show every cell without scrolling: 24 x 16 and 11 x 17.
+    // Both grids show every cell without scrolling, each cell large enough
+    // for its text, a character in the row of its register.
     for (const char* name : {"RegGridDec", "ASCIIGridDec"}) {
         QTableView* g = Get<QTableView>(name);
         const QModelIndex last = g->model()->index(g->model()->rowCount() - 1, g->model()->columnCount() - 1);
         EXPECT_TRUE(g->viewport()->rect().contains(g->visualRect(last))) << name;
     }
-    EXPECT_EQ(Grid()->visualRect(Grid()->model()->index(1, 1)).size(), QSize(24, 16));
+    const QRect cell = Grid()->visualRect(Grid()->model()->index(1, 1));
+    EXPECT_GE(cell.width(), Grid()->fontMetrics().horizontalAdvance("255") + 2);
+    EXPECT_GE(cell.height(), Grid()->fontMetrics().height());
     QTableView* ascii = Get<QTableView>("ASCIIGridDec");
-    EXPECT_EQ(ascii->visualRect(ascii->model()->index(1, 1)).size(), QSize(11, 17));
+    const QRect character = ascii->visualRect(ascii->model()->index(1, 1));
+    EXPECT_GE(character.width(), ascii->fontMetrics().horizontalAdvance('W'));
+    EXPECT_EQ(character.height(), cell.height() + 1); // the register grid's line
     EXPECT_TRUE(ascii->font().fixedPitch());
     EXPECT_EQ(CellText("RegGridDec", 10, 0), "9");
     EXPECT_EQ(CellText("RegGridDec", 0, 26), "250");
@@ -270,6 +280,34 @@ TEST_F(RegisterWindowTest, CellsArePaintedInTheirColours) {
     EXPECT_TRUE(HasPixel(regs, reg1, isDark));
     EXPECT_FALSE(HasPixel(regs, reg1, isRed));
     EXPECT_EQ(chars.pixelColor(char1.bottomRight() - QPoint(1, 1)), QColor(192, 192, 192)); // mirrors register 1
+}
+
+// In the dark theme too: a changed register in red and the selected cell
+// in silver read, as do the notes; Tab leaves the grid; all is named.
+TEST_F(RegisterWindowTest, TheBrowserReadsInADarkThemeAndByKeyboard) {
+    const DarkTheme theme;
+    Start();
+    ClickCell(1, 1);
+    meter->setReg(0, 200);
+    ClickCell(1, 1); // changed and selected
+    Get<QLineEdit>("EditDec8")->setText("7");
+    emit Get<QLineEdit>("EditDec8")->textEdited("7");
+    Get<QPushButton>("Refresh")->click(); // the note in red shows
+    const QModelIndex changed = Grid()->model()->index(1, 1);
+    const QColor base = Grid()->palette().color(QPalette::Base);
+    EXPECT_LT(Luminance(base), 0.1);
+    EXPECT_NE(changed.data(Qt::BackgroundRole).value<QColor>(), base); // still marked as selected
+    const QColor red = changed.data(Qt::ForegroundRole).value<QColor>();
+    EXPECT_EQ(red.hue(), 0);
+    EXPECT_GT(red.red(), std::max(red.green(), red.blue()) + 80); // plainly red
+    EXPECT_GE(LeastCellContrast(Grid()), kReadableContrast);
+    EXPECT_GE(LeastCellContrast(Get<QTableView>("ASCIIGridDec")), kReadableContrast);
+    EXPECT_EQ(UnreadableLabels(form()), QStringList{});
+
+    for (const bool forward : {true, false}) EXPECT_EQ(PressesToLeave(Grid(), forward), 1) << forward;
+    EXPECT_EQ(UnnamedControls(form()), QStringList{});
+    for (const char* name : {"ReadAllRegs", "Refresh", "WriteReg"})
+        EXPECT_FALSE(QKeySequence::mnemonic(Get<QPushButton>(name)->text()).isEmpty()) << name;
 }
 
 } // namespace

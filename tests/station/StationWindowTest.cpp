@@ -8,6 +8,7 @@
 #include "values/DataFile.h"
 #include "values/MeterEvent.h"
 #include "windows/SeriesStationDialog.h"
+#include "tests/support/WindowChecks.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -94,6 +95,16 @@ protected:
     QString reports;
     SeriesStationDialog* dialog = nullptr;
 };
+
+// Every control of the station is named, its texts read, Tab leaves its
+// tally.
+TEST_F(StationWindowTest, TheStationIsNamedReadableAndLeftByTab) {
+    ASSERT_TRUE(Activate(dialog));
+    EXPECT_EQ(UnnamedControls(dialog), QStringList{});
+    EXPECT_EQ(UnreadableLabels(dialog), QStringList{});
+    for (const bool forward : {true, false})
+        EXPECT_EQ(PressesToLeave(Child<QTableWidget>("TallyGrid"), forward), 1) << forward;
+}
 
 // Opening the station let go of the main window's meter; two meters follow,
 // one that takes the golden set and one that ignores the write.

@@ -4,12 +4,15 @@
 
 #include "base/TextFiles.h"
 #include "windows/CompareMeterUnt.h"
+#include "tests/support/WindowChecks.h"
 #include "values/DataFile.h"
 #include "values/MeterEngine.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QAccessible>
+#include <QScreen>
 #include <QTest>
 
 namespace vorda::test {
@@ -221,6 +224,31 @@ TEST_F(CommissionWindowTest, TheDialogTicksByKeyboardAndOnlyTickableRows) {
     }
     EXPECT_EQ(dialog.Ticked(), (QVector<bool>{true, false}));
     EXPECT_TRUE(write->isEnabled());
+    // A screen reader hears a checkable cell and its state.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    ASSERT_NE(table, nullptr);
+    QAccessibleInterface* tick = table->tableInterface()->cellAt(0, 0);
+    ASSERT_NE(tick, nullptr);
+    EXPECT_TRUE(tick->state().checkable);
+    EXPECT_TRUE(tick->state().checked);
+}
+
+// The compare dialog in a dark theme: a differing row reads, marked in bold
+// too; Tab leaves its grid; every control is named.
+TEST_F(CommissionWindowTest, TheCompareDialogReadsInADarkThemeAndByKeyboard) {
+    const DarkTheme theme;
+    TCompareMeter dialog({{"A", "", "1", "2", true, true}, {"B", "", "1", "1", false, false}}, {true, false});
+    auto* grid = dialog.findChild<QTableWidget*>("CompareGrid");
+    const QColor base = grid->palette().color(QPalette::Base);
+    EXPECT_LT(Luminance(base), 0.1);
+    EXPECT_NE(grid->item(0, 1)->background().color(), base);
+    EXPECT_TRUE(grid->item(0, 1)->font().bold());
+    EXPECT_GE(LeastCellContrast(grid), kReadableContrast);
+    EXPECT_EQ(UnreadableLabels(&dialog), QStringList{});
+    ASSERT_TRUE(Activate(&dialog));
+    for (const bool forward : {true, false}) EXPECT_EQ(PressesToLeave(grid, forward), 1) << forward;
+    EXPECT_EQ(UnnamedControls(&dialog), QStringList{});
+    EXPECT_TRUE(dialog.screen()->availableGeometry().contains(QRect(QPoint(0, 0), dialog.size())));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "history/HistoryReview.h"
 #include "history/HistoryStore.h"
 #include "windows/MeterHistoryDialog.h"
+#include "tests/support/WindowChecks.h"
 #include "windows/QtUserInteraction.h"
 #include "windows/SetDisplayUnitsUnt.h"
 #include "values/DataFile.h"
@@ -193,6 +194,11 @@ TEST_F(HistoryWindowTest, TheListIsNewestFirstAndTwoRecordsDifferInDisplayUnits)
         QTest::keyClick(meter->lineEdit(), Qt::Key_Return);
         EXPECT_EQ(records->rowCount(), 0);
         EXPECT_TRUE(d.isVisible()); // Enter presses no button
+        // Tab leaves both grids; every control is named.
+        for (QTableWidget* grid : {records, diff})
+            for (const bool forward : {true, false}) EXPECT_EQ(PressesToLeave(grid, forward), 1);
+        EXPECT_EQ(UnnamedControls(&d), QStringList{});
+        EXPECT_EQ(UnreadableLabels(&d), QStringList{});
     }, /*byKeyboard=*/true);
 }
 
