@@ -182,7 +182,6 @@ void TValuesReadWrite::BuildWindow() {
     StopBtn = new QPushButton(QStringLiteral("Stop"), TopPanel);
     StopBtn->setObjectName(QStringLiteral("StopBtn"));
     StopBtn->setToolTip(QStringLiteral("Stop the running command (Esc)"));
-    StopBtn->setGeometry(446, 1, 56, 21);
     StopBtn->hide();
     connect(StopBtn, &QPushButton::clicked, this, [this] { activity_->RequestStop(); });
     IsPreviewlbl = MakeLabel(TopPanel, QStringLiteral("IsPreviewlbl"), QStringLiteral("Loaded:  Preview of Map file"), 341, 15);
@@ -400,6 +399,8 @@ void TValuesReadWrite::LayOutWindow() {
     const int progressLeft = std::max(272, std::max(CheckData->geometry().right(), CheckDataResult->geometry().right()) + 49);
     Progress->move(progressLeft, 4);
     ProgressBar->setGeometry(progressLeft + 18, 4, 150, std::max(14, ProgressBar->sizeHint().height()));
+    FitAtLeast(StopBtn, 56, 21);
+    StopBtn->move(ProgressBar->geometry().right() + 7, 1);
     IsPreviewlbl->move(progressLeft + 69, 22);
     const int topHeight = std::max({47, CheckDataResult->geometry().bottom() + 5, TestConnbtn->geometry().bottom() + 9});
 
