@@ -1,6 +1,7 @@
 // The main window's creation step, its settings files, the choice of the
 // user directory and its closing.
 #include "windows/ValuesReadWriteUnt.h"
+#include "shell/Startup.h"
 
 #include "shell/ConfigFiles.h"
 #include "base/ProgramEnd.h"
@@ -177,6 +178,16 @@ void TValuesReadWrite::UDlblDblClick() {
     // Before start-up has shown the user directory there is nothing to open.
     if (ctx_.startup.UserDir.isEmpty()) return;
     ctx_.ui.OpenWithDesktop(ctx_.startup.UserDir);
+}
+
+void TValuesReadWrite::OpenReadMe() {
+    if (ctx_.startup.UserDir.isEmpty()) return;
+    const QString readMe = InUserDir(ctx_.startup.UserDir, QLatin1String(kReadMeFileName));
+    if (!QFileInfo::exists(readMe)) {
+        ctx_.ui.ShowMessage(QStringLiteral("There is no read-me %1").arg(readMe));
+        return;
+    }
+    if (!ctx_.ui.OpenWithDesktop(readMe)) ctx_.ui.ShowMessage(QStringLiteral("The desktop could not open %1").arg(readMe));
 }
 
 void TValuesReadWrite::closeEvent(QCloseEvent* event) {

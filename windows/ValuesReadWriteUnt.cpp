@@ -205,6 +205,9 @@ void TValuesReadWrite::BuildWindow() {
     FilterEdt->setClearButtonEnabled(true);
     FilterEdt->installEventFilter(this);
     connect(FilterEdt, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    // F1 opens the program's read-me in the user folder.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { RunCommand([this] { OpenReadMe(); }); });
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         FilterEdt->setFocus(Qt::ShortcutFocusReason);

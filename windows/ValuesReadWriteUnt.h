@@ -161,6 +161,8 @@ public:
     QString ConfigFilePath() const;
     void DirectorySelection1Click();
     void UDlblDblClick();
+    // Opens the read-me of the user folder with the desktop (F1).
+    void OpenReadMe();
     // The unit rows "VORDAConfig.txt" remembered, for the display units dialog.
     const QList<UnitRow>& SavedUnits() const { return SavedUnits_; }
 

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QDir>
 #include <QTest>
 
 namespace vorda::test {
@@ -178,6 +179,10 @@ TEST_F(FindWindowTest, TabWalksEveryControlAndLeavesTheParameterList) {
     EXPECT_FALSE(ui.texts("desktop").isEmpty()) << Said().join("|").toStdString();
     QTest::keyClick(toggle, Qt::Key_Return);
     EXPECT_FALSE(Find<QWidget>("AttrsPnl")->isVisible());
+    // F1 opens the user folder's read-me.
+    ui.clear();
+    QTest::keyClick(mw(), Qt::Key_F1);
+    EXPECT_EQ(ui.texts("desktop"), QStringList{QDir(program->startup.UserDir).filePath("VORDAReadMe.txt")});
     // F10 opens the menu bar; every menu and command has a mnemonic.
     QTest::keyClick(mw(), Qt::Key_F10);
     EXPECT_NE(mw()->menuBar()->activeAction(), nullptr);
