@@ -1,6 +1,7 @@
 // Commissioning: comparing the meter with a data file, writing only the
 // ticked parameters and verifying the meter by reading it back.
 #include "ValuesReadWriteUnt.h"
+#include "windows/WindowMeterReport.h"
 
 #include "base/TextFiles.h"
 #include "base/UserError.h"
@@ -21,23 +22,14 @@ namespace {
 QString NameList(const QStringList& names) { return names.join(QStringLiteral("\n\r")); }
 } // namespace
 
-// The commissioning commands' side of the meter engine: progress, each
-// failure and each refused value in its message box, the screen untouched.
-class CommissionReport : public MeterReport {
+// The commissioning commands' side of the meter engine: that of the window,
+// each refused value in its message box too, the screen untouched.
+class CommissionReport : public WindowMeterReport {
 public:
-    explicit CommissionReport(TValuesReadWrite& w) : w_(w) {}
-    void Progress(int done, int total) override { w_.ShowProgress(done, total); }
-    void RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) override {
-        w_.ctx_.ui.ShowMessage(RegisterFailureText(direction, param, offset));
-    }
-    void TooManyFailures(MeterDirection direction) override { w_.ctx_.ui.ShowMessage(TooManyFailuresText(direction)); }
+    using WindowMeterReport::WindowMeterReport;
     void InvalidValue(int, const DMap& param, const QString& reason) override {
         w_.ctx_.ui.ShowMessage(InvalidMessage(param, reason));
     }
-    bool StopRequested() override { return w_.activity_->StopRequested(); }
-
-private:
-    TValuesReadWrite& w_;
 };
 
 void TValuesReadWrite::BeginRecord() {

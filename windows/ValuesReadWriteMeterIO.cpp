@@ -1,5 +1,6 @@
 // Reading and writing all parameters of the loaded map.
 #include "ValuesReadWriteUnt.h"
+#include "windows/WindowMeterReport.h"
 
 #include "base/UserInteraction.h"
 #include "values/DataCheck.h"
@@ -10,27 +11,23 @@
 
 namespace vorda {
 
-// The window's side of the meter engine: each failure in its message box
-// at the moment it happens, the progress bar and mark. The boxes follow the
-// session's rows as each parameter is read.
-class WindowMeterReport : public MeterReport {
+void WindowMeterReport::Progress(int done, int total) { w_.ShowProgress(done, total); }
+void WindowMeterReport::RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) {
+    w_.ctx_.ui.ShowMessage(RegisterFailureText(direction, param, offset));
+}
+void WindowMeterReport::TooManyFailures(MeterDirection direction) {
+    w_.ctx_.ui.ShowMessage(TooManyFailuresText(direction));
+}
+bool WindowMeterReport::StopRequested() { return w_.activity_->StopRequested(); }
+
+// Read and Write Parameters: the boxes follow the session's rows as each
+// parameter is read; the mark is painted with the progress, at a human rate.
+class ParametersReport : public WindowMeterReport {
 public:
-    explicit WindowMeterReport(TValuesReadWrite& w) : w_(w) {}
-    void Progress(int done, int total) override { w_.ShowProgress(done, total); }
-    void RegisterFailed(MeterDirection direction, int, const DMap& param, int offset) override {
-        w_.ctx_.ui.ShowMessage(RegisterFailureText(direction, param, offset));
-    }
-    void TooManyFailures(MeterDirection direction) override { w_.ctx_.ui.ShowMessage(TooManyFailuresText(direction)); }
-    // The mark is painted with the progress, at a human rate.
+    using WindowMeterReport::WindowMeterReport;
     void ParameterWritten(int index) override {
         w_.Progress->setText(index % 2 == 0 ? QStringLiteral("O") : QStringLiteral("o"));
     }
-    // The window checks the texts of its boxes itself.
-    void InvalidValue(int, const DMap&, const QString&) override {}
-    bool StopRequested() override { return w_.activity_->StopRequested(); }
-
-private:
-    TValuesReadWrite& w_;
 };
 
 void TValuesReadWrite::ShowProgress(int done, int total) {
@@ -72,7 +69,7 @@ void TValuesReadWrite::ReadEEClick() {
     const int n = std::min<int>(ctx_.map.MapParamCount(), screen_->Count());
     // The register range comes from the map, so a parameter that failed the
     // last check is read all the same.
-    WindowMeterReport report(*this);
+    ParametersReport report(*this);
     const ReadOutcome read = session_->Read(core_->Protocol(), report, n);
     // A device that went away is told as the command ends.
     if (read.disconnected) return;
@@ -114,7 +111,7 @@ bool TValuesReadWrite::WriteEEClick() {
     });
     session_->SetWriteReason(reason);
     const QList<DMap>& params = ctx_.map.MapParams;
-    WindowMeterReport report(*this);
+    ParametersReport report(*this);
     const WriteResult result = session_->Write(core_->Protocol(), report);
     if (result.written.disconnected && !result.written.handshakeOk) return false;
     if (!result.written.handshakeOk) {

@@ -198,6 +198,7 @@ protected:
 private:
     friend class WindowMeterReport;
     friend class CommissionReport;
+    friend class ParametersReport;
     void BuildWindow();
     void BuildMenus();
     void BuildMaPanel();
