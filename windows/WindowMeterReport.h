@@ -3,9 +3,9 @@
 // register failure in its message box at the moment it happens, and the
 // user's wish to stop.
 #include "values/MeterEngine.h"
-#include "windows/ValuesReadWriteUnt.h"
 
 namespace vorda {
+class TValuesReadWrite;
 
 class WindowMeterReport : public MeterReport {
 public:
