@@ -17,6 +17,14 @@ int MeterProtocol::noted(int port, int result) {
     return result;
 }
 
+bool MeterProtocol::resetLine(int port, int rxQueue, int txQueue) {
+    // A port that could be opened again (a passing failure, or a device
+    // back under its name) has a device again.
+    const int result = noted(port, serial_.SioReset(port, rxQueue, txQueue));
+    if (result >= 0 && port == link_.ComPortNumber) link_.DeviceLost = false;
+    return result >= 0;
+}
+
 bool MeterProtocol::ConnectToPort(int TempPort) {
     // A port opened again has a device again (or fails to open).
     link_.DeviceLost = false;
@@ -32,7 +40,7 @@ bool MeterProtocol::DisconnectPort(int TempPort) {
 
 void MeterProtocol::sendByte(int port, int Sent) {
     const unsigned char b = static_cast<unsigned char>(Sent & 0xFF);
-    noted(port, serial_.SioReset(port, 1, 1));
+    resetLine(port, 1, 1);
     noted(port, serial_.SioPuts(port, &b, 1));
     if (serial_.SioTxQue(port) > 1) serial_.SioEvent(port, 4);
 }
@@ -76,10 +84,9 @@ int MeterProtocol::GetSetRegister(int FnCode, int RegisterNumber, int Value) {
     const unsigned char c[3] = {static_cast<unsigned char>(FnCode & 0xFF),
                                 static_cast<unsigned char>(RegisterNumber),
                                 static_cast<unsigned char>(Value & 0xFF)};
-    // A device that is gone is not asked again: every further exchange
-    // would fail the same way.
-    if (link_.DeviceLost) return -1;
-    noted(port, serial_.SioReset(port, 3, 3));
+    // A device that is gone, and could not be opened again, is not asked:
+    // every further exchange would fail the same way.
+    if (!resetLine(port, 3, 3) && link_.DeviceLost) return -1;
     serial_.SioTxClear(port);
     noted(port, serial_.SioPuts(port, c, 3));
     if (serial_.SioTxQue(port) > 1) serial_.SioEvent(port, 4);

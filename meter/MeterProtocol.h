@@ -55,6 +55,9 @@ private:
     // Passes a layer's result on, noting a device that went away on the
     // meter's port.
     int noted(int port, int result);
+    // Discards what is queued on port (opening it again after a hang-up);
+    // false when it could not be.
+    bool resetLine(int port, int rxQueue, int txQueue);
 
     SerialLayer& serial_;
     MeterLinkState& link_;
